@@ -1,0 +1,202 @@
+#pragma once
+
+#include "CFtpFiles.h"
+#include "CTimeout.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringDecoder>
+#include <functional>
+#include <memory>
+
+namespace platform {
+class Socket;
+class LocalFile;
+} // namespace platform
+
+// The FTP session engine: one control connection, one data connection at a
+// time. Every operation blocks its caller until its exchange is over while
+// pumping events, so the owner's window stays responsive. Failures are
+// values: a false result plus FtpGetLastError()/GetFtpErrorDescription().
+// Only faults the engine does not know reach the caller (platform::Fault).
+class CFtpConnection : public QObject {
+    Q_OBJECT
+public:
+    enum FtpConnectionState {
+        ResolvingHost = 0,
+        HostResolved = 1,
+        Connected = 2,
+        Authenticating = 3,
+        LoggedIn = 4,
+        EstablishingDataConnection = 5,
+        DataConnectionEstablished = 6,
+        RetrievingDirectoryInfo = 7,
+        DirectoryListingCompleted = 8,
+        TransferInProgress = 9,
+        TransferCompleted = 10
+    };
+    enum FtpMessageType {
+        UserCommand = 0,
+        ServerResponse = 1,
+        ServerBadResponse = 2,
+        ApplicationMessage = 3
+    };
+    // The engine's own error codes.
+    enum {
+        ErrTimeout = 58,
+        ErrTransferInProgress = 59,
+        ErrBusy = 60,
+        ErrCancelled = 61
+    };
+
+    explicit CFtpConnection(QObject* parent = nullptr);
+    ~CFtpConnection() override;
+
+    // --- members in interface order
+    void CancelAnyCall();
+    void setWindowHandle(qint32 hwnd);
+    qint32 FtpGetLastError() const;
+    QString CurrentDirectory() const;
+    QString GetLastServerResponse() const;
+    qint32 TransferMode() const;
+    void setTransferMode(qint32 value); // sends TYPE when the value changes
+    bool PassiveMode() const;
+    void setPassiveMode(bool value);
+    bool EnumFiles(std::shared_ptr<CFtpFiles>& oFiles);
+    bool SetCurrentDirectory(const QString& strNewDirectory);
+    QString FtpServer() const;
+    void setFtpServer(const QString& value);
+    QString Password() const;
+    void setPassword(const QString& value);
+    QString UserName() const;
+    void setUserName(const QString& value);
+    bool Connect();
+    bool RenameFile(const QString& strOldFileName, const QString& strNewFileName);
+    bool DeleteFile(const QString& strFileName);
+    bool RemoveDirectory(const QString& strDirName);
+    bool CreateDirectory(const QString& strDirName);
+    bool DownloadFile(const QString& strFileName, const QString& strLocalFileName,
+                      qint32 vTransferMode, qint64 lStartPoint);
+    void BreakeConnection();
+    bool UploadFile(const QString& strLocalFileName, const QString& strRemoteFileName,
+                    qint32 vTransferMode, qint64 lStartPoint);
+    void setTimeout(qint16 seconds);
+    qint16 Timeout() const;
+    bool Busy() const;
+    QString GetCurrentDirectory();
+    bool CancelTransfer();
+    bool SetParentAsCurrentDirectory();
+    QString GetFtpErrorDescription(qint32 lngErrorCode);
+    bool CloseConnection();
+    QString WelcomeMessage(); // emptied by the read
+
+    // Control connection port; 21 unless a caller says otherwise.
+    quint16 Port() const;
+    void setPort(quint16 port);
+
+    // Anonymous password sent when none is given.
+    static const QString AnonymousPassword;
+
+signals:
+    void StateChanged(int State);
+    void DownloadProgress(qint64 lBytes);
+    void UploadProgress(qint64 lBytes);
+    void ListingDataArrived(qint64 lTotalBytes);
+    void SessionProtocolMessage(const QString& strMessage, int MessageType);
+
+private:
+    // ----- control channel (CFtpConnection.cpp)
+    void wscControl_DataArrival(qint64 bytesTotal);
+    void wscControl_Error(qint32 Number, const QString& Description);
+    qint16 ParseServerReply(QString& text);
+
+    // The one function that puts a command line on the wire. A line holding
+    // CR, LF or NUL is refused (last error 48, nothing sent or logged).
+    bool SendCommand(const QString& strCommand, const QString& strLogged = {});
+
+    enum class WaitEnd { Completed, TimedOut, Cancelled };
+    // The common wait: starts the timer from the tick count, clears the cancel
+    // flag, then blocks for events and tests time-out (58), cancel (61) and
+    // the completion test, in that order. Stops its timer on the way out.
+    WaitEnd WaitFor(const std::function<bool()>& completed);
+    QString TakeReply(); // the whole reply buffer, emptied
+
+    qint32 ProcessUSERCommand();
+    qint32 ProcessPASSCommand();
+    bool ProcessPWDCommand();
+    bool ProcessTYPECommand(qint32 vTransferMode);
+    bool ProcessCWDCommand(const QString& strNewDirectory);
+    bool ProcessCDUPCommand();
+    bool ProcessMKDCommand(const QString& strDirName);
+    bool ProcessRMDCommand(const QString& strDirName);
+    bool ProcessDELECommand(const QString& strFileName);
+    bool ProcessRNFRCommand(const QString& strFileName);
+    bool ProcessRNTOCommand(const QString& strFileName);
+    bool ProcessQUITCommand();
+    bool ProcessABORCommand();
+
+    // ----- error model (CFtpConnection.cpp / FtpErrors)
+    bool TranslateReplyCode(qint32 code);
+    bool TranslateRuntimeError(qint32 number, const QString& description);
+    // Clears transfer state after a 426, a cancel or a break.
+    void ResetTransferState();
+
+    // ----- data side (CFtpConnectionTransfer.cpp)
+    bool ProcessPORTCommand();
+    bool ProcessPASVCommand();
+    bool MakePassiveDataConnection(const QString& strReply);
+    quint16 NextDataPort();
+    bool ProcessLISTCommand();
+    bool ProcessRESTCommand(qint64 lStartPoint);
+    bool ProcessRETRCommand(const QString& strFileName);
+    bool ProcessSTORCommand(const QString& strLocalFileName, const QString& strRemoteFileName,
+                            qint64 lStartPoint);
+    void UploadData(qint64 lStartPoint);
+    void wscData_ConnectionRequest(int requestID);
+    void wscData_DataArrival(qint64 bytesTotal);
+    void wscData_Close();
+    void wscData_Error(qint32 number, const QString& description);
+    void wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
+    void wscData_SendComplete();
+
+    // ----- fields
+    QString m_UserName;
+    QString m_Password;
+    QString m_FtpServer;
+    QString m_CurrentDirectory;
+    bool m_PassiveMode = false;
+    bool m_Busy = false;
+    qint16 m_Timeout = 0;
+    QString m_WelcomeMessage;
+    qint32 m_TransferMode = 0;
+    qint32 m_LastError = 0;
+    QString m_LastErrorDescription;
+    QString m_ReplyBuffer;
+    QString m_LastServerResponse;
+    CTimeout* m_TimeoutTimer = nullptr;
+    bool m_CancelCall = false;
+    qint32 m_WindowHandle = 0;
+    quint16 m_Port = 21;
+    QStringDecoder m_ControlDecoder{QStringDecoder::Utf8};
+    // Timer of the wait in progress (0 when none); the multi-line reply wait
+    // inside ParseServerReply honours it.
+    quint32 m_WaitTimerId = 0;
+
+    // data-transfer state
+    QByteArray m_ListingText;
+    QString m_LocalFileName;
+    std::unique_ptr<platform::LocalFile> m_LocalFile;
+    bool m_LocalFileOpen = false;
+    bool m_Downloading = false;
+    qint64 m_DownloadBytes = 0;
+    bool m_Uploading = false;
+    qint64 m_UploadBytes = 0;
+    qint64 m_BlockCount = 0;
+    qint32 m_LastBlockSize = 0;
+    qint64 m_BlockIndex = 0;
+    qint16 m_DataPort = 0;
+
+    platform::Socket* wscControl = nullptr;
+    platform::Socket* wscData = nullptr;
+};

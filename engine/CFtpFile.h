@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// One entry of a remote directory listing: plain values, no checks.
+// LastWriteTime is a day count from 1899-12-30 00:00 (fraction = time of day).
+class CFtpFile {
+public:
+    bool IsDirectory = false;
+    qint64 FileSize = 0;
+    double LastWriteTime = 0.0;
+    QString FileName;
+    QString FilePath; // symbolic links only: the target as listed
+    QString Permissions;
+    QString Owner;
+    QString Group;
+};
