@@ -21,3 +21,11 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Throughput and memory against curl through vsftpd, printed with ratios.
+bench: build
+	bash bench/run
+
+# Krellin with the bundled demo server on 127.0.0.1:2121.
+demo: build
+	bash scripts/demo
