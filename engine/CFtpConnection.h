@@ -159,6 +159,15 @@ private:
     void wscData_Error(qint32 number, const QString& description);
     void wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void wscData_SendComplete();
+    // Helpers of the data side.
+    bool StepFault(qint32 number, const QString& description, const QString& source,
+                   const char* step);
+    void DrainDataSocket();
+    void CloseDataSocket();
+    void ConfirmDownload();
+    bool UploadDataPass(qint64 lStartPoint);
+    void SendUploadBlock(qint64 size);
+    void RecordTransferFault(qint32 number, const QString& description, const char* step);
 
     // ----- fields
     QString m_UserName;
@@ -196,6 +205,28 @@ private:
     qint32 m_LastBlockSize = 0;
     qint64 m_BlockIndex = 0;
     qint16 m_DataPort = 0;
+    // Upload blocks: the socket gets the next block only after the previous
+    // one has been sent completely, so memory stays at one block.
+    static constexpr qint64 UploadBlockSize = 4096;
+    QByteArray m_UploadBlock;
+    // Length of the local file, taken once at the start.
+    qint64 m_UploadLength = 0;
+    // The server confirmed STOR; the first block waits for the data connection.
+    bool m_UploadStarted = false;
+    bool m_FirstBlockPending = false;
+    // Every byte was sent and the client closed the data connection.
+    bool m_UploadDataDone = false;
+    // Download: the local file is cut back only once the server confirms.
+    qint64 m_DownloadStartPoint = 0;
+    bool m_TruncatePending = false;
+    bool m_LocalFileExisted = false;
+    bool m_DownloadConfirmed = false;
+    // A fault inside a data-socket handler cannot travel through the event
+    // loop; it is kept here and raised by the waiting step.
+    bool m_TransferFaulted = false;
+    qint32 m_TransferFaultNumber = 0;
+    QString m_TransferFaultDescription;
+    QString m_TransferFaultSource;
 
     platform::Socket* wscControl = nullptr;
     platform::Socket* wscData = nullptr;
