@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Sourced by bench/run and bench/selftest: the arithmetic of the report.
+# Figures are decimal text; bash has no floating point, so awk does the sums.
+
+# median V... : the middle value, or the mean of the two middle values.
+median() {
+  if (($# == 0)); then
+    echo "n/a"
+    return
+  fi
+  printf '%s\n' "$@" | sort -g | awk '
+    { v[NR] = $1 }
+    END {
+      if (NR % 2) printf "%.6f\n", v[(NR + 1) / 2]
+      else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2
+    }'
+}
+
+# maximum V... : the largest value (0 for none).
+maximum() {
+  printf '%s\n' "${@:-0}" | sort -g | tail -n 1
+}
+
+# mb_per_s BYTES SECONDS : decimal megabytes per second.
+mb_per_s() {
+  awk -v b="$1" -v s="$2" 'BEGIN {
+    if (s <= 0) { print "n/a"; exit }
+    printf "%.1f\n", b / s / 1e6
+  }'
+}
+
+# ratio A B : A / B with two decimals, "n/a" when either is missing or B is 0.
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN {
+    if (a == "n/a" || b == "n/a" || a == "" || b == "" || b + 0 == 0) { print "n/a"; exit }
+    printf "%.2f\n", a / b
+  }'
+}
+
+# verdict VALUE OP LIMIT : "ok" when VALUE OP LIMIT holds, "below target"
+# otherwise, "n/a" without a value. OP is one of >= <= <.
+verdict() {
+  awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
+    if (v == "n/a" || v == "") { print "n/a"; exit }
+    v += 0; l += 0
+    if (op == ">=") good = v >= l
+    else if (op == "<=") good = v <= l
+    else if (op == "<") good = v < l
+    else { print "bad operator " op; exit 1 }
+    print (good ? "ok" : "MISSED")
+  }'
+}
+
+# elapsed_s START_NS END_NS : seconds between two `date +%s%N` readings.
+elapsed_s() {
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.6f\n", (b - a) / 1e9 }'
+}
