@@ -21,6 +21,8 @@ public:
     static constexpr qint32 ErrPathFileAccess = 75;
     static constexpr qint32 ErrPathNotFound = 76;
     static constexpr qint32 ErrDeviceIO = 57;
+    // Operations on a file that is not open.
+    static constexpr qint32 ErrBadFileNumber = 52;
 
     LocalFile();
     ~LocalFile();

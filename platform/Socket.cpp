@@ -1,0 +1,402 @@
+#include "Socket.h"
+
+#include "Fault.h"
+
+#include <QAbstractSocket>
+#include <QMetaObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// Arrivals are read into one buffer of at least this size, reused for the
+// socket's whole life: a fresh allocation per arrival costs page faults on
+// every block.
+constexpr qint64 MinReadBuffer = 256 * 1024;
+
+// A socket closed while it still has bytes to send keeps flushing in the
+// background; past this bound it is dropped.
+constexpr int LingerMs = 30000;
+
+struct ErrorEntry {
+    QAbstractSocket::SocketError qtError;
+    qint32 number;
+};
+
+// The one table from Qt's socket errors to the classic numbers.
+constexpr ErrorEntry ErrorTable[] = {
+    {QAbstractSocket::ConnectionRefusedError, 10061},
+    {QAbstractSocket::RemoteHostClosedError, 10054},
+    {QAbstractSocket::HostNotFoundError, 11001},
+    {QAbstractSocket::SocketTimeoutError, 10060},
+    {QAbstractSocket::AddressInUseError, 10048},
+    {QAbstractSocket::SocketAccessError, 10013},
+    {QAbstractSocket::NetworkError, 10050},
+    {QAbstractSocket::SocketAddressNotAvailableError, 10049},
+    {QAbstractSocket::UnsupportedSocketOperationError, 10043},
+    {QAbstractSocket::SocketResourceError, 10055},
+    {QAbstractSocket::DatagramTooLargeError, 10040},
+    {QAbstractSocket::OperationError, 10022},
+    {QAbstractSocket::TemporaryError, 10035},
+};
+constexpr qint32 GenericSocketError = 10004;
+
+QHostAddress plainAddress(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
+}
+
+Fault wrongState(const char* operation) {
+    return Fault(Socket::ErrWrongState,
+                 QStringLiteral("Wrong protocol or connection state for the requested "
+                                "transaction or request (%1)")
+                     .arg(QLatin1String(operation)));
+}
+
+} // namespace
+
+class Socket::Private {
+public:
+    explicit Private(Socket* owner) : q(owner) {}
+
+    Socket* q;
+    QTcpSocket* socket = nullptr;
+    QTcpServer* server = nullptr;
+    QMap<int, QTcpSocket*> requests;
+    int nextRequestId = 1;
+    int state = Socket::Closed;
+    quint16 localPort = 0;
+    QHostAddress localAddress{QHostAddress::Any};
+    QByteArray buffer;
+    // Bumped whenever the connection is dropped or replaced, so events queued
+    // for an earlier connection are not delivered for the next one.
+    quint64 generation = 0;
+
+    // Runs fn later from the event loop, unless the connection changed meanwhile.
+    template <typename Fn> void post(Fn fn) {
+        const quint64 gen = generation;
+        QMetaObject::invokeMethod(
+            q,
+            [this, gen, fn = std::move(fn)]() {
+                if (gen == generation)
+                    fn();
+            },
+            Qt::QueuedConnection);
+    }
+
+    void wire(QTcpSocket* s);
+    void dropSocket();
+    void dropServer();
+    void dropRequests();
+    void deliverArrival();
+    void deliverPeerClose();
+    void deliverError(QAbstractSocket::SocketError err, const QString& text);
+};
+
+void Socket::Private::wire(QTcpSocket* s) {
+    QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
+    QObject::connect(s, &QAbstractSocket::stateChanged, q,
+                     [this](QAbstractSocket::SocketState qtState) {
+                         post([this, qtState] {
+                             if (state == Socket::Error || state == Socket::Closing)
+                                 return;
+                             switch (qtState) {
+                             case QAbstractSocket::HostLookupState:
+                                 state = Socket::ResolvingHost;
+                                 break;
+                             case QAbstractSocket::ConnectingState:
+                                 state = Socket::Connecting;
+                                 break;
+                             case QAbstractSocket::ConnectedState:
+                                 state = Socket::Connected;
+                                 break;
+                             default:
+                                 break;
+                             }
+                         });
+                     });
+    QObject::connect(s, &QAbstractSocket::disconnected, q,
+                     [this] { post([this] { deliverPeerClose(); }); });
+    QObject::connect(s, &QAbstractSocket::errorOccurred, q,
+                     [this, s](QAbstractSocket::SocketError err) {
+                         const QString text = s->errorString();
+                         post([this, err, text] { deliverError(err, text); });
+                     });
+    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s](qint64 written) {
+        const qint64 remaining = s->bytesToWrite();
+        post([this, written, remaining] {
+            QPointer<Socket> guard(q);
+            const quint64 gen = generation;
+            emit q->sendProgress(written, remaining);
+            if (guard && gen == generation && remaining == 0)
+                emit q->sendComplete();
+        });
+    });
+}
+
+void Socket::Private::deliverArrival() {
+    if (!socket)
+        return;
+    const qint64 available = socket->bytesAvailable();
+    if (available > 0)
+        emit q->dataArrival(available);
+}
+
+void Socket::Private::deliverPeerClose() {
+    if (!socket || (state != Socket::Connected && state != Socket::Connecting))
+        return;
+    // Whatever arrived before the peer closed is announced before the close,
+    // so a reader that stops at the close still gets the tail.
+    QPointer<Socket> guard(q);
+    const quint64 gen = generation;
+    if (socket->bytesAvailable() > 0) {
+        emit q->dataArrival(socket->bytesAvailable());
+        if (!guard || gen != generation)
+            return;
+    }
+    state = Socket::Closing;
+    emit q->closed();
+}
+
+void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QString& text) {
+    // A peer's close (orderly or reset) is reported as the close event.
+    if (err == QAbstractSocket::RemoteHostClosedError)
+        return;
+    if (state == Socket::Closed || state == Socket::Closing)
+        return;
+    state = Socket::Error;
+    emit q->error(Socket::classicErrorNumber(err), text);
+}
+
+void Socket::Private::dropSocket() {
+    if (!socket)
+        return;
+    QTcpSocket* s = socket;
+    socket = nullptr;
+    QObject::disconnect(s, nullptr, q, nullptr);
+    if (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() > 0) {
+        // Let the pending bytes go out while this Socket is already closed.
+        s->setParent(nullptr);
+        QObject::connect(s, &QAbstractSocket::disconnected, s, &QObject::deleteLater);
+        QObject::connect(s, &QAbstractSocket::errorOccurred, s, &QObject::deleteLater);
+        QTimer::singleShot(LingerMs, s, [s] {
+            s->abort();
+            s->deleteLater();
+        });
+        s->disconnectFromHost();
+    } else {
+        // Deleted at once: events reach the engine through this Socket's own
+        // queue, never from inside a signal of the QTcpSocket.
+        s->abort();
+        delete s;
+    }
+}
+
+void Socket::Private::dropServer() {
+    if (!server)
+        return;
+    QObject::disconnect(server, nullptr, q, nullptr);
+    server->close();
+    delete server;
+    server = nullptr;
+}
+
+void Socket::Private::dropRequests() {
+    for (QTcpSocket* s : std::as_const(requests)) {
+        s->abort();
+        delete s;
+    }
+    requests.clear();
+}
+
+Socket::Socket(QObject* parent) : QObject(parent), d(new Private(this)) {}
+
+Socket::~Socket() {
+    d->dropSocket();
+    d->dropServer();
+    d->dropRequests();
+    delete d;
+}
+
+int Socket::state() const {
+    return d->state;
+}
+
+void Socket::setLocalPort(quint16 port) {
+    d->localPort = port;
+}
+
+void Socket::setLocalAddress(const QHostAddress& address) {
+    d->localAddress = address.isNull() ? QHostAddress(QHostAddress::Any) : address;
+}
+
+void Socket::connectToHost(const QString& host, quint16 port) {
+    if (d->state == Error)
+        close();
+    if (d->state != Closed)
+        throw wrongState("connect");
+    ++d->generation;
+    auto* s = new QTcpSocket(this);
+    if (d->localPort != 0 || d->localAddress != QHostAddress(QHostAddress::Any)) {
+        if (!s->bind(d->localAddress, d->localPort)) {
+            const Fault fault(classicErrorNumber(s->error()), s->errorString());
+            delete s;
+            throw fault;
+        }
+    }
+    d->socket = s;
+    d->wire(s);
+    d->state = QHostAddress(host).isNull() ? ResolvingHost : Connecting;
+    s->connectToHost(host, port);
+}
+
+void Socket::listen() {
+    if (d->state == Error)
+        close();
+    if (d->state != Closed)
+        throw wrongState("listen");
+    ++d->generation;
+    d->dropRequests();
+    auto* server = new QTcpServer(this);
+    if (!server->listen(d->localAddress, d->localPort)) {
+        const Fault fault(classicErrorNumber(server->serverError()), server->errorString());
+        delete server;
+        throw fault;
+    }
+    d->server = server;
+    connect(server, &QTcpServer::newConnection, this, [this, server] {
+        // Bounded by the connections the server has queued at this moment.
+        while (server->hasPendingConnections()) {
+            QTcpSocket* s = server->nextPendingConnection();
+            if (!s)
+                break;
+            s->setParent(this);
+            const int id = d->nextRequestId++;
+            d->requests.insert(id, s);
+            d->post([this, id] {
+                if (d->requests.contains(id))
+                    emit connectionRequest(id);
+            });
+        }
+    });
+    d->state = Listening;
+}
+
+void Socket::accept(int requestId) {
+    QTcpSocket* s = d->requests.take(requestId);
+    if (!s)
+        throw wrongState("accept");
+    // The request may be accepted after this socket was closed, as the classic
+    // control allows; the pending requests outlive the listening itself.
+    d->dropSocket();
+    d->dropServer();
+    ++d->generation;
+    d->socket = s;
+    d->wire(s);
+    if (s->state() == QAbstractSocket::ConnectedState) {
+        d->state = Connected;
+        if (s->bytesAvailable() > 0)
+            d->post([this] { d->deliverArrival(); });
+    } else {
+        // The peer is already gone: report what it sent, then its close.
+        d->state = Connected;
+        d->post([this] { d->deliverPeerClose(); });
+    }
+}
+
+void Socket::reject(int requestId) {
+    QTcpSocket* s = d->requests.take(requestId);
+    if (!s)
+        return;
+    s->abort();
+    delete s;
+}
+
+QHostAddress Socket::requestAddress(int requestId) const {
+    QTcpSocket* s = d->requests.value(requestId);
+    return s ? plainAddress(s->peerAddress()) : QHostAddress();
+}
+
+void Socket::send(QByteArrayView bytes) {
+    if (d->state != Connected || !d->socket)
+        throw wrongState("send");
+    if (bytes.isEmpty())
+        return;
+    const qint64 written = d->socket->write(bytes.data(), bytes.size());
+    if (written != bytes.size())
+        throw Fault(classicErrorNumber(d->socket->error()), d->socket->errorString());
+}
+
+qint64 Socket::bytesAvailable() const {
+    return d->socket ? d->socket->bytesAvailable() : 0;
+}
+
+QByteArrayView Socket::readAvailable() {
+    if (!d->socket)
+        return {};
+    const qint64 available = d->socket->bytesAvailable();
+    if (available <= 0)
+        return {};
+    if (d->buffer.size() < available)
+        d->buffer.resize(std::max(available, MinReadBuffer));
+    const qint64 got = d->socket->read(d->buffer.data(), available);
+    if (got <= 0)
+        return {};
+    return QByteArrayView(d->buffer.constData(), got);
+}
+
+void Socket::close() {
+    ++d->generation;
+    d->dropSocket();
+    d->dropServer();
+    d->state = Closed;
+}
+
+QString Socket::localAddressText() const {
+    const QHostAddress address = localAddress();
+    return address.isNull() ? QString() : address.toString();
+}
+
+QHostAddress Socket::localAddress() const {
+    if (d->socket)
+        return plainAddress(d->socket->localAddress());
+    if (d->server)
+        return plainAddress(d->server->serverAddress());
+    return {};
+}
+
+quint16 Socket::localPort() const {
+    if (d->socket)
+        return d->socket->localPort();
+    if (d->server)
+        return d->server->serverPort();
+    return d->localPort;
+}
+
+QHostAddress Socket::remoteAddress() const {
+    return d->socket ? plainAddress(d->socket->peerAddress()) : QHostAddress();
+}
+
+QString Socket::remoteHostIp() const {
+    const QHostAddress address = remoteAddress();
+    return address.isNull() ? QString() : address.toString();
+}
+
+quint16 Socket::remotePort() const {
+    return d->socket ? d->socket->peerPort() : 0;
+}
+
+qint32 Socket::classicErrorNumber(int qtSocketError) {
+    for (const ErrorEntry& entry : ErrorTable) {
+        if (entry.qtError == qtSocketError)
+            return entry.number;
+    }
+    return GenericSocketError;
+}
+
+} // namespace platform
