@@ -2,6 +2,7 @@
 
 #include "CFtpFiles.h"
 #include "CTimeout.h"
+#include "Fault.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <QStringDecoder>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class Socket;
@@ -105,22 +107,77 @@ signals:
     void ListingDataArrived(qint64 lTotalBytes);
     void SessionProtocolMessage(const QString& strMessage, int MessageType);
 
+protected:
+    // Writes one finished command line (line end included) to the control
+    // socket. Virtual only so that tests can inject faults.
+    virtual void WriteControl(const QByteArray& line);
+
 private:
     // ----- control channel (CFtpConnection.cpp)
     void wscControl_DataArrival(qint64 bytesTotal);
     void wscControl_Error(qint32 Number, const QString& Description);
+    // The reply code of the text's last final line, 0 when it holds none. An
+    // incomplete multi-line reply is awaited (the running wait's time-out and
+    // cancel still apply) and the caller's text becomes the whole buffer.
     qint16 ParseServerReply(QString& text);
 
     // The one function that puts a command line on the wire. A line holding
-    // CR, LF or NUL is refused (last error 48, nothing sent or logged).
+    // CR, LF or NUL is refused (last error 48, nothing sent or logged) and the
+    // result is false. On a control socket that is not connected it throws
+    // the socket's wrong-state fault (40006, last error 4 once trapped).
+    // Logs strLogged, or the command itself when strLogged is empty.
     bool SendCommand(const QString& strCommand, const QString& strLogged = {});
 
     enum class WaitEnd { Completed, TimedOut, Cancelled };
     // The common wait: starts the timer from the tick count, clears the cancel
     // flag, then blocks for events and tests time-out (58), cancel (61) and
-    // the completion test, in that order. Stops its timer on the way out.
+    // the completion test, in that order. Sets the last error on 58 and 61.
+    // The first pass does not block, so a reply already buffered completes at
+    // once. The timer is stopped on the way out, also when a fault passes.
+    // While it runs, m_WaitTimerId names its timer.
     WaitEnd WaitFor(const std::function<bool()>& completed);
     QString TakeReply(); // the whole reply buffer, emptied
+
+    // Completion tests of the command steps.
+    enum class Completion { LineEnd, Length, Parsed };
+    bool ReplyComplete(Completion test);
+    // SendCommand + WaitFor(test) + TakeReply. Empty when the line was refused
+    // or the wait timed out or was cancelled (last error already set).
+    std::optional<QString> Exchange(const QString& strCommand, Completion test,
+                                    const QString& strLogged = {});
+    // True when code is the accepted one; otherwise records it through
+    // TranslateReplyCode. An empty reply (no exchange) is a plain failure.
+    bool Expect(const std::optional<QString>& reply, qint16 accepted);
+
+    // Fault path of a trapped step: a known fault number becomes the last
+    // error (and its description), an unknown one is rethrown with the source
+    // "CFtpConnection." + step.
+    void TrapFault(const platform::Fault& fault, const char* step);
+    // Runs a step under the fault trap; a trapped known fault yields the
+    // step's failure value (a value-initialised result).
+    template <typename Step> auto Trapped(const char* step, Step body) -> decltype(body()) {
+        try {
+            return body();
+        } catch (const platform::Fault& fault) {
+            TrapFault(fault, step);
+            return decltype(body()){};
+        }
+    }
+    // A member guarded by the busy flag: 60 and busyResult while busy,
+    // otherwise Busy for the duration of body (cleared also when a fault passes).
+    template <typename Result, typename Body> Result Guarded(Result busyResult, Body body) {
+        if (m_Busy) {
+            m_LastError = ErrBusy;
+            return busyResult;
+        }
+        m_Busy = true;
+        BusyScope scope{m_Busy};
+        return body();
+    }
+    struct BusyScope {
+        bool& busy;
+        ~BusyScope() { busy = false; }
+    };
 
     qint32 ProcessUSERCommand();
     qint32 ProcessPASSCommand();
@@ -135,11 +192,17 @@ private:
     bool ProcessRNTOCommand(const QString& strFileName);
     bool ProcessQUITCommand();
     bool ProcessABORCommand();
+    // Connect's connect wait, greeting wait and log-in; loggedIn turns true
+    // once USER/PASS succeeded, so a later fault still reports the log-in.
+    void ConnectAndLogIn(bool& loggedIn);
+    void LogIn(bool& loggedIn);
 
     // ----- error model (CFtpConnection.cpp / FtpErrors)
     bool TranslateReplyCode(qint32 code);
     bool TranslateRuntimeError(qint32 number, const QString& description);
-    // Clears transfer state after a 426, a cancel or a break.
+    // Closes the local file, empties the listing text, zeroes both transfer
+    // counts and clears both transfer flags and the local-file-open flag.
+    // Callers decide whether a transfer was running and about the data socket.
     void ResetTransferState();
 
     // ----- data side (CFtpConnectionTransfer.cpp)

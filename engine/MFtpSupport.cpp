@@ -1,0 +1,16 @@
+#include "MFtpSupport.h"
+
+namespace MFtpSupport {
+
+QList<quint32>& FiredTimerIds() {
+    static QList<quint32> fired;
+    return fired;
+}
+
+// Only records the firing: the timer keeps running until its wait stops it,
+// and the wait decides what a firing means.
+void TimerProc(quint32 timerId) {
+    FiredTimerIds().append(timerId);
+}
+
+} // namespace MFtpSupport
