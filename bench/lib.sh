@@ -29,19 +29,21 @@ mb_per_s() {
   }'
 }
 
-# ratio A B : A / B with two decimals, "n/a" when either is missing or B is 0.
+# ratio A B : A / B with two decimals; "n/a" when either is not a number
+# (missing, "n/a", "failed") or B is 0.
 ratio() {
   awk -v a="$1" -v b="$2" 'BEGIN {
-    if (a == "n/a" || b == "n/a" || a == "" || b == "" || b + 0 == 0) { print "n/a"; exit }
+    num = "^[0-9]+([.][0-9]*)?$"
+    if (a !~ num || b !~ num || b + 0 == 0) { print "n/a"; exit }
     printf "%.2f\n", a / b
   }'
 }
 
 # verdict VALUE OP LIMIT : "ok" when VALUE OP LIMIT holds, "below target"
-# otherwise, "n/a" without a value. OP is one of >= <= <.
+# otherwise, "n/a" without a numeric value. OP is one of >= <= <.
 verdict() {
   awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
-    if (v == "n/a" || v == "") { print "n/a"; exit }
+    if (v !~ /^[0-9]+([.][0-9]*)?$/) { print "n/a"; exit }
     v += 0; l += 0
     if (op == ">=") good = v >= l
     else if (op == "<=") good = v <= l
