@@ -230,7 +230,7 @@ private:
     void ConfirmDownload();
     bool UploadDataPass(qint64 lStartPoint);
     void SendUploadBlock(qint64 size);
-    void RecordTransferFault(qint32 number, const QString& description, const char* step);
+    void RecordTransferFault(qint32 number, const QString& description);
 
     // ----- fields
     QString m_UserName;
@@ -289,7 +289,6 @@ private:
     bool m_TransferFaulted = false;
     qint32 m_TransferFaultNumber = 0;
     QString m_TransferFaultDescription;
-    QString m_TransferFaultSource;
 
     platform::Socket* wscControl = nullptr;
     platform::Socket* wscData = nullptr;
