@@ -1,0 +1,428 @@
+#include "FakeFtpServer.h"
+
+#include "TestUtil.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+
+// Gap between the parts of a split reply, so that they arrive separately.
+constexpr int PartGapMs = 30;
+
+QByteArray lineBytes(const QString& text) {
+    QByteArray out;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        out += line.toUtf8() + "\r\n";
+    }
+    return out;
+}
+
+bool matches(const QString& pattern, const QString& line) {
+    if (pattern.endsWith(QLatin1Char('*')))
+        return line.startsWith(pattern.left(pattern.size() - 1));
+    return pattern == line;
+}
+
+bool isLoopback(const QHostAddress& address) {
+    return address == QHostAddress(QHostAddress::LocalHost) ||
+           address == QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
+} // namespace
+
+FakeFtpServer::FakeFtpServer(QObject* parent) : QObject(parent) {
+    m_Listener = new QTcpServer(this);
+    if (!m_Listener->listen(QHostAddress::LocalHost, 0))
+        m_Errors.append(QStringLiteral("cannot listen: ") + m_Listener->errorString());
+    connect(m_Listener, &QTcpServer::newConnection, this, &FakeFtpServer::onNewControl);
+    m_PauseTimer = new QTimer(this);
+    m_PauseTimer->setSingleShot(true);
+    connect(m_PauseTimer, &QTimer::timeout, this, [this] {
+        m_Blocked = false;
+        ++m_Next;
+        advance();
+    });
+}
+
+FakeFtpServer::~FakeFtpServer() {
+    if (m_Data)
+        m_Data->abort();
+    if (m_Control)
+        m_Control->abort();
+}
+
+quint16 FakeFtpServer::port() const {
+    return m_Listener->serverPort();
+}
+
+quint16 FakeFtpServer::passivePort() const {
+    return m_Passive ? m_Passive->serverPort() : 0;
+}
+
+void FakeFtpServer::setGreeting(const QString& text) {
+    m_Greeting = text;
+}
+
+void FakeFtpServer::setCloseOnConnect(bool close) {
+    m_CloseOnConnect = close;
+}
+
+bool FakeFtpServer::controlConnected() const {
+    return m_Control && m_Control->state() == QAbstractSocket::ConnectedState;
+}
+
+bool FakeFtpServer::dataConnected() const {
+    return m_Data && m_Data->state() == QAbstractSocket::ConnectedState;
+}
+
+// --- script building
+
+FakeFtpServer& FakeFtpServer::add(Step step) {
+    m_Steps.append(std::move(step));
+    // A script extended after it ran dry picks up at once.
+    QTimer::singleShot(0, this, [this] { advance(); });
+    return *this;
+}
+
+FakeFtpServer& FakeFtpServer::expect(const QString& commandLine) {
+    return add({Step::Expect, commandLine, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::reply(const QString& text) {
+    return add({Step::Send, {}, lineBytes(text), 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::sendRaw(const QByteArray& bytes) {
+    return add({Step::Send, {}, bytes, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::replyInParts(const QList<QByteArray>& parts) {
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            pause(PartGapMs);
+        sendRaw(parts[i]);
+    }
+    return *this;
+}
+
+FakeFtpServer& FakeFtpServer::pause(int ms) {
+    return add({Step::Pause, {}, {}, ms, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::closeControl() {
+    return add({Step::CloseControl, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::stall() {
+    return add({Step::Stall, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::run(std::function<void(FakeFtpServer&)> fn) {
+    return add({Step::Run, {}, {}, 0, {}, std::move(fn)});
+}
+
+FakeFtpServer& FakeFtpServer::passive(const QString& text) {
+    return add({Step::Passive, text, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::dataConnect(const QHostAddress& from) {
+    return add({Step::DataConnect, {}, {}, 0, from, {}});
+}
+
+FakeFtpServer& FakeFtpServer::dataSend(const QByteArray& bytes, int chunks) {
+    const int n = std::max(1, chunks);
+    const qsizetype size = (bytes.size() + n - 1) / n;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0)
+            pause(PartGapMs);
+        add({Step::DataSend, {}, bytes.mid(i * size, size), 0, {}, {}});
+    }
+    return *this;
+}
+
+FakeFtpServer& FakeFtpServer::dataClose() {
+    return add({Step::DataClose, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::dataAbort() {
+    return add({Step::DataAbort, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::dataReceive() {
+    return add({Step::DataReceive, {}, {}, 0, {}, {}});
+}
+
+// --- direct actions
+
+void FakeFtpServer::onCommand(const QString& verb, Handler handler) {
+    m_Handlers.insert(verb.toUpper(), std::move(handler));
+}
+
+void FakeFtpServer::sendReply(const QString& text) {
+    sendBytes(lineBytes(text));
+}
+
+void FakeFtpServer::sendBytes(const QByteArray& bytes) {
+    if (!m_Control) {
+        m_Errors.append(QStringLiteral("no control connection to send: ") +
+                        QString::fromUtf8(bytes));
+        return;
+    }
+    m_Control->write(bytes);
+    m_Control->flush();
+}
+
+void FakeFtpServer::dropControl() {
+    if (m_Control)
+        m_Control->disconnectFromHost();
+}
+
+QString FakeFtpServer::openPassive(const QString& text) {
+    if (m_Passive) {
+        m_Passive->close();
+        m_Passive->deleteLater();
+    }
+    m_Passive = new QTcpServer(this);
+    if (!m_Passive->listen(QHostAddress::LocalHost, 0))
+        m_Errors.append(QStringLiteral("cannot listen for data: ") + m_Passive->errorString());
+    connect(m_Passive, &QTcpServer::newConnection, this, &FakeFtpServer::onPassiveConnection);
+    const quint16 p = m_Passive->serverPort();
+    QString reply =
+        text.isEmpty() ? QStringLiteral("227 Entering Passive Mode (127,0,0,1,{p1},{p2}).") : text;
+    reply.replace(QStringLiteral("{p1}"), QString::number(p / 256));
+    reply.replace(QStringLiteral("{p2}"), QString::number(p % 256));
+    return reply;
+}
+
+bool FakeFtpServer::waitForCommands(int n, int timeoutMs) {
+    return TestUtil::waitUntil([&] { return m_Commands.size() >= n; }, timeoutMs);
+}
+
+// --- control connection
+
+void FakeFtpServer::onNewControl() {
+    // Bounded by the connections queued right now.
+    while (m_Listener->hasPendingConnections()) {
+        QTcpSocket* socket = m_Listener->nextPendingConnection();
+        if (!socket)
+            break;
+        ++m_ControlCount;
+        if (m_Control) {
+            m_Control->abort();
+            m_Control->deleteLater();
+        }
+        m_Control = socket;
+        m_LineBuffer.clear();
+        connect(socket, &QTcpSocket::readyRead, this, &FakeFtpServer::onControlReadyRead);
+        if (m_CloseOnConnect) {
+            socket->disconnectFromHost();
+            continue;
+        }
+        if (!m_Greeting.isEmpty())
+            sendReply(m_Greeting);
+    }
+    advance();
+}
+
+void FakeFtpServer::onControlReadyRead() {
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    if (!socket || socket != m_Control)
+        return;
+    const QByteArray bytes = socket->readAll();
+    m_RawControl += bytes;
+    m_LineBuffer += bytes;
+    // Bounded by the line ends in the buffer.
+    for (qsizetype end = m_LineBuffer.indexOf('\n'); end >= 0; end = m_LineBuffer.indexOf('\n')) {
+        QByteArray line = m_LineBuffer.left(end);
+        m_LineBuffer.remove(0, end + 1);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        handleLine(QString::fromUtf8(line));
+    }
+}
+
+void FakeFtpServer::handleLine(const QString& line) {
+    m_Commands.append(line);
+    const qsizetype space = line.indexOf(QLatin1Char(' '));
+    const QString verb = (space < 0 ? line : line.left(space)).toUpper();
+    const QString argument = space < 0 ? QString() : line.mid(space + 1);
+    if (verb == QLatin1String("PORT"))
+        m_LastPortArgument = argument;
+    const auto handler = m_Handlers.constFind(verb);
+    if (handler != m_Handlers.cend()) {
+        const Handler h = *handler;
+        h(*this, argument);
+        return;
+    }
+    m_PendingCommands.append(line);
+    advance();
+}
+
+// --- data connection
+
+void FakeFtpServer::onPassiveConnection() {
+    auto* listener = qobject_cast<QTcpServer*>(sender());
+    // Bounded by the connections queued right now.
+    while (listener && listener->hasPendingConnections()) {
+        QTcpSocket* socket = listener->nextPendingConnection();
+        if (!socket)
+            break;
+        adoptData(socket);
+    }
+    advance();
+}
+
+void FakeFtpServer::adoptData(QTcpSocket* socket) {
+    if (m_Data) {
+        m_Data->abort();
+        m_Data->deleteLater();
+    }
+    ++m_DataCount;
+    m_Data = socket;
+    m_DataBytes.clear();
+    m_DataPeerClosed = false;
+    m_LastDataPeer = socket->peerAddress();
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+        if (socket == m_Data)
+            m_DataBytes += socket->readAll();
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+        if (socket != m_Data)
+            return;
+        m_DataBytes += socket->readAll();
+        m_DataPeerClosed = true;
+        advance();
+    });
+}
+
+// --- script execution
+
+void FakeFtpServer::failScript(const QString& message) {
+    m_Errors.append(message);
+    m_Stalled = true;
+}
+
+void FakeFtpServer::advance() {
+    if (m_Advancing || m_Stalled)
+        return;
+    m_Advancing = true;
+    // Each pass either consumes a step or stops, so this ends with the script.
+    while (!m_Stalled && m_Next < m_Steps.size()) {
+        m_Blocked = false;
+        if (!runStep(m_Steps[m_Next])) {
+            m_Blocked = true;
+            break;
+        }
+        ++m_Next;
+    }
+    m_Advancing = false;
+}
+
+bool FakeFtpServer::runStep(Step& step) {
+    switch (step.kind) {
+    case Step::Expect: {
+        if (m_PendingCommands.isEmpty())
+            return false;
+        const QString line = m_PendingCommands.takeFirst();
+        if (!matches(step.text, line))
+            failScript(QStringLiteral("expected \"%1\", received \"%2\"").arg(step.text, line));
+        return true;
+    }
+    case Step::Send:
+        // A script may start before the client has connected.
+        if (!controlConnected())
+            return false;
+        sendBytes(step.bytes);
+        return true;
+    case Step::Pause:
+        if (m_PauseTimer->isActive())
+            return false;
+        m_PauseTimer->start(step.number);
+        // The timer's handler moves past this step.
+        m_Blocked = true;
+        return false;
+    case Step::CloseControl:
+        dropControl();
+        return true;
+    case Step::Stall:
+        m_Stalled = true;
+        return true;
+    case Step::Run:
+        if (step.fn)
+            step.fn(*this);
+        return true;
+    case Step::Passive:
+        sendReply(openPassive(step.text));
+        return true;
+    case Step::DataConnect: {
+        // number: 0 before the attempt, 1 while it runs.
+        if (step.number == 1)
+            return !m_Connecting;
+        const QStringList fields = m_LastPortArgument.split(QLatin1Char(','));
+        bool ok = fields.size() == 6;
+        quint32 port = 0;
+        for (int i = 4; ok && i < 6; ++i)
+            port = port * 256 + fields[i].trimmed().toUInt(&ok);
+        const QHostAddress address(fields.mid(0, 4).join(QLatin1Char('.')));
+        if (!ok || fields.size() != 6 || port == 0 || port > 65535) {
+            failScript(QStringLiteral("cannot use PORT argument \"%1\"").arg(m_LastPortArgument));
+            return true;
+        }
+        if (!isLoopback(address)) {
+            // The test suite never connects anywhere but the loopback.
+            failScript(QStringLiteral("refused to connect to %1").arg(address.toString()));
+            return true;
+        }
+        auto* socket = new QTcpSocket(this);
+        if (!step.address.isNull() && !socket->bind(step.address, 0)) {
+            failScript(QStringLiteral("cannot bind to %1: %2")
+                           .arg(step.address.toString(), socket->errorString()));
+            delete socket;
+            return true;
+        }
+        m_Connecting = true;
+        step.number = 1;
+        adoptData(socket);
+        connect(socket, &QTcpSocket::connected, this, [this] {
+            m_Connecting = false;
+            advance();
+        });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+            if (!m_Connecting || socket != m_Data)
+                return;
+            m_Connecting = false;
+            failScript(QStringLiteral("data connection failed: ") + socket->errorString());
+        });
+        socket->connectToHost(address, quint16(port));
+        return false;
+    }
+    case Step::DataSend:
+        if (!m_Data || m_Connecting)
+            return false;
+        m_Data->write(step.bytes);
+        m_Data->flush();
+        return true;
+    case Step::DataClose:
+        if (!m_Data || m_Connecting)
+            return false;
+        m_Data->disconnectFromHost();
+        return true;
+    case Step::DataAbort:
+        if (!m_Data || m_Connecting)
+            return false;
+        m_Data->abort();
+        return true;
+    case Step::DataReceive:
+        if (!m_Data || m_Connecting || !m_DataPeerClosed)
+            return false;
+        m_Uploads.append(m_DataBytes);
+        m_DataBytes.clear();
+        return true;
+    }
+    return true;
+}
