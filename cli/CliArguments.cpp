@@ -1,0 +1,277 @@
+#include "CliArguments.h"
+
+#include <QHash>
+
+namespace {
+
+struct Arity {
+    int min;
+    int max;
+    const char* synopsis;
+};
+
+const QHash<QString, Arity>& commandTable() {
+    static const QHash<QString, Arity> table = {
+        {QStringLiteral("ls"), {0, 0, "ls [--json]"}},
+        {QStringLiteral("pwd"), {0, 0, "pwd"}},
+        {QStringLiteral("cd"), {1, 1, "cd DIR"}},
+        {QStringLiteral("up"), {0, 0, "up"}},
+        {QStringLiteral("get"), {1, 2, "get [--resume] REMOTE [LOCAL]"}},
+        {QStringLiteral("put"), {1, 2, "put [--resume] LOCAL [REMOTE]"}},
+        {QStringLiteral("mkdir"), {1, 1, "mkdir NAME"}},
+        {QStringLiteral("rmdir"), {1, 1, "rmdir NAME"}},
+        {QStringLiteral("rm"), {1, 1, "rm NAME"}},
+        {QStringLiteral("mv"), {2, 2, "mv OLD NEW"}},
+    };
+    return table;
+}
+
+bool isWordBreak(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
+} // namespace
+
+namespace CliArguments {
+
+std::optional<QStringList> splitWords(const QString& text, QString* error) {
+    enum class Quote { None, Single, Double };
+    QStringList words;
+    QString word;
+    bool inWord = false; // "" is a word of its own
+    Quote quote = Quote::None;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        switch (quote) {
+        case Quote::Single:
+            if (c == QLatin1Char('\''))
+                quote = Quote::None;
+            else
+                word.append(c);
+            break;
+        case Quote::Double:
+            if (c == QLatin1Char('"')) {
+                quote = Quote::None;
+            } else if (c == QLatin1Char('\\') && i + 1 < text.size() &&
+                       QStringLiteral("\"\\$`").contains(text[i + 1])) {
+                word.append(text[++i]);
+            } else {
+                word.append(c);
+            }
+            break;
+        case Quote::None:
+            if (isWordBreak(c)) {
+                if (inWord)
+                    words.append(word);
+                word.clear();
+                inWord = false;
+            } else if (c == QLatin1Char('\'')) {
+                quote = Quote::Single;
+                inWord = true;
+            } else if (c == QLatin1Char('"')) {
+                quote = Quote::Double;
+                inWord = true;
+            } else if (c == QLatin1Char('\\')) {
+                if (i + 1 >= text.size()) {
+                    if (error)
+                        *error = QStringLiteral("trailing backslash in \"%1\"").arg(text);
+                    return std::nullopt;
+                }
+                word.append(text[++i]);
+                inWord = true;
+            } else {
+                word.append(c);
+                inWord = true;
+            }
+            break;
+        }
+    }
+    if (quote != Quote::None) {
+        if (error)
+            *error = QStringLiteral("unterminated quote in \"%1\"").arg(text);
+        return std::nullopt;
+    }
+    if (inWord)
+        words.append(word);
+    return words;
+}
+
+std::optional<CliCommand> makeCommand(QStringList words, QString* error) {
+    auto fail = [error](const QString& text) -> std::optional<CliCommand> {
+        if (error)
+            *error = text;
+        return std::nullopt;
+    };
+    if (words.isEmpty())
+        return fail(QStringLiteral("empty command"));
+    CliCommand command;
+    command.name = words.takeFirst();
+    const auto known = commandTable().constFind(command.name);
+    if (known == commandTable().constEnd())
+        return fail(QStringLiteral("unknown command \"%1\"").arg(command.name));
+
+    // Flags come before the names; "--" ends them, so a name may start with "-".
+    bool flags = true;
+    for (const QString& word : std::as_const(words)) {
+        if (flags && word == QLatin1StringView("--")) {
+            flags = false;
+        } else if (flags && word == QLatin1StringView("--resume") &&
+                   (command.name == u"get" || command.name == u"put")) {
+            command.resume = true;
+        } else if (flags && word == QLatin1StringView("--json") && command.name == u"ls") {
+            command.json = true;
+        } else if (flags && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
+            return fail(QStringLiteral("unknown option \"%1\" for %2 (use -- before a name "
+                                       "that starts with \"-\")")
+                            .arg(word, command.name));
+        } else {
+            flags = false;
+            command.args.append(word);
+        }
+    }
+    if (command.args.size() < known->min || command.args.size() > known->max)
+        return fail(QStringLiteral("usage: %1").arg(QLatin1StringView(known->synopsis)));
+    for (const QString& arg : std::as_const(command.args)) {
+        if (arg.isEmpty())
+            return fail(QStringLiteral("%1: an empty name").arg(command.name));
+        if (arg.contains(QLatin1Char('\r')) || arg.contains(QLatin1Char('\n')) ||
+            arg.contains(QChar(0)))
+            return fail(QStringLiteral("%1: a name holds a line break or NUL").arg(command.name));
+    }
+    return command;
+}
+
+std::optional<QString> localNameFor(const QString& remote, QString* error) {
+    const QString name = remote.mid(remote.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.isEmpty() || name == QLatin1StringView(".") || name == QLatin1StringView("..")) {
+        if (error)
+            *error =
+                QStringLiteral("\"%1\" gives no file name to save under; name LOCAL").arg(remote);
+        return std::nullopt;
+    }
+    return name;
+}
+
+QString remoteNameFor(const QString& local) {
+    return local.mid(local.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+CliParseResult parse(const QStringList& arguments) {
+    CliParseResult result;
+    CliOptions& options = result.options;
+    auto fail = [&result](const QString& text) {
+        result.error = text;
+        return result;
+    };
+
+    QStringList commandTexts;
+    qsizetype i = 0;
+    for (; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1StringView("--help") || arg == QLatin1StringView("-h")) {
+            result.help = true;
+            return result;
+        } else if (arg == QLatin1StringView("--active")) {
+            options.active = true;
+        } else if (arg == QLatin1StringView("--ascii")) {
+            options.ascii = true;
+        } else if (arg == QLatin1StringView("-v") || arg == QLatin1StringView("--verbose")) {
+            options.verbose = true;
+        } else if (arg == QLatin1StringView("--progress")) {
+            options.progress = true;
+        } else if (arg == QLatin1StringView("--json")) {
+            options.json = true;
+        } else if (arg == QLatin1StringView("--timeout") ||
+                   arg.startsWith(QLatin1StringView("--timeout="))) {
+            QString value;
+            if (arg.contains(QLatin1Char('=')))
+                value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return fail(QStringLiteral("--timeout needs a number of seconds"));
+            bool ok = false;
+            const int seconds = value.toInt(&ok);
+            // The engine keeps its time-out in 16 bits.
+            if (!ok || seconds < 1 || seconds > 32767)
+                return fail(
+                    QStringLiteral("--timeout wants whole seconds from 1 to 32767, not \"%1\"")
+                        .arg(value));
+            options.timeoutSeconds = seconds;
+        } else if (arg == QLatin1StringView("-c")) {
+            if (i + 1 >= arguments.size())
+                return fail(QStringLiteral("-c needs a command"));
+            commandTexts.append(arguments[++i]);
+        } else if (arg == QLatin1StringView("--")) {
+            ++i;
+            break;
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            return fail(QStringLiteral("unknown option \"%1\"").arg(arg));
+        } else {
+            break;
+        }
+    }
+    if (i >= arguments.size())
+        return fail(QStringLiteral("no URL given"));
+
+    QString error;
+    const auto url = FtpUrl::parse(arguments[i], &error);
+    if (!url)
+        return fail(error);
+    options.url = *url;
+    const QStringList positional = arguments.mid(i + 1);
+
+    if (!commandTexts.isEmpty() && !positional.isEmpty())
+        return fail(QStringLiteral("give commands either with -c or after the URL, not both"));
+    for (const QString& text : std::as_const(commandTexts)) {
+        const auto words = splitWords(text, &error);
+        if (!words)
+            return fail(error);
+        const auto command = makeCommand(*words, &error);
+        if (!command)
+            return fail(error);
+        options.commands.append(*command);
+    }
+    if (!positional.isEmpty()) {
+        const auto command = makeCommand(positional, &error);
+        if (!command)
+            return fail(error);
+        options.commands.append(*command);
+    }
+    if (options.commands.isEmpty())
+        options.commands.append(CliCommand{QStringLiteral("ls"), {}, false, false});
+    return result;
+}
+
+QString shortUsage() {
+    return QStringLiteral("Usage: krellin-cli [OPTIONS] URL [COMMAND [ARG...]]\n"
+                          "Try 'krellin-cli --help' for the commands and options.\n");
+}
+
+QString usage() {
+    return QStringLiteral(
+        "Usage: krellin-cli [OPTIONS] URL [COMMAND [ARG...]]\n"
+        "  URL is ftp://[user[:password]@]host[:port][/dir] (percent-encoded; no user means\n"
+        "  anonymous; [::1]:2121 for IPv6). Without a command the directory is listed.\n"
+        "Commands:\n"
+        "  ls [--json]                     entries, tab-separated: type, size, date, mode,\n"
+        "                                  owner, group, name, \"-> target\" for links\n"
+        "  pwd | cd DIR | up\n"
+        "  get [--resume] REMOTE [LOCAL]   LOCAL defaults to REMOTE's last component\n"
+        "  put [--resume] LOCAL [REMOTE]   REMOTE defaults to LOCAL's file name\n"
+        "  mkdir NAME | rmdir NAME | rm NAME | mv OLD NEW\n"
+        "Options:\n"
+        "  --active            active data connections (default passive)\n"
+        "  --ascii             ASCII transfer type (default image)\n"
+        "  --timeout SECONDS   inactivity limit of every wait (default 60)\n"
+        "  --json              ls prints a JSON array\n"
+        "  -v                  session log on stderr (> sent, < reply, ! error reply, * note)\n"
+        "  --progress          transfer progress on stderr when it is a terminal\n"
+        "  -c \"COMMAND ARGS\"   run several commands in order, stopping at the first\n"
+        "                      failure; quote names with blanks as in a shell\n"
+        "  --help              this text\n"
+        "Exit status: 0 success, 1 a command failed, 2 usage error.\n");
+}
+
+} // namespace CliArguments

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "FtpUrl.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One command of a krellin-cli run, its arity already checked.
+struct CliCommand {
+    QString name; // ls, pwd, cd, up, get, put, mkdir, rmdir, rm, mv
+    QStringList args;
+    bool resume = false; // get/put --resume
+    bool json = false;   // ls --json
+};
+
+struct CliOptions {
+    FtpUrl url;
+    QList<CliCommand> commands;
+    bool active = false;
+    bool ascii = false;
+    bool verbose = false;
+    bool progress = false;
+    bool json = false;
+    int timeoutSeconds = 60;
+};
+
+// The outcome of reading the command line: help, a usage error, or options to run.
+struct CliParseResult {
+    bool help = false;
+    QString error; // non-empty: a usage error
+    CliOptions options;
+};
+
+namespace CliArguments {
+
+// Reads the arguments after the program name.
+CliParseResult parse(const QStringList& arguments);
+
+// Splits a -c text into words as a POSIX shell would: blanks separate,
+// single quotes keep everything, double quotes keep everything but \" \\ \$ \`,
+// a backslash outside quotes takes the next character as is. Empty with
+// *error set on an unterminated quote or a trailing backslash.
+std::optional<QStringList> splitWords(const QString& text, QString* error);
+
+// Checks a command's name and arity and takes out its flags.
+std::optional<CliCommand> makeCommand(QStringList words, QString* error);
+
+// The local name a download takes when none is given: the last path component
+// of the remote name. Empty with *error set when that component is empty,
+// "." or "..": a server's name never chooses a place outside the user's directory.
+std::optional<QString> localNameFor(const QString& remote, QString* error);
+
+// The remote name an upload takes when none is given: the local file's name.
+QString remoteNameFor(const QString& local);
+
+QString usage();
+// The first line of the usage and where to find the rest.
+QString shortUsage();
+
+} // namespace CliArguments

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "CliArguments.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTextStream>
+#include <memory>
+
+class CFtpConnection;
+
+// One krellin-cli run: connect, change to the URL's directory, run the
+// commands in order until one fails, close with QUIT.
+class CliSession : public QObject {
+    Q_OBJECT
+public:
+    CliSession(CliOptions options, QTextStream& out, QTextStream& err);
+    ~CliSession() override;
+
+    // The exit status: 0 all commands succeeded, 1 one failed.
+    int run();
+
+private:
+    bool connectToServer();
+    bool runCommand(const CliCommand& command);
+    bool list(const CliCommand& command);
+    bool download(const CliCommand& command);
+    bool upload(const CliCommand& command);
+    std::optional<qint64> remoteSize(const QString& remote, bool& ok);
+
+    // Reports the engine's last failure; always false, for `return fail()`.
+    bool fail();
+    bool failWith(qint32 number, const QString& description);
+    bool failLocal(const QString& description);
+
+    void logMessage(const QString& message, int type);
+    void showProgress(qint64 bytes);
+    void endProgress();
+
+    CliOptions m_Options;
+    QTextStream& m_Out;
+    QTextStream& m_Err;
+    std::unique_ptr<CFtpConnection> m_Connection;
+    bool m_ShowProgress = false;
+    bool m_ProgressShown = false;
+    QString m_ProgressName;
+    qint64 m_ProgressTotal = -1;
+    QElapsedTimer m_ProgressClock;
+};

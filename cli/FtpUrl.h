@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// A parsed ftp://[user[:password]@]host[:port][/dir] address.
+class FtpUrl {
+public:
+    QString userName; // empty means anonymous
+    QString password;
+    QString host; // an IPv6 literal comes without its brackets
+    quint16 port = 21;
+    // The directory after the host, percent-decoded and relative to the login
+    // directory as in RFC 1738; "%2F" at its start makes it absolute. Empty: stay.
+    QString directory;
+
+    // Empty with *error set when the text is not such an address.
+    static std::optional<FtpUrl> parse(const QString& text, QString* error);
+
+    // Decodes %XX sequences as UTF-8. Empty with *error set on a malformed
+    // sequence or a decoded CR, LF or NUL (no command line may carry them).
+    static std::optional<QString> percentDecode(const QString& text, QString* error);
+};

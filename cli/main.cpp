@@ -1,0 +1,25 @@
+#include "CliArguments.h"
+#include "CliSession.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("krellin-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    const CliParseResult parsed = CliArguments::parse(app.arguments().mid(1));
+    if (parsed.help) {
+        out << CliArguments::usage();
+        return 0;
+    }
+    if (!parsed.error.isEmpty()) {
+        err << "krellin-cli: " << parsed.error << '\n' << CliArguments::shortUsage();
+        return 2;
+    }
+    CliSession session(parsed.options, out, err);
+    return session.run();
+}
