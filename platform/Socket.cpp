@@ -68,6 +68,11 @@ public:
     QTcpSocket* socket = nullptr;
     QTcpServer* server = nullptr;
     QMap<int, QTcpSocket*> requests;
+    // Taken when a request arrives: a socket whose peer has already hung up
+    // no longer knows the peer's address.
+    QMap<int, QHostAddress> requestPeers;
+    QHostAddress peerAddress;
+    quint16 peerPort = 0;
     int nextRequestId = 1;
     int state = Socket::Closed;
     quint16 localPort = 0;
@@ -114,6 +119,10 @@ void Socket::Private::wire(QTcpSocket* s) {
                                  break;
                              case QAbstractSocket::ConnectedState:
                                  state = Socket::Connected;
+                                 if (socket) {
+                                     peerAddress = plainAddress(socket->peerAddress());
+                                     peerPort = socket->peerPort();
+                                 }
                                  break;
                              default:
                                  break;
@@ -212,6 +221,7 @@ void Socket::Private::dropRequests() {
         delete s;
     }
     requests.clear();
+    requestPeers.clear();
 }
 
 Socket::Socket(QObject* parent) : QObject(parent), d(new Private(this)) {}
@@ -278,6 +288,7 @@ void Socket::listen() {
             s->setParent(this);
             const int id = d->nextRequestId++;
             d->requests.insert(id, s);
+            d->requestPeers.insert(id, plainAddress(s->peerAddress()));
             d->post([this, id] {
                 if (d->requests.contains(id))
                     emit connectionRequest(id);
@@ -289,6 +300,7 @@ void Socket::listen() {
 
 void Socket::accept(int requestId) {
     QTcpSocket* s = d->requests.take(requestId);
+    const QHostAddress peer = d->requestPeers.take(requestId);
     if (!s)
         throw wrongState("accept");
     // The request may be accepted after this socket was closed, as the classic
@@ -297,6 +309,8 @@ void Socket::accept(int requestId) {
     d->dropServer();
     ++d->generation;
     d->socket = s;
+    d->peerAddress = peer;
+    d->peerPort = s->peerPort();
     d->wire(s);
     if (s->state() == QAbstractSocket::ConnectedState) {
         d->state = Connected;
@@ -311,6 +325,7 @@ void Socket::accept(int requestId) {
 
 void Socket::reject(int requestId) {
     QTcpSocket* s = d->requests.take(requestId);
+    d->requestPeers.remove(requestId);
     if (!s)
         return;
     s->abort();
@@ -318,8 +333,7 @@ void Socket::reject(int requestId) {
 }
 
 QHostAddress Socket::requestAddress(int requestId) const {
-    QTcpSocket* s = d->requests.value(requestId);
-    return s ? plainAddress(s->peerAddress()) : QHostAddress();
+    return d->requestPeers.value(requestId);
 }
 
 void Socket::send(QByteArrayView bytes) {
@@ -352,6 +366,8 @@ QByteArrayView Socket::readAvailable() {
 
 void Socket::close() {
     ++d->generation;
+    d->peerAddress.clear();
+    d->peerPort = 0;
     d->dropSocket();
     d->dropServer();
     d->state = Closed;
@@ -379,7 +395,10 @@ quint16 Socket::localPort() const {
 }
 
 QHostAddress Socket::remoteAddress() const {
-    return d->socket ? plainAddress(d->socket->peerAddress()) : QHostAddress();
+    if (!d->socket)
+        return {};
+    const QHostAddress live = plainAddress(d->socket->peerAddress());
+    return live.isNull() ? d->peerAddress : live;
 }
 
 QString Socket::remoteHostIp() const {
@@ -388,7 +407,9 @@ QString Socket::remoteHostIp() const {
 }
 
 quint16 Socket::remotePort() const {
-    return d->socket ? d->socket->peerPort() : 0;
+    if (!d->socket)
+        return 0;
+    return d->socket->peerPort() != 0 ? d->socket->peerPort() : d->peerPort;
 }
 
 qint32 Socket::classicErrorNumber(int qtSocketError) {

@@ -64,6 +64,7 @@ private slots:
     void sendReportsProgressAndCompletion();
     void listenAcceptAndReject();
     void acceptAfterCloseStillWorks();
+    void acceptAfterPeerAlreadyLeft();
     void listenOnPortInUseFaults();
     void closeFlushesPendingBytes();
 
@@ -345,6 +346,37 @@ void TstPlatform::acceptAfterCloseStillWorks() {
     peer.disconnectFromHost();
     QTRY_COMPARE(closed.count(), 1);
     QCOMPARE(socket.readAvailable().toByteArray(), QByteArray("bye"));
+}
+
+void TstPlatform::acceptAfterPeerAlreadyLeft() {
+    // A server that sends a short listing and hangs up before the engine
+    // gets round to accepting: nothing of it may be lost.
+    Socket socket;
+    socket.setLocalAddress(QHostAddress::LocalHost);
+    socket.listen();
+    QList<int> requests;
+    connect(&socket, &Socket::connectionRequest, this, [&](int id) { requests.append(id); });
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, socket.localPort());
+    QTRY_COMPARE(requests.size(), 1);
+    peer.write("short listing\r\n");
+    peer.disconnectFromHost();
+    QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
+    for (int i = 0; i < 20; ++i)
+        platform::pumpEvents();
+    QCOMPARE(socket.requestAddress(requests[0]), QHostAddress(QHostAddress::LocalHost));
+
+    QByteArray received;
+    int closes = 0;
+    connect(&socket, &Socket::dataArrival, this,
+            [&] { received += socket.readAvailable().toByteArray(); });
+    connect(&socket, &Socket::closed, this, [&] { ++closes; });
+    socket.close();
+    socket.accept(requests[0]);
+    QTRY_COMPARE(closes, 1);
+    QCOMPARE(received, QByteArray("short listing\r\n"));
+    QCOMPARE(socket.state(), int(Socket::Closing));
+    QCOMPARE(socket.remoteAddress(), QHostAddress(QHostAddress::LocalHost));
 }
 
 void TstPlatform::listenOnPortInUseFaults() {

@@ -388,7 +388,8 @@ bool FakeFtpServer::runStep(Step& step) {
         m_Connecting = true;
         step.number = 1;
         adoptData(socket);
-        connect(socket, &QTcpSocket::connected, this, [this] {
+        connect(socket, &QTcpSocket::connected, this, [this, socket] {
+            m_LastDataPeer = socket->localAddress();
             m_Connecting = false;
             advance();
         });
