@@ -1,0 +1,72 @@
+#include "MainLayout.h"
+
+MainLayout::Result MainLayout::compute(const Input& in) {
+    Result r;
+    int x = in.splitterLeft;
+    if (x < SplitterMargin)
+        x = SplitterMargin;
+    if (x > in.windowWidth - SplitterMargin)
+        x = in.windowWidth - SplitterMargin;
+    r.splitterLeft = x;
+
+    if (x < 0)
+        return r;
+    r.treeWidth = x;
+    r.gripLeft = x;
+    r.listLeft = x + 40;
+    r.titleLeft = x + 40;
+
+    const int listWidth = in.windowWidth - (x + 140);
+    if (listWidth < 0)
+        return r;
+    r.listWidth = listWidth;
+
+    const int titleWidth = listWidth - 20;
+    if (titleWidth < 0)
+        return r;
+    r.titleWidth = titleWidth;
+    r.iconLeft = titleWidth - in.iconWidth - 40;
+
+    const int progressWidth = titleWidth - in.progressLeft - in.iconWidth - 120;
+    if (progressWidth < 0)
+        return r;
+    r.progressWidth = progressWidth;
+    r.holderLeft = in.progressLeft + progressWidth - in.holderWidth;
+
+    const int band = in.bandVisible ? in.bandHeight : 0;
+    const int status = in.statusVisible ? in.statusHeight : 0;
+    const int top = in.bandVisible ? band + 40 : 0;
+    r.treeTop = top;
+    r.titleTop = top;
+    r.listTop = top + in.titleHeight;
+
+    const int treeHeight = in.clientHeight - band - status - 80 - LogHeight;
+    if (treeHeight < 0)
+        return r;
+    r.treeHeight = treeHeight;
+
+    const int listHeight = treeHeight - in.titleHeight;
+    if (listHeight < 0)
+        return r;
+    r.listHeight = listHeight;
+    r.gripTop = top;
+    r.gripHeight = treeHeight;
+
+    if (in.clientWidth < 0)
+        return r;
+    r.logTop = top + treeHeight + 40;
+    r.logHeight = LogHeight;
+    r.logWidth = in.clientWidth;
+    r.legendTop = *r.logTop + 150;
+    r.legendLeft = in.clientWidth - in.legendWidth - 300;
+    return r;
+}
+
+int MainLayout::ghostLeft(int gripLeft, int mouseX, int windowWidth) {
+    const int p = gripLeft + mouseX;
+    if (p < GhostMargin)
+        return GhostMargin;
+    if (p > windowWidth - GhostMargin)
+        return windowWidth - GhostMargin;
+    return p;
+}

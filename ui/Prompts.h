@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// Every question, message box, input box, file dialog and modal window of the
+// windows goes through this interface, so tests can answer them from a script
+// instead of blocking on a modal box.
+class Prompts {
+public:
+    enum Icon { NoIcon, Information, Exclamation, Question, Critical };
+    enum Buttons { OkOnly, OkCancel, YesNoCancel, YesNo };
+    // The answers carry the classic message box result numbers.
+    enum Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+    virtual ~Prompts() = default;
+
+    // A title left empty means the application's title.
+    virtual Answer messageBox(QWidget* parent, const QString& text, Buttons buttons, Icon icon,
+                              const QString& title) = 0;
+    // The typed text; empty when the box was cancelled.
+    virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
+                             const QString& defaultText) = 0;
+    // The chosen path; empty when the dialog was cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
+                                 const QString& filter) = 0;
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,
+                                 const QString& filter) = 0;
+    // Shows a window modally and returns its result code.
+    virtual int execDialog(QDialog& dialog) = 0;
+};

@@ -1,0 +1,79 @@
+#include "QtPrompts.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+Prompts::Answer QtPrompts::messageBox(QWidget* parent, const QString& text, Buttons buttons,
+                                      Icon icon, const QString& title) {
+    QMessageBox box(parent);
+    box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
+    box.setText(text);
+    switch (icon) {
+    case NoIcon:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    switch (buttons) {
+    case OkOnly:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return Ok;
+    case QMessageBox::Yes:
+        return Yes;
+    case QMessageBox::No:
+        // A Yes/No box closed with Esc or its close box answers No.
+        return No;
+    default:
+        return buttons == YesNo ? No : (buttons == OkOnly ? Ok : Cancel);
+    }
+}
+
+QString QtPrompts::inputBox(QWidget* parent, const QString& prompt, const QString& title,
+                            const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+        parent, title.isEmpty() ? QApplication::applicationDisplayName() : title, prompt,
+        QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : QString();
+}
+
+QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& fileName,
+                                const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, fileName, filter);
+}
+
+QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QString& fileName,
+                                const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, fileName, filter);
+}
+
+int QtPrompts::execDialog(QDialog& dialog) {
+    return dialog.exec();
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "Prompts.h"
+
+// The real prompts: Qt's own message boxes and dialogs.
+class QtPrompts : public Prompts {
+public:
+    Answer messageBox(QWidget* parent, const QString& text, Buttons buttons, Icon icon,
+                      const QString& title) override;
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
+                     const QString& defaultText) override;
+    QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
+                         const QString& filter) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,
+                         const QString& filter) override;
+    int execDialog(QDialog& dialog) override;
+};

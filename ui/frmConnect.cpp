@@ -1,0 +1,108 @@
+#include "frmConnect.h"
+
+#include "Artwork.h"
+#include "Prompts.h"
+#include "Twips.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+// A local default: the dialog must never point a user (or a test) at a
+// stranger's server by accident.
+const QString frmConnect::DefaultHost = QStringLiteral("localhost");
+const QString frmConnect::PlaceholderEmail = QStringLiteral("guest@example.com");
+
+frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_Prompts(prompts) {
+    setWindowTitle(tr("Connect to..."));
+    setWindowIcon(Artwork::programIcon());
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(Twips::toPixels(this, 5280), Twips::toPixels(this, 1620));
+
+    auto place = [this](QWidget* control, int left, int top, int width, int height) {
+        control->setGeometry(Twips::toPixels(this, left, top, width, height));
+    };
+
+    // Created in tab order.
+    Frame1 = new QGroupBox(tr("URL"), this);
+    place(Frame1, 120, 120, 3735, 615);
+    txtURL = new QLineEdit(DefaultHost, Frame1);
+    place(txtURL, 600, 240, 3015, 285);
+    Frame2 = new QGroupBox(tr("User Name"), this);
+    place(Frame2, 120, 840, 1815, 615);
+    txtUserName = new QLineEdit(QStringLiteral("anonymous"), Frame2);
+    place(txtUserName, 120, 240, 1575, 285);
+    Frame3 = new QGroupBox(tr("Your E-Mail Address"), this);
+    place(Frame3, 2040, 840, 1815, 615);
+    txtPassword = new QLineEdit(PlaceholderEmail, Frame3);
+    place(txtPassword, 120, 240, 1575, 285);
+    // Masked with "*" whatever the style's own mask character is.
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    cmdOK = new QPushButton(tr("OK"), this);
+    place(cmdOK, 3960, 240, 1215, 375);
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(tr("Cancel"), this);
+    place(cmdCancel, 3960, 720, 1215, 375);
+    Label1 = new QLabel(QStringLiteral(" ftp://"), Frame1);
+    place(Label1, 120, 240, 855, 255);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    chkAnonym = new QCheckBox(tr("Anonymous"), this);
+    place(chkAnonym, 3960, 1200, 1215, 255);
+    chkAnonym->setChecked(true);
+
+    setTabOrder(txtURL, txtUserName);
+    setTabOrder(txtUserName, txtPassword);
+    setTabOrder(txtPassword, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, chkAnonym);
+
+    connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    txtURL->setFocus();
+}
+
+void frmConnect::setHostText(const QString& host) {
+    txtURL->setText(host);
+}
+
+void frmConnect::chkAnonym_Click() {
+    if (chkAnonym->isChecked()) {
+        txtUserName->setText(QStringLiteral("anonymous"));
+        txtPassword->setEchoMode(QLineEdit::Normal);
+        txtPassword->setText(PlaceholderEmail);
+        Frame3->setTitle(tr("Your E-Mail Address"));
+    } else {
+        txtUserName->clear();
+        txtPassword->setEchoMode(QLineEdit::Password);
+        txtPassword->clear();
+        Frame3->setTitle(tr("Password"));
+    }
+}
+
+void frmConnect::cmdOK_Click() {
+    if (txtURL->text().isEmpty()) {
+        m_Prompts.messageBox(this, tr("Enter a URL or click on Cancel button."), Prompts::OkOnly,
+                             Prompts::Information, tr("Invalid URL"));
+        return;
+    }
+    m_URL = txtURL->text().toLower();
+    m_UserName = txtUserName->text();
+    m_Password = txtPassword->text();
+    m_Action = 0;
+    accept();
+}
+
+void frmConnect::cmdCancel_Click() {
+    reject();
+}
+
+void frmConnect::reject() {
+    // Esc and the close box count as Cancel: a dialog closed without OK must
+    // never start a connection.
+    m_Action = 1;
+    QDialog::reject();
+}

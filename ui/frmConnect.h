@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+class Prompts;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The modal dialog in which the user names the server and the log-in.
+// Nothing is kept between openings: each connect command makes a fresh one.
+class frmConnect : public QDialog {
+    Q_OBJECT
+public:
+    static const QString DefaultHost;
+    static const QString PlaceholderEmail;
+
+    explicit frmConnect(Prompts& prompts, QWidget* parent = nullptr);
+
+    // 0 = connect (OK), 1 = cancelled (Cancel, Esc or the close box).
+    qint32 Action() const { return m_Action; }
+    QString URL() const { return m_URL; }
+    QString UserName() const { return m_UserName; }
+    QString Password() const { return m_Password; }
+
+    // Replaces the design host text, for a host named on the command line.
+    void setHostText(const QString& host);
+
+    void chkAnonym_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // Controls, named as in the design.
+    QGroupBox* Frame1;
+    QLineEdit* txtURL;
+    QGroupBox* Frame2;
+    QLineEdit* txtUserName;
+    QGroupBox* Frame3;
+    QLineEdit* txtPassword;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+    QLabel* Label1;
+    QCheckBox* chkAnonym;
+
+public slots:
+    void reject() override;
+
+private:
+    Prompts& m_Prompts;
+    qint32 m_Action = 0;
+    QString m_URL;
+    QString m_UserName;
+    QString m_Password;
+};

@@ -1,0 +1,246 @@
+#pragma once
+
+#include "CFtpConnection.h"
+#include "MainLayout.h"
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class FileListView;
+class HelpViewer;
+class Prompts;
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QRadioButton;
+class QStatusBar;
+class QTextEdit;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class about;
+class frmConnect;
+
+// The main window: remote folder tree on the left, file list on the right
+// under a title pane, the session log across the bottom, the toolbar in its
+// band at the top and the status bar. It owns the one FTP session engine.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Placement kept in the settings store, in twips.
+    static constexpr const char* SettingsSection = "Settings";
+    static constexpr int DefaultLeft = 1000;
+    static constexpr int DefaultTop = 1000;
+    static constexpr int DefaultWidth = 6500;
+    static constexpr int DefaultHeight = 6500;
+
+    static const QString ProductPage;
+    static const QString HelpFileName;
+
+    // Tree node data: key (absolute directory path ending in "/"), tag, and
+    // the image numbers shown collapsed and expanded.
+    static constexpr int TreeKeyRole = Qt::UserRole + 1;
+    static constexpr int TreeTagRole = Qt::UserRole + 2;
+    static constexpr int TreeImageRole = Qt::UserRole + 3;
+    static constexpr int TreeExpandedImageRole = Qt::UserRole + 4;
+
+    explicit frmMain(Prompts& prompts, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Host text the connect dialog opens with instead of its default.
+    void setInitialHost(const QString& host) { m_InitialHost = host; }
+    QString initialHost() const { return m_InitialHost; }
+
+    // The desktop's "open" for the help file and the product page; tests
+    // replace them so nothing leaves the machine.
+    void setShellOpenDocument(std::function<bool(const QString&)> open);
+    void setShellOpenUrl(std::function<bool(const QString&)> open);
+    // Folder the help file is looked up in (the program's own by default).
+    void setProgramDirectory(const QString& directory) { m_ProgramDirectory = directory; }
+    QString helpFilePath() const;
+
+    // ----- layout (twips)
+    void SizeControls(int x);
+    MainLayout::Input layoutInput(int x) const;
+    int splitterLeft() const { return m_SplitterLeft; }
+    void imgSplitter_MouseDown(int mouseXPixels);
+    void imgSplitter_MouseMove(int mouseXPixels);
+    void imgSplitter_MouseUp();
+    bool isMovingSplitter() const { return m_bMoving; }
+    int ghostLeft() const { return m_GhostLeft; }
+    // Geometry of a control in twips, as the layout last placed it.
+    QRect twipsGeometry(const QWidget* control) const;
+    int toTwips(int pixels) const;
+    int toPixels(int twips) const;
+
+    // ----- file list and tree helpers
+    static qint16 GetImageNumber(const QString& strFileName);
+    // "### ### ###": digits grouped in threes by blanks.
+    static QString FormatGroupedBlanks(qint64 value);
+    QTreeWidgetItem* findNode(const QString& key) const;
+    // Texts from the root down joined by "/": "//pub" below a root "/".
+    static QString nodeFullPath(const QTreeWidgetItem* node);
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text,
+                             int image, int expandedImage = 0);
+
+    // ----- engine event handlers
+    void m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType);
+    void m_FtpConnection_StateChanged(int State);
+    void m_FtpConnection_DownloadProgress(qint64 lBytes);
+    void m_FtpConnection_UploadProgress(qint64 lBytes);
+    void m_FtpConnection_ListingDataArrived(qint64 lTotalBytes);
+
+    QString statusText() const;
+    void setStatusText(const QString& text);
+    double progressValue() const { return m_ProgressValue; }
+    void setProgressValue(double percent);
+    QString logText() const;
+    CFtpConnection* connection() const { return m_FtpConnection; }
+    about* aboutWindow() const { return m_About; }
+    HelpViewer* helpViewer() const { return m_HelpViewer; }
+
+    // Toolbar button by its 1-based position, separators included.
+    QAction* toolbarButton(int number) const;
+    QAction* toolbarButton(const QString& key) const;
+
+    // Opens the connect dialog (with the initial host text) through the
+    // prompts and returns it after it closed.
+    std::unique_ptr<frmConnect> showConnectDialog();
+    // Tracks a window of the program so that unload closes it.
+    void registerWindow(QWidget* window);
+
+public slots:
+    // ----- commands (toolbar keys and menu items)
+    void tbToolBar_ButtonClick(const QString& key);
+    void ConnectToServer();
+    void UpOneLevel();
+    void StopCommand();
+    void RefreshCurrentDirectory();
+    void mnuConnect_Click();
+    void mnuDownload_Click();
+    void mnuUpload_Click();
+    void mnuFileClose_Click();
+    void mnuRename_Click();
+    void mnuDelete_Click();
+    void mnuCreateDir_Click();
+    void mnuRemoveDir_Click();
+    void mnuViewToolbar_Click();
+    void mnuViewStatusBar_Click();
+    void mnuListViewMode_Click(int Index);
+    void mnuFile_Click();
+    void mnuEdit_Click();
+    void mnuView_Click();
+    void mnuHelp_Click();
+    void help_Click();
+    void Download_Click();
+    void mnuHelpAbout_Click();
+    void Check1_Click();
+    void Option1_Click(int Index);
+    void tvTreeView_NodeClick(QTreeWidgetItem* Node);
+    void lvListView_DblClick();
+
+public:
+    // ----- window-level state shared with the commands
+    QPointer<CFtpConnection> m_FtpConnection;
+    QString m_strTransferFileName;
+    qint64 m_lTransferFileSize = 0;
+    QTreeWidgetItem* m_CurrentNode = nullptr;
+
+    // ----- controls, named as in the design
+    QWidget* client;
+    QFrame* picLegend;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QFrame* Shape1;
+    QFrame* Shape2;
+    QFrame* Shape3;
+    QFrame* Shape4;
+    QTextEdit* txtMessages;
+    QFrame* picSplitter;
+    QFrame* picTitle;
+    QWidget* Picture1;
+    QCheckBox* Check1;
+    QRadioButton* Option1[2];
+    QProgressBar* ProgressBar1;
+    QLabel* Label1;
+    QLabel* imgIcon;
+    QFrame* CoolBar1;
+    QToolBar* tbToolBar;
+    QTreeWidget* tvTreeView;
+    FileListView* lvListView;
+    QStatusBar* sbStatusBar;
+    QLabel* sbPanel1;
+    QWidget* imgSplitter;
+
+    QMenu* mnuFile;
+    QAction* mnuConnect;
+    QAction* mnuDownload;
+    QAction* mnuUpload;
+    QAction* mnuFileClose;
+    QMenu* mnuEdit;
+    QAction* mnuRename;
+    QAction* mnuDelete;
+    QAction* mnuCreateDir;
+    QAction* mnuRemoveDir;
+    QMenu* mnuView;
+    QAction* mnuViewToolbar;
+    QAction* mnuViewStatusBar;
+    QAction* mnuListViewMode[4];
+    QAction* sep5;
+    QAction* mnuOptions;
+    QMenu* mnuHelp;
+    QAction* help;
+    QAction* Download;
+    QAction* mnuHelpAbout;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void createPanes();
+    void Form_Load();
+    void Form_Unload();
+    void savePlacement();
+    void placeControl(QWidget* control, std::optional<int> left, std::optional<int> top,
+                      std::optional<int> width, std::optional<int> height);
+    int bandHeight() const;
+    int statusHeight() const;
+
+    Prompts& m_Prompts;
+    QString m_InitialHost;
+    QString m_ProgramDirectory;
+    std::function<bool(const QString&)> m_ShellOpenDocument;
+    std::function<bool(const QString&)> m_ShellOpenUrl;
+    QList<QAction*> m_ToolbarButtons;
+    QActionGroup* m_ViewGroup = nullptr;
+    QList<QPointer<QWidget>> m_OpenWindows;
+    QPointer<about> m_About;
+    QPointer<HelpViewer> m_HelpViewer;
+    QHash<const QWidget*, QRect> m_TwipsGeometry;
+
+    bool m_bMoving = false;
+    int m_SplitterLeft = MainLayout::DefaultSplitterLeft;
+    int m_GhostLeft = 0;
+    int m_GripPressX = 0;
+    QColor m_LogColor;
+    double m_ProgressValue = 0.01;
+    qint16 m_LocaleCharset = 0;
+    bool m_Unloaded = false;
+};
