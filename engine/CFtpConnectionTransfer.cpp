@@ -209,8 +209,11 @@ void CFtpConnection::wscData_ConnectionRequest(int requestID) {
     try {
         // Only the server may connect: anyone else who finds the open port
         // would otherwise feed us a listing or a file.
+        // A peer that already closed again (an empty listing) has no address
+        // left to compare; only a known foreign address is refused.
         const QHostAddress peer = wscData->requestAddress(requestID);
-        if (!peer.isEqual(wscControl->remoteAddress(), QHostAddress::TolerantConversion)) {
+        if (!peer.isNull() &&
+            !peer.isEqual(wscControl->remoteAddress(), QHostAddress::TolerantConversion)) {
             wscData->reject(requestID);
             emit SessionProtocolMessage(QStringLiteral("Refused data connection from: ") +
                                             peer.toString(),
@@ -513,6 +516,7 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
             return false;
         QString finalReply;
         bool interrupted = false;
+        bool started = false;
         const WaitEnd end = WaitFor([&] {
             // A 426 on the control connection or CancelTransfer cleared the
             // transfer state; what the buffer holds is this wait's answer.
@@ -527,8 +531,9 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
                     return false;
                 if (preliminary > 0) {
                     m_ReplyBuffer.remove(0, preliminary);
-                    if (!m_DownloadConfirmed)
+                    if (!started)
                         emit StateChanged(TransferInProgress);
+                    started = true;
                     ConfirmDownload();
                     continue;
                 }
