@@ -223,10 +223,15 @@ void TstSupport::fakeServerHandlersAndClose() {
     server.onCommand("NOOP", [](FakeFtpServer& s, const QString&) { s.sendReply("200 Fine"); });
     server.onCommand("SITE",
                      [](FakeFtpServer& s, const QString& arg) { s.sendReply("200 " + arg); });
-    server.expect("QUIT").reply("221 Bye").closeControl();
+    server.expectLogin("bob").expect("QUIT").reply("221 Bye").closeControl();
     LineClient client;
     QVERIFY(client.open(server.port()));
     QVERIFY(client.waitFor("220"));
+    client.take();
+    client.send("USER bob");
+    client.send("PASS pw");
+    client.send("PWD");
+    QVERIFY(client.waitFor("257"));
     client.take();
     client.send("NOOP");
     client.send("SITE hello there");
@@ -236,7 +241,8 @@ void TstSupport::fakeServerHandlersAndClose() {
     QVERIFY(client.waitFor("221"));
     QVERIFY(TestUtil::waitUntil(
         [&] { return client.socket.state() == QAbstractSocket::UnconnectedState; }));
-    QCOMPARE(server.commands(), QStringList({"NOOP", "SITE hello there", "QUIT"}));
+    QCOMPARE(server.commands(),
+             QStringList({"USER bob", "PASS pw", "PWD", "NOOP", "SITE hello there", "QUIT"}));
 
     // A server that hangs up as soon as it is reached.
     server.setCloseOnConnect(true);

@@ -93,6 +93,15 @@ FakeFtpServer& FakeFtpServer::expect(const QString& commandLine) {
     return add({Step::Expect, commandLine, {}, 0, {}, {}});
 }
 
+FakeFtpServer& FakeFtpServer::expectLogin(const QString& user) {
+    return expect(QStringLiteral("USER ") + user)
+        .reply(QStringLiteral("331 Password required"))
+        .expect(QStringLiteral("PASS *"))
+        .reply(QStringLiteral("230 Logged in"))
+        .expect(QStringLiteral("PWD"))
+        .reply(QStringLiteral("257 \"/\" is the current directory"));
+}
+
 FakeFtpServer& FakeFtpServer::reply(const QString& text) {
     return add({Step::Send, {}, lineBytes(text), 0, {}, {}});
 }

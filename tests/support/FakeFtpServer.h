@@ -52,6 +52,8 @@ public:
     // --- script steps (each returns *this to chain)
     // Waits for the next command line; a trailing "*" matches any rest.
     FakeFtpServer& expect(const QString& commandLine);
+    // The usual log-in: USER user -> 331, PASS (any) -> 230, PWD -> 257 "/".
+    FakeFtpServer& expectLogin(const QString& user = QStringLiteral("anonymous"));
     // Sends text; every "\n"-separated line goes out ending in "\r\n".
     FakeFtpServer& reply(const QString& text);
     // Sends bytes exactly as given.
