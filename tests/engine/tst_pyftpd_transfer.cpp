@@ -1,0 +1,154 @@
+// Listing, download and upload against a real pyftpdlib server, in both
+// data connection modes, with byte-exact checksums, and resuming transfers
+// that were stopped in the middle.
+
+#include "CFtpConnection.h"
+#include "PyFtpdServer.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr qint64 Big = 5 * 1024 * 1024;
+
+std::unique_ptr<CFtpConnection> logIn(const PyFtpdServer& server, bool passive) {
+    auto ftp = std::make_unique<CFtpConnection>();
+    ftp->setTimeout(20);
+    ftp->setFtpServer(server.host());
+    ftp->setPort(server.port());
+    ftp->setUserName(PyFtpdServer::UserName);
+    ftp->setPassword(PyFtpdServer::Password);
+    ftp->setPassiveMode(passive);
+    if (!ftp->Connect())
+        return nullptr;
+    return ftp;
+}
+
+qint64 listedSize(CFtpConnection& ftp, const QString& name) {
+    std::shared_ptr<CFtpFiles> files;
+    if (!ftp.EnumFiles(files))
+        return -1;
+    for (const auto& file : *files) {
+        if (file->FileName == name)
+            return file->FileSize;
+    }
+    return -1;
+}
+
+QString failure(CFtpConnection& ftp) {
+    return QStringLiteral("#%1 %2").arg(ftp.FtpGetLastError()).arg(ftp.GetFtpErrorDescription(0));
+}
+
+} // namespace
+
+class TestPyftpdTransfer : public QObject {
+    Q_OBJECT
+    PyFtpdServer m_Server;
+    QTemporaryDir m_Local;
+
+    QString remote(const QString& name) const { return m_Server.rootPath() + '/' + name; }
+    QString local(const QString& name) const { return m_Local.filePath(name); }
+
+private slots:
+    void initTestCase() { QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError())); }
+
+    void roundTrip_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::addColumn<qint64>("size");
+        for (bool passive : {true, false}) {
+            for (qint64 size :
+                 {qint64(0), qint64(1), qint64(4095), qint64(4096), qint64(4097), Big}) {
+                QTest::addRow("%s %lld", passive ? "passive" : "active", size) << passive << size;
+            }
+        }
+    }
+    void roundTrip() {
+        QFETCH(bool, passive);
+        QFETCH(qint64, size);
+        const QString tag = QStringLiteral("%1-%2").arg(passive ? "p" : "a").arg(size);
+        QVERIFY(TestUtil::writePatternFile(remote("src-" + tag), size));
+        const QByteArray sum = TestUtil::fileChecksum(remote("src-" + tag));
+
+        auto ftp = logIn(m_Server, passive);
+        QVERIFY(ftp);
+        QCOMPARE(listedSize(*ftp, "src-" + tag), size);
+        QVERIFY2(ftp->DownloadFile("src-" + tag, local("got-" + tag), 1, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::fileChecksum(local("got-" + tag)), sum);
+
+        QVERIFY2(ftp->UploadFile(local("got-" + tag), "up-" + tag, 1, 0),
+                 qPrintable(failure(*ftp)));
+        // The server finishes writing when it has sent its final reply.
+        QTRY_COMPARE(TestUtil::fileChecksum(remote("up-" + tag)), sum);
+        QCOMPARE(listedSize(*ftp, "up-" + tag), size);
+        QVERIFY(ftp->CloseConnection());
+    }
+
+    void resumeADownloadStoppedInTheMiddle() {
+        // Large enough that the first arrival cannot hold all of it.
+        constexpr qint64 Size = 48 * 1024 * 1024;
+        QVERIFY(TestUtil::writePatternFile(remote("resume-down"), Size));
+        {
+            auto ftp = logIn(m_Server, true);
+            QVERIFY(ftp);
+            CFtpConnection* raw = ftp.get();
+            connect(raw, &CFtpConnection::DownloadProgress, raw, [raw] { raw->CancelTransfer(); });
+            QVERIFY(!ftp->DownloadFile("resume-down", local("resume-down"), 1, 0));
+        }
+        const qint64 kept = QFileInfo(local("resume-down")).size();
+        QVERIFY2(kept > 0 && kept < Size, qPrintable(QString::number(kept)));
+
+        auto ftp = logIn(m_Server, false);
+        QVERIFY(ftp);
+        QVERIFY2(ftp->DownloadFile("resume-down", local("resume-down"), 1, kept),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::fileChecksum(local("resume-down")),
+                 TestUtil::fileChecksum(remote("resume-down")));
+        QFile::remove(local("resume-down"));
+        QFile::remove(remote("resume-down"));
+    }
+
+    void resumeAnUploadStoppedInTheMiddle() {
+        QVERIFY(TestUtil::writePatternFile(local("resume-up"), Big));
+        {
+            auto ftp = logIn(m_Server, false);
+            QVERIFY(ftp);
+            CFtpConnection* raw = ftp.get();
+            connect(raw, &CFtpConnection::UploadProgress, raw, [raw](qint64 bytes) {
+                if (bytes > Big / 3)
+                    raw->CancelTransfer();
+            });
+            QVERIFY(!ftp->UploadFile(local("resume-up"), "resume-up", 1, 0));
+            QCOMPARE(ftp->FtpGetLastError(), 61);
+        }
+        auto ftp = logIn(m_Server, true);
+        QVERIFY(ftp);
+        const qint64 kept = listedSize(*ftp, "resume-up");
+        QVERIFY(kept > 0 && kept < Big);
+        QVERIFY2(ftp->UploadFile(local("resume-up"), "resume-up", 1, kept),
+                 qPrintable(failure(*ftp)));
+        QTRY_COMPARE(TestUtil::fileChecksum(remote("resume-up")),
+                     TestUtil::fileChecksum(local("resume-up")));
+    }
+
+    void asciiTypeStoresTheBytesAsSent() {
+        // The server turns lone line feeds into CRLF on the wire; the client
+        // keeps exactly what came, CRLF and all.
+        QVERIFY(TestUtil::writeFile(remote("lines.txt"), "dos\r\nunix\nlast\r\n"));
+        auto ftp = logIn(m_Server, true);
+        QVERIFY(ftp);
+        QVERIFY2(ftp->DownloadFile("lines.txt", local("lines.txt"), 0, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::readFile(local("lines.txt")), QByteArray("dos\r\nunix\r\nlast\r\n"));
+        QVERIFY2(ftp->DownloadFile("lines.txt", local("lines.bin"), 1, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::readFile(local("lines.bin")), QByteArray("dos\r\nunix\nlast\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPyftpdTransfer)
+#include "tst_pyftpd_transfer.moc"
