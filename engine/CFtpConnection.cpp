@@ -22,7 +22,6 @@ namespace {
 constexpr qint32 ErrUnspecifiedServer = -2147220503; // object-error base + 1001
 constexpr qint32 ErrConnectionPending = 5;
 constexpr qint32 ErrGreeting120 = 37;
-constexpr qint32 ErrGreeting421 = 41;
 constexpr qint32 ErrBadArguments = 48;
 constexpr qint32 ErrNotLoggedIn = 52;
 constexpr qint32 ErrClosedByServer = 7;
@@ -40,17 +39,13 @@ bool startsWithCode(const QString& line) {
            line[0].unicode() < 128 && line[1].unicode() < 128 && line[2].unicode() < 128;
 }
 
-// Adds the intermediate lines of a later scan that the message does not hold
-// yet. A later scan usually covers the earlier one (the buffer has grown), so
-// the lines after the last occurrence of what was collected are the new ones.
+// Adds the intermediate lines of a later scan. A later scan usually covers the
+// earlier one (the buffer has grown), and then holds the whole message; when
+// the buffer was taken in between, it holds only the lines that followed.
 void mergeLines(QStringList& collected, const QStringList& scanned) {
-    if (collected.isEmpty()) {
-        collected = scanned;
-        return;
-    }
     for (qsizetype start = scanned.size() - collected.size(); start >= 0; --start) {
         if (scanned.mid(start, collected.size()) == collected) {
-            collected += scanned.mid(start + collected.size());
+            collected = scanned;
             return;
         }
     }
@@ -255,12 +250,17 @@ qint16 CFtpConnection::ParseServerReply(QString& text) {
             return 0;
         QStringList intermediate;
         const QStringList lines = text.split(LineEnd);
-        for (const QString& line : lines) {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString& line = lines[i];
             if (!startsWithCode(line))
                 continue;
-            if (line[3] == u'-')
-                intermediate << line.mid(4);
-            else if (line[3] == u' ')
+            // A piece after the last line end is not a line yet: as an
+            // intermediate line it would be collected once cut and once whole.
+            const bool terminated = i + 1 < lines.size();
+            if (line[3] == u'-') {
+                if (terminated)
+                    intermediate << line.mid(4);
+            } else if (line[3] == u' ')
                 code = qint16(line.left(3).toInt());
         }
         mergeLines(message, intermediate);
@@ -466,8 +466,12 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
             }
             QString greeting = m_ReplyBuffer;
             const qint16 code = ParseServerReply(greeting);
-            if (code <= 0)
-                continue; // closed without a greeting; seen on the next pass
+            if (code <= 0) {
+                // The wait ended because the server closed before greeting.
+                m_LastError = ErrClosedByServer;
+                m_LastErrorDescription = QStringLiteral("The connection was closed by the server.");
+                return;
+            }
             TakeReply();
             if (code == 220)
                 return LogIn(loggedIn);
@@ -475,7 +479,8 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
                 m_LastError = ErrGreeting120;
                 wscControl->close();
             } else if (code == 421) {
-                m_LastError = ErrGreeting421;
+                // Through the table, so the description says why (41).
+                TranslateReplyCode(code);
                 wscControl->close();
             }
             return;
