@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringBuilder>
+#include <algorithm>
 
 namespace ListingFormat {
 
@@ -15,6 +17,11 @@ QChar typeOf(const CFtpFile& file) {
 }
 
 QString escapeField(const QString& text) {
+    const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\');
+    });
+    if (plain)
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
@@ -36,12 +43,18 @@ QString escapeField(const QString& text) {
 }
 
 QString textLine(const CFtpFile& file) {
+    // Listings repeat a handful of dates; formatting each anew costs more than the rest.
+    thread_local double lastDate = 0.0;
+    thread_local QString lastIso = FtpDate::ToIso(0.0);
+    if (file.LastWriteTime != lastDate) {
+        lastDate = file.LastWriteTime;
+        lastIso = FtpDate::ToIso(lastDate);
+    }
     const QChar type = typeOf(file);
-    QString line = QString(type) + QLatin1Char('\t') + QString::number(file.FileSize) +
-                   QLatin1Char('\t') + FtpDate::ToIso(file.LastWriteTime) + QLatin1Char('\t') +
-                   escapeField(file.Permissions) + QLatin1Char('\t') + escapeField(file.Owner) +
-                   QLatin1Char('\t') + escapeField(file.Group) + QLatin1Char('\t') +
-                   escapeField(file.FileName);
+    const QChar tab = QLatin1Char('\t');
+    QString line = type % tab % QString::number(file.FileSize) % tab % lastIso % tab %
+                   escapeField(file.Permissions) % tab % escapeField(file.Owner) % tab %
+                   escapeField(file.Group) % tab % escapeField(file.FileName);
     if (type == QLatin1Char('l'))
         line += QLatin1StringView("\t-> ") + escapeField(file.FilePath);
     return line;

@@ -19,26 +19,27 @@ bool isUnixLine(QStringView line) {
 }
 
 // Only blanks count: tabs belong to the text.
-QString trimBlanks(QStringView text) {
+QStringView trimBlanks(QStringView text) {
     qsizetype from = 0;
     qsizetype to = text.size();
     while (from < to && text[from] == kBlank)
         ++from;
     while (to > from && text[to - 1] == kBlank)
         --to;
-    return text.sliced(from, to - from).toString();
+    return text.sliced(from, to - from);
 }
 
 QString collapseBlanks(QStringView line) {
-    QString out;
-    out.reserve(line.size());
+    QString out(line.size(), Qt::Uninitialized);
+    QChar* to = out.data();
     bool previousBlank = false;
     for (const QChar c : line) {
         if (c == kBlank && previousBlank)
             continue;
         previousBlank = c == kBlank;
-        out.append(c);
+        *to++ = c;
     }
+    out.truncate(to - out.constData());
     return out;
 }
 
@@ -47,17 +48,17 @@ QString collapseBlanks(QStringView line) {
 QStringList splitFields(const QString& line, int& splits) {
     const int n = isUnixLine(line) ? 8 : 3;
     QStringList fields(n + 1);
-    QString rest = line;
+    QStringView rest = line;
     splits = 0;
     for (int i = 0; i < n; ++i) {
         const qsizetype blank = rest.indexOf(kBlank);
         if (blank < 0)
             break;
-        fields[i] = rest.left(blank);
-        rest = trimBlanks(QStringView(rest).sliced(blank + 1));
+        fields[i] = rest.left(blank).toString();
+        rest = trimBlanks(rest.sliced(blank + 1));
         ++splits;
     }
-    fields[n] = rest;
+    fields[n] = rest.toString();
     return fields;
 }
 
@@ -155,9 +156,11 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
         QString original = all.sliced(start, end - start);
         start = end + 1;
 
-        original.remove(QLatin1Char('\r'));
+        if (original.contains(QLatin1Char('\r')))
+            original.remove(QLatin1Char('\r'));
         const QString line = collapseBlanks(original);
-        if (line.isEmpty() || line.left(5).toLower() == QLatin1StringView("total"))
+        if (line.isEmpty() ||
+            QStringView(line).left(5).compare(QLatin1StringView("total"), Qt::CaseInsensitive) == 0)
             continue;
 
         int splits = 0;
