@@ -209,10 +209,10 @@ void CFtpConnection::wscData_ConnectionRequest(int requestID) {
     try {
         // Only the server may connect: anyone else who finds the open port
         // would otherwise feed us a listing or a file.
-        // A peer that already closed again (an empty listing) has no address
-        // left to compare; only a known foreign address is refused.
+        // The socket records the address when the request arrives, so even a
+        // peer that has already hung up (an empty listing) is checked.
         const QHostAddress peer = wscData->requestAddress(requestID);
-        if (!peer.isNull() &&
+        if (peer.isNull() ||
             !peer.isEqual(wscControl->remoteAddress(), QHostAddress::TolerantConversion)) {
             wscData->reject(requestID);
             emit SessionProtocolMessage(QStringLiteral("Refused data connection from: ") +
