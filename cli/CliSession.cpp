@@ -59,6 +59,9 @@ int CliSession::run() {
     } catch (const platform::Fault& fault) {
         endProgress();
         ok = failWith(fault.number(), fault.description());
+    } catch (const std::exception& e) {
+        endProgress();
+        ok = failLocal(QString::fromLocal8Bit(e.what()));
     }
     m_Out.flush();
     if (connected) {
@@ -175,6 +178,7 @@ bool CliSession::download(const CliCommand& command) {
     const qint32 mode = m_Options.ascii ? TransferAscii : TransferImage;
     m_ProgressName = remote;
     m_ProgressTotal = -1;
+    m_ProgressBytes = 0;
     const qint64 start = command.resume && target.exists() ? target.size() : 0;
     if (start > 0) {
         const bool ok = m_Connection->DownloadFile(remote, local, mode, start);
@@ -271,6 +275,7 @@ bool CliSession::upload(const CliCommand& command) {
     }
     m_ProgressName = local;
     m_ProgressTotal = source.size();
+    m_ProgressBytes = 0;
     const bool ok = m_Connection->UploadFile(
         local, remote, m_Options.ascii ? TransferAscii : TransferImage, start);
     endProgress();
@@ -336,14 +341,18 @@ void CliSession::logMessage(const QString& message, int type) {
 void CliSession::showProgress(qint64 bytes) {
     if (!m_ShowProgress)
         return;
+    m_ProgressBytes = bytes;
     // Arrivals come by the thousand each second; a terminal needs a few lines.
-    if (m_ProgressShown && m_ProgressClock.isValid() && m_ProgressClock.elapsed() < 100 &&
-        bytes != m_ProgressTotal)
+    if (m_ProgressShown && m_ProgressClock.isValid() && m_ProgressClock.elapsed() < 100)
         return;
     m_ProgressClock.start();
-    m_Err << '\r' << m_ProgressName << ": " << bytes << " bytes";
+    writeProgress();
+}
+
+void CliSession::writeProgress() {
+    m_Err << '\r' << m_ProgressName << ": " << m_ProgressBytes << " bytes";
     if (m_ProgressTotal > 0)
-        m_Err << " (" << qMin<qint64>(100, bytes * 100 / m_ProgressTotal) << "%)";
+        m_Err << " (" << qMin<qint64>(100, m_ProgressBytes * 100 / m_ProgressTotal) << "%)";
     m_Err << "\x1b[K";
     m_Err.flush();
     m_ProgressShown = true;
@@ -352,6 +361,7 @@ void CliSession::showProgress(qint64 bytes) {
 void CliSession::endProgress() {
     if (!m_ProgressShown)
         return;
+    writeProgress();
     m_ProgressShown = false;
     m_Err << '\n';
     m_Err.flush();

@@ -35,6 +35,7 @@ private:
 
     void logMessage(const QString& message, int type);
     void showProgress(qint64 bytes);
+    void writeProgress();
     void endProgress();
 
     CliOptions m_Options;
@@ -45,5 +46,6 @@ private:
     bool m_ProgressShown = false;
     QString m_ProgressName;
     qint64 m_ProgressTotal = -1;
+    qint64 m_ProgressBytes = 0;
     QElapsedTimer m_ProgressClock;
 };
