@@ -39,6 +39,7 @@ private slots:
     void usageErrors();
     void anonymous();
     void modesAndLog();
+    void silentServerTimesOut_data();
     void silentServerTimesOut();
 
 private:
@@ -349,13 +350,22 @@ void TestCliCommands::modesAndLog() {
         QVERIFY2(QRegularExpression("^[<>!*] ").match(line).hasMatch(), qPrintable(line));
 }
 
+void TestCliCommands::silentServerTimesOut_data() {
+    QTest::addColumn<bool>("ipv6");
+    QTest::newRow("IPv4") << false;
+    QTest::newRow("IPv6 literal") << true;
+}
+
 void TestCliCommands::silentServerTimesOut() {
+    QFETCH(bool, ipv6);
     // Accepts connections (the kernel completes them) and never greets.
     QTcpServer silent;
-    QVERIFY(silent.listen(QHostAddress::LocalHost));
-    const Run r =
-        run({"--timeout", "1", QStringLiteral("ftp://127.0.0.1:%1").arg(silent.serverPort()), "ls"},
-            20000);
+    if (!silent.listen(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost))
+        QSKIP("no loopback for this protocol");
+    const QString host = ipv6 ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1");
+    const Run r = run(
+        {"--timeout", "1", QStringLiteral("ftp://%1:%2").arg(host).arg(silent.serverPort()), "ls"},
+        20000);
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, QStringLiteral("Error #58: A time-out occurred while communicating with the "
                                    "server.\n"));
