@@ -122,6 +122,9 @@ private slots:
     void lineBreaksInArgumentsAreRefused();
     void utf8BothWays();
     void errorDescriptions();
+    void arrivalsAreLoggedByCode_data();
+    void arrivalsAreLoggedByCode();
+    void multiLineReplySplitAfterTheWaitTookItsStart();
 };
 
 void TestControl::greetings_data() {
@@ -693,6 +696,45 @@ void TestControl::errorDescriptions() {
     QVERIFY(!socketText.isEmpty());
     QVERIFY(socketText != CanceledText);
     QCOMPARE(refused.GetFtpErrorDescription(61), CanceledText);
+}
+
+void TestControl::arrivalsAreLoggedByCode_data() {
+    QTest::addColumn<QByteArray>("arrival");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<int>("type");
+    QTest::newRow("no code") << QByteArray("hello\r\n") << "hello" << 1;
+    QTest::newRow("line end only") << QByteArray("\r\n") << "" << 1;
+    QTest::newRow("last final line wins")
+        << QByteArray("150 Opening\r\n550 Gone\r\n") << "150 Opening\r\n550 Gone" << 2;
+    QTest::newRow("unfinished line") << QByteArray("200 O") << "200 O" << 1;
+}
+
+void TestControl::arrivalsAreLoggedByCode() {
+    QFETCH(QByteArray, arrival);
+    QFETCH(QString, logged);
+    QFETCH(int, type);
+    Session s;
+    QVERIFY(s.logIn());
+    const int before = s.log.size();
+    s.server.sendBytes(arrival);
+    QTRY_COMPARE(s.log.size(), before + 1);
+    QCOMPARE(s.log.last(), (QPair<QString, int>{logged, type}));
+}
+
+void TestControl::multiLineReplySplitAfterTheWaitTookItsStart() {
+    Session s;
+    QVERIFY(s.logIn());
+    // The reply's final line comes after CWD's line-end test could already
+    // complete; it must belong to CWD, not be left over for the next command.
+    s.server.onCommand(QStringLiteral("CWD"), [](FakeFtpServer& server, const QString&) {
+        server.sendBytes("250-This is the pub area\r\n");
+        QTimer::singleShot(30, &server, [&server] { server.sendBytes("250 OK\r\n"); });
+    });
+    s.answer({"MKD=550 Denied"});
+    QVERIFY(s.ftp.SetCurrentDirectory(QStringLiteral("/pub")));
+    QCOMPARE(s.ftp.WelcomeMessage(), QStringLiteral("This is the pub area"));
+    QVERIFY(!s.ftp.CreateDirectory(QStringLiteral("x")));
+    QCOMPARE(s.ftp.FtpGetLastError(), 54);
 }
 
 QTEST_GUILESS_MAIN(TestControl)
