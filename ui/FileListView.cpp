@@ -30,7 +30,7 @@ FileListView::FileListView(QWidget* parent)
     m_Proxy->setSourceModel(m_Model);
     m_Proxy->setSortRole(SortRole);
     m_Proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
-    m_Proxy->setSortLocaleAware(true);
+    m_Proxy->setSortLocaleAware(false); // the same order on every machine
     m_Proxy->setDynamicSortFilter(true);
 
     auto* layout = new QVBoxLayout(this);
@@ -57,6 +57,9 @@ FileListView::FileListView(QWidget* parent)
     header->setSortIndicatorShown(true);
     header->setStretchLastSection(false);
     header->setDefaultSectionSize(96); // 1440 twips at 96 dpi
+    // Wider where the desktop's font needs it to show a whole header text.
+    for (int column = 0; column < ColumnCount; ++column)
+        header->resizeSection(column, std::max(96, header->sectionSizeHint(column) + 8));
     header->setSortIndicator(m_SortKey, m_SortOrder);
     connect(header, &QHeaderView::sectionClicked, this, &FileListView::ColumnClick);
 
@@ -115,10 +118,6 @@ bool FileListView::containsKey(const QString& key) const {
     const QModelIndexList found = m_Model->match(m_Model->index(0, FileName), KeyRole, key, 1,
                                                  Qt::MatchExactly | Qt::MatchCaseSensitive);
     return !found.isEmpty();
-}
-
-QModelIndex FileListView::sourceIndexOfRow(int row) const {
-    return m_Proxy->mapToSource(m_Proxy->index(row, FileName));
 }
 
 QString FileListView::text(int row, int column) const {

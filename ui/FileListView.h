@@ -64,8 +64,6 @@ signals:
     void itemClicked();
 
 private:
-    QModelIndex sourceIndexOfRow(int row) const;
-
     QStandardItemModel* m_Model;
     QSortFilterProxyModel* m_Proxy;
     QStackedWidget* m_Stack;

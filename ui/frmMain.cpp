@@ -368,8 +368,11 @@ void frmMain::Form_Load() {
     const int top = settingNumber(section, QStringLiteral("MainTop"), DefaultTop);
     const int width = settingNumber(section, QStringLiteral("MainWidth"), DefaultWidth);
     const int height = settingNumber(section, QStringLiteral("MainHeight"), DefaultHeight);
-    move(toPixels(left), toPixels(top));
-    resize(std::max(1, toPixels(width)), std::max(1, toPixels(height)));
+    // Left and top place the window's own area, the same measure that is
+    // saved, so a placement read back never drifts by the frame's size.
+    setGeometry(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
+                std::max(1, toPixels(height)));
+    m_PlacementTwips = QRect(left, top, width, height);
 
     m_FtpConnection = new CFtpConnection(this);
     m_FtpConnection->setTimeout(60);
@@ -413,10 +416,20 @@ void frmMain::Form_Unload() {
 void frmMain::savePlacement() {
     using platform::Desktop::setSettingNumber;
     const QString section = QString::fromLatin1(SettingsSection);
-    setSettingNumber(section, QStringLiteral("MainLeft"), toTwips(x()));
-    setSettingNumber(section, QStringLiteral("MainTop"), toTwips(y()));
-    setSettingNumber(section, QStringLiteral("MainWidth"), toTwips(width()));
-    setSettingNumber(section, QStringLiteral("MainHeight"), toTwips(height()));
+    const QRect placement = placementTwips();
+    setSettingNumber(section, QStringLiteral("MainLeft"), placement.left());
+    setSettingNumber(section, QStringLiteral("MainTop"), placement.top());
+    setSettingNumber(section, QStringLiteral("MainWidth"), placement.width());
+    setSettingNumber(section, QStringLiteral("MainHeight"), placement.height());
+}
+
+QRect frmMain::placementTwips() const {
+    auto pick = [this](int stored, int pixels) {
+        return toPixels(stored) == pixels ? stored : toTwips(pixels);
+    };
+    return QRect(
+        pick(m_PlacementTwips.left(), geometry().x()), pick(m_PlacementTwips.top(), geometry().y()),
+        pick(m_PlacementTwips.width(), width()), pick(m_PlacementTwips.height(), height()));
 }
 
 void frmMain::registerWindow(QWidget* window) {
@@ -450,7 +463,7 @@ int frmMain::statusHeight() const {
 MainLayout::Input frmMain::layoutInput(int x) const {
     MainLayout::Input in;
     in.splitterLeft = x;
-    in.windowWidth = toTwips(width());
+    in.windowWidth = placementTwips().width();
     in.clientWidth = toTwips(client->width());
     in.clientHeight = toTwips(client->height());
     in.bandVisible = !CoolBar1->isHidden();
@@ -522,7 +535,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (isMinimized())
         return;
-    if (toTwips(width()) < MainLayout::MinimumWindowWidth)
+    if (placementTwips().width() < MainLayout::MinimumWindowWidth)
         resize(toPixels(MainLayout::MinimumWindowWidth), height());
 }
 
@@ -575,7 +588,7 @@ void frmMain::imgSplitter_MouseMove(int mouseXPixels) {
     if (!m_bMoving)
         return;
     m_GhostLeft = MainLayout::ghostLeft(twipsGeometry(imgSplitter).left(), toTwips(mouseXPixels),
-                                        toTwips(width()));
+                                        placementTwips().width());
     placeControl(picSplitter, m_GhostLeft, std::nullopt, std::nullopt, std::nullopt);
 }
 

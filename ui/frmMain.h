@@ -1,7 +1,9 @@
 #pragma once
 
 #include "CFtpConnection.h"
+#include "HelpViewer.h"
 #include "MainLayout.h"
+#include "about.h"
 
 #include <QColor>
 #include <QHash>
@@ -14,7 +16,6 @@
 #include <memory>
 
 class FileListView;
-class HelpViewer;
 class Prompts;
 class QAction;
 class QActionGroup;
@@ -29,7 +30,6 @@ class QTextEdit;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
-class about;
 class frmConnect;
 
 // The main window: remote folder tree on the left, file list on the right
@@ -83,6 +83,9 @@ public:
     QRect twipsGeometry(const QWidget* control) const;
     int toTwips(int pixels) const;
     int toPixels(int twips) const;
+    // The window's placement in twips: the stored values as long as the
+    // window still has their pixel size, so unchanged values round-trip exactly.
+    QRect placementTwips() const;
 
     // ----- file list and tree helpers
     static qint16 GetImageNumber(const QString& strFileName);
@@ -243,4 +246,5 @@ private:
     double m_ProgressValue = 0.01;
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;
+    QRect m_PlacementTwips;
 };

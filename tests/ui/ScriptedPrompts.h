@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Prompts.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+// Prompts for tests: records every question and answers from a script, so no
+// test ever blocks on a modal box. An unanswered question gets Cancel (or an
+// empty text, or a rejected dialog) and is counted in unanswered.
+class ScriptedPrompts : public Prompts {
+public:
+    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Dialog };
+
+    struct Question {
+        Kind kind;
+        QString text; // message or prompt; the window title for a dialog
+        QString title;
+        Buttons buttons = OkOnly;
+        Icon icon = NoIcon;
+    };
+
+    using DialogScript = std::function<void(QDialog&)>;
+
+    QList<Question> asked;
+    QList<Answer> answers;       // message boxes
+    QList<QString> texts;        // input boxes and file dialogs
+    QList<DialogScript> dialogs; // modal windows: the script clicks a button
+    int unanswered = 0;
+
+    Answer messageBox(QWidget*, const QString& text, Buttons buttons, Icon icon,
+                      const QString& title) override {
+        asked << Question{MessageBox, text, title, buttons, icon};
+        if (answers.isEmpty()) {
+            ++unanswered;
+            return buttons == OkOnly ? Ok : Cancel;
+        }
+        return answers.takeFirst();
+    }
+
+    QString inputBox(QWidget*, const QString& prompt, const QString& title,
+                     const QString&) override {
+        asked << Question{InputBox, prompt, title};
+        return takeText();
+    }
+
+    QString openFileName(QWidget*, const QString& title, const QString&, const QString&) override {
+        asked << Question{OpenFile, title, title};
+        return takeText();
+    }
+
+    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&) override {
+        asked << Question{SaveFile, title, title};
+        return takeText();
+    }
+
+    int execDialog(QDialog& dialog) override {
+        asked << Question{Dialog, dialog.windowTitle(), dialog.windowTitle()};
+        dialog.setResult(QDialog::Rejected);
+        if (dialogs.isEmpty()) {
+            ++unanswered;
+            dialog.reject();
+        } else {
+            dialogs.takeFirst()(dialog);
+        }
+        return dialog.result();
+    }
+
+private:
+    QString takeText() {
+        if (texts.isEmpty()) {
+            ++unanswered;
+            return {};
+        }
+        return texts.takeFirst();
+    }
+};

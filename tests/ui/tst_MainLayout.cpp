@@ -1,0 +1,154 @@
+#include "MainLayout.h"
+
+#include <QTest>
+
+// The pane layout with plain numbers (twips).
+class tst_MainLayout : public QObject {
+    Q_OBJECT
+
+    static MainLayout::Input standard() {
+        MainLayout::Input in;
+        in.windowWidth = 6500;
+        in.clientWidth = 6380;
+        in.clientHeight = 6000;
+        in.bandHeight = 420;
+        in.statusHeight = 300;
+        in.titleHeight = 660;
+        in.holderWidth = 3300;
+        return in;
+    }
+
+private slots:
+    void defaultPlacement() {
+        const auto r = MainLayout::compute(standard());
+        QVERIFY(r.complete());
+        QCOMPARE(r.splitterLeft, 1965);
+        QCOMPARE(*r.treeWidth, 1965);
+        QCOMPARE(*r.gripLeft, 1965);
+        QCOMPARE(*r.listLeft, 2005);
+        QCOMPARE(*r.titleLeft, 2005);
+        QCOMPARE(*r.listWidth, 4395);
+        QCOMPARE(*r.titleWidth, 4375);
+        QCOMPARE(*r.iconLeft, 4375 - 480 - 40);
+        QCOMPARE(*r.progressWidth, 4375 - 120 - 480 - 120);
+        // The options end where the progress bar ends.
+        QCOMPARE(*r.holderLeft + 3300, 120 + *r.progressWidth);
+        QCOMPARE(*r.treeTop, 460);
+        QCOMPARE(*r.titleTop, 460);
+        QCOMPARE(*r.listTop, 460 + 660);
+        QCOMPARE(*r.treeHeight, 6000 - 420 - 300 - 80 - 1375);
+        QCOMPARE(*r.listHeight, *r.treeHeight - 660);
+        QCOMPARE(*r.gripTop, 460);
+        QCOMPARE(*r.gripHeight, *r.treeHeight);
+        QCOMPARE(*r.logTop, 460 + *r.treeHeight + 40);
+        QCOMPARE(*r.logHeight, 1375);
+        QCOMPARE(*r.logWidth, 6380);
+        QCOMPARE(*r.legendTop, *r.logTop + 150);
+        QCOMPARE(*r.legendLeft, 6380 - 1935 - 300);
+    }
+
+    void splitterClamp_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("far left") << 0 << 6500 << 1500;
+        QTest::newRow("negative") << -400 << 6500 << 1500;
+        QTest::newRow("just inside") << 1500 << 6500 << 1500;
+        QTest::newRow("middle") << 3000 << 6500 << 3000;
+        QTest::newRow("far right") << 9000 << 6500 << 5000;
+        QTest::newRow("narrowest window") << 2000 << 3000 << 1500;
+        QTest::newRow("wide window") << 9000 << 12000 << 9000;
+    }
+    void splitterClamp() {
+        QFETCH(int, x);
+        QFETCH(int, width);
+        QFETCH(int, expected);
+        MainLayout::Input in = standard();
+        in.windowWidth = width;
+        in.splitterLeft = x;
+        const auto r = MainLayout::compute(in);
+        QCOMPARE(r.splitterLeft, expected);
+        QCOMPARE(*r.treeWidth, expected);
+        QCOMPARE(*r.listWidth, width - (expected + 140));
+    }
+
+    void ghostClamp_data() {
+        QTest::addColumn<int>("gripLeft");
+        QTest::addColumn<int>("mouseX");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("inside") << 1965 << 300 << 2265;
+        QTest::newRow("dragged far left") << 1965 << -3000 << 500;
+        QTest::newRow("dragged far right") << 1965 << 9000 << 6000;
+        QTest::newRow("on the left limit") << 400 << 100 << 500;
+    }
+    void ghostClamp() {
+        QFETCH(int, gripLeft);
+        QFETCH(int, mouseX);
+        QFETCH(int, expected);
+        QCOMPARE(MainLayout::ghostLeft(gripLeft, mouseX, 6500), expected);
+    }
+
+    // A ghost dropped past the layout's limits still gives a tree of at
+    // least 1500 and a list of at least 1360.
+    void ghostDropUsesLayoutClamp() {
+        MainLayout::Input in = standard();
+        in.splitterLeft = MainLayout::ghostLeft(1965, -5000, in.windowWidth);
+        QCOMPARE(*MainLayout::compute(in).treeWidth, 1500);
+        in.splitterLeft = MainLayout::ghostLeft(1965, 50000, in.windowWidth);
+        QCOMPARE(*MainLayout::compute(in).treeWidth, 6500 - 1500);
+    }
+
+    void hiddenBars_data() {
+        QTest::addColumn<bool>("band");
+        QTest::addColumn<bool>("status");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("height");
+        const int all = 6000 - 420 - 300 - 80 - 1375;
+        QTest::newRow("both shown") << true << true << 460 << all;
+        QTest::newRow("no toolbar") << false << true << 0 << all + 420;
+        QTest::newRow("no status bar") << true << false << 460 << all + 300;
+        QTest::newRow("neither") << false << false << 0 << all + 720;
+    }
+    void hiddenBars() {
+        QFETCH(bool, band);
+        QFETCH(bool, status);
+        QFETCH(int, top);
+        QFETCH(int, height);
+        MainLayout::Input in = standard();
+        in.bandVisible = band;
+        in.statusVisible = status;
+        const auto r = MainLayout::compute(in);
+        QVERIFY(r.complete());
+        QCOMPARE(*r.treeTop, top);
+        QCOMPARE(*r.titleTop, top);
+        QCOMPARE(*r.listTop, top + 660);
+        QCOMPARE(*r.treeHeight, height);
+        QCOMPARE(*r.listHeight, height - 660);
+        // The log keeps its height directly below the tree.
+        QCOMPARE(*r.logHeight, 1375);
+        QCOMPARE(*r.logTop, top + height + 40);
+    }
+
+    // A window too low for the panes: the layout stops at the tree height and
+    // leaves the rest alone.
+    void tooSmallStopsLayout() {
+        MainLayout::Input in = standard();
+        in.clientHeight = 2000;
+        const auto r = MainLayout::compute(in);
+        QVERIFY(!r.complete());
+        QVERIFY(r.treeTop.has_value());
+        QVERIFY(r.listWidth.has_value());
+        QVERIFY(!r.treeHeight.has_value());
+        QVERIFY(!r.logTop.has_value());
+        QVERIFY(!r.legendLeft.has_value());
+
+        in.clientHeight = 2175 + 300; // the tree fits, the list under the title does not
+        const auto partial = MainLayout::compute(in);
+        QVERIFY(partial.treeHeight.has_value());
+        QVERIFY(!partial.listHeight.has_value());
+        QVERIFY(!partial.logTop.has_value());
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_MainLayout)
+#include "tst_MainLayout.moc"
