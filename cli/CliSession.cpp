@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -19,18 +18,6 @@ constexpr qint32 TransferAscii = 0;
 constexpr qint32 TransferImage = 1;
 constexpr qint32 ErrFileNotFound = 53;
 constexpr qint32 ErrPathFileAccess = 75;
-
-// A name next to the target that no other file uses; the engine creates it.
-QString partialNameFor(const QString& target) {
-    const QFileInfo info(target);
-    const QString base =
-        info.dir().filePath(QLatin1Char('.') + info.fileName() + QStringLiteral(".krellin-part-") +
-                            QString::number(QCoreApplication::applicationPid()));
-    QString name = base;
-    for (int n = 1; n < 1000 && QFileInfo::exists(name); ++n)
-        name = base + QLatin1Char('-') + QString::number(n);
-    return QFileInfo::exists(name) ? QString() : name;
-}
 
 } // namespace
 
@@ -180,42 +167,12 @@ bool CliSession::download(const CliCommand& command) {
     m_ProgressTotal = -1;
     m_ProgressBytes = 0;
     const qint64 start = command.resume && target.exists() ? target.size() : 0;
-    if (start > 0) {
-        const bool ok = m_Connection->DownloadFile(remote, local, mode, start);
-        endProgress();
-        return ok || fail();
-    }
-
-    // A whole download goes to a side file first: a failure must not cost
-    // the user the file that was there before.
-    const QString partial = partialNameFor(local);
-    if (partial.isEmpty())
-        return failWith(ErrPathFileAccess,
-                        QStringLiteral("no room for a temporary file next to %1").arg(local));
-    bool ok = false;
-    try {
-        ok = m_Connection->DownloadFile(remote, partial, mode, 0);
-    } catch (...) {
-        QFile::remove(partial);
-        throw;
-    }
+    // The engine leaves an existing local file untouched when the server
+    // refuses the file, and keeps what arrived of a cut transfer, so that
+    // `get --resume` can pick it up.
+    const bool ok = m_Connection->DownloadFile(remote, local, mode, start);
     endProgress();
-    if (!ok) {
-        QFile::remove(partial);
-        return fail();
-    }
-    if (target.exists())
-        QFile::setPermissions(partial, QFile::permissions(local));
-    std::error_code code;
-    std::filesystem::rename(QFile::encodeName(partial).toStdString(),
-                            QFile::encodeName(local).toStdString(), code);
-    if (code) {
-        QFile::remove(partial);
-        return failWith(ErrPathFileAccess,
-                        QStringLiteral("cannot write %1: %2")
-                            .arg(local, QString::fromLocal8Bit(code.message().c_str())));
-    }
-    return true;
+    return ok || fail();
 }
 
 std::optional<qint64> CliSession::remoteSize(const QString& remote, bool& ok) {
