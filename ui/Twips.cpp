@@ -1,8 +1,10 @@
 #include "Twips.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace Twips {
@@ -32,6 +34,12 @@ int fromPixels(const QWidget* widget, int pixels) {
 QRect toPixels(const QWidget* widget, int left, int top, int width, int height) {
     const double d = dpi(widget);
     return QRect(toPixels(left, d), toPixels(top, d), toPixels(width, d), toPixels(height, d));
+}
+
+double fontScale(const QWidget* widget) {
+    const double designLine = 13.0 * dpi(widget) / 96.0;
+    const double line = QFontMetrics(widget->font()).height();
+    return std::max(1.0, line / designLine);
 }
 
 } // namespace Twips

@@ -17,4 +17,9 @@ int toPixels(const QWidget* widget, int twips);
 int fromPixels(const QWidget* widget, int pixels);
 QRect toPixels(const QWidget* widget, int left, int top, int width, int height);
 
+// How much larger than the design font (8.25 pt, 13 pixels a line at 96 dpi)
+// the widget's font is, never below 1: dialogs designed around the small
+// font grow with it so that no text is cut.
+double fontScale(const QWidget* widget);
+
 } // namespace Twips

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-const QString about::RightsHolder = QStringLiteral("Copyright \u00a9 2026 The Krellin developers");
+const QString about::RightsHolder = QStringLiteral("\u00a9 2026 The Krellin developers");
 const QString about::LegalNotice = QStringLiteral(
     "This program is free software, provided \"as is\", without warranty of any kind. "
     "Its authors accept no liability for any damage or loss of data arising from its use.");
@@ -32,7 +32,7 @@ about::about(QWidget* parent) : QDialog(parent) {
     Label1->setGeometry(Twips::toPixels(this, 1950, 300, 2800, 400));
 
     Label2 = new QLabel(RightsHolder, this);
-    Label2->setGeometry(Twips::toPixels(this, 1950, 800, 3500, 300));
+    Label2->setGeometry(Twips::toPixels(this, 1950, 800, 3495, 300));
 
     Label4 = new QLabel(this);
     Label4->setWordWrap(true);

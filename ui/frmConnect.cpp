@@ -20,10 +20,11 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setWindowIcon(Artwork::programIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(Twips::toPixels(this, 5280), Twips::toPixels(this, 1620));
-
-    auto place = [this](QWidget* control, int left, int top, int width, int height) {
-        control->setGeometry(Twips::toPixels(this, left, top, width, height));
+    const double scale = Twips::fontScale(this);
+    auto scaled = [this, scale](int twips) { return Twips::toPixels(this, qRound(twips * scale)); };
+    setFixedSize(scaled(5280), scaled(1620));
+    auto place = [scaled](QWidget* control, int left, int top, int width, int height) {
+        control->setGeometry(scaled(left), scaled(top), scaled(width), scaled(height));
     };
 
     // Created in tab order.
@@ -52,7 +53,12 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     chkAnonym = new QCheckBox(tr("Anonymous"), this);
     place(chkAnonym, 3960, 1200, 1215, 255);
     chkAnonym->setChecked(true);
+    // The check box's text decides the dialog's width when it needs more.
+    const int anonymWidth = std::max(chkAnonym->width(), chkAnonym->sizeHint().width());
+    chkAnonym->resize(anonymWidth, chkAnonym->height());
+    setFixedSize(std::max(width(), chkAnonym->x() + anonymWidth + scaled(90)), height());
 
+    txtPassword->setCursorPosition(0);
     setTabOrder(txtURL, txtUserName);
     setTabOrder(txtUserName, txtPassword);
     setTabOrder(txtPassword, cmdOK);
@@ -74,6 +80,7 @@ void frmConnect::chkAnonym_Click() {
         txtUserName->setText(QStringLiteral("anonymous"));
         txtPassword->setEchoMode(QLineEdit::Normal);
         txtPassword->setText(PlaceholderEmail);
+        txtPassword->setCursorPosition(0);
         Frame3->setTitle(tr("Your E-Mail Address"));
     } else {
         txtUserName->clear();

@@ -19,7 +19,8 @@ frmWelcomeMessage::frmWelcomeMessage(QWidget* parent) : QDialog(parent) {
     Text1->setGeometry(Twips::toPixels(this, 120, 120, 9015, 3975));
     Text1->setReadOnly(true);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(9.75);
     Text1->setFont(mono);
