@@ -208,6 +208,7 @@ void frmMain::createToolbar() {
     }
     toolbarButton(18)->setChecked(true);
     CoolBar1->lower();
+    CoolBar1->installEventFilter(this);
 }
 
 void frmMain::createPanes() {
@@ -542,6 +543,10 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client && event->type() == QEvent::Resize) {
         if (!isMinimized())
+            SizeControls(m_SplitterLeft);
+    } else if (watched == CoolBar1 && event->type() == QEvent::LayoutRequest) {
+        // The band's height follows its toolbar (a style or font change).
+        if (!CoolBar1->isHidden() && twipsGeometry(CoolBar1).height() != bandHeight())
             SizeControls(m_SplitterLeft);
     } else if (watched == imgSplitter) {
         auto* mouse = static_cast<QMouseEvent*>(event);

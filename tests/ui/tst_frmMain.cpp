@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -571,6 +572,27 @@ private slots:
         window.Download_Click();
         QCOMPARE(opened, QStringList{frmMain::ProductPage});
         QVERIFY(prompts.asked.isEmpty()); // failure is silent
+    }
+
+    // Closing the window while an engine call waits (here for a greeting
+    // that never comes) ends that call with "cancelled"; the engine goes
+    // only once the call has returned.
+    void unloadDuringEngineWait() {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        showWindow(window);
+        QPointer<CFtpConnection> engine = window.connection();
+        engine->setPort(silent.serverPort());
+        engine->setFtpServer(QStringLiteral("127.0.0.1"));
+        engine->setUserName(QStringLiteral("anonymous"));
+        connect(&silent, &QTcpServer::newConnection, &window, [&window] { window.close(); });
+        QVERIFY(!engine->Connect());
+        QVERIFY(engine); // still alive while its caller reads the outcome
+        QCOMPARE(engine->FtpGetLastError(), qint32(CFtpConnection::ErrCancelled));
+        QVERIFY(!window.isVisible());
+        QTRY_VERIFY(!engine);
     }
 
     void unloadReleasesEngineAndWindows() {
