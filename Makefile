@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test demo bench clean
+.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench clean
 
 all: build
 
@@ -21,6 +21,27 @@ test: build
 
 clean:
 	rm -rf $(BUILD)
+
+# The whole suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_ENV = ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0
+test-sanitize: bootstrap
+	cmake -S . -B $(SANITIZE_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DKRELLIN_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets built with clang, each run for FUZZ_SECONDS from the
+# committed corpus in tests/fuzz/corpus/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 40
+fuzz:
+	bash scripts/bootstrap clang libclang-rt-14-dev
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKRELLIN_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target krellin_fuzzers
+	bash tests/fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Throughput and memory against curl through vsftpd, printed with ratios.
 bench: build
