@@ -11,6 +11,7 @@
 #include "Twips.h"
 #include "about.h"
 #include "frmConnect.h"
+#include "frmWelcomeMessage.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -437,6 +438,15 @@ void frmMain::registerWindow(QWidget* window) {
     m_OpenWindows.removeAll(nullptr);
     m_OpenWindows.removeAll(window);
     m_OpenWindows << window;
+}
+
+frmWelcomeMessage* frmMain::showMessageWindow(const QString& caption, const QString& text) {
+    auto* window = new frmWelcomeMessage(this);
+    window->setWindowTitle(caption);
+    window->setMessage(text);
+    registerWindow(window);
+    window->show();
+    return window;
 }
 
 // ------------------------------------------------------------------ layout

@@ -31,6 +31,7 @@ class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
 class frmConnect;
+class frmWelcomeMessage;
 
 // The main window: remote folder tree on the left, file list on the right
 // under a title pane, the session log across the bottom, the toolbar in its
@@ -122,6 +123,9 @@ public:
     std::unique_ptr<frmConnect> showConnectDialog();
     // Tracks a window of the program so that unload closes it.
     void registerWindow(QWidget* window);
+    // Shows a server's message in a new modeless message window and returns
+    // at once; the window is closed with the others at unload.
+    frmWelcomeMessage* showMessageWindow(const QString& caption, const QString& text);
 
 public slots:
     // ----- commands (toolbar keys and menu items)

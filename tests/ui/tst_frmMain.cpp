@@ -599,12 +599,12 @@ private slots:
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
-        auto* welcome = new frmWelcomeMessage(&window);
-        welcome->setWindowTitle(QStringLiteral("Welcome message from srv"));
-        welcome->setMessage(QStringLiteral("Hello"));
-        QCOMPARE(welcome->Text1->toPlainText(), QStringLiteral("Hello"));
-        window.registerWindow(welcome);
-        welcome->show();
+        frmWelcomeMessage* welcome = window.showMessageWindow(
+            QStringLiteral("Welcome message from srv"), QStringLiteral("Hello\r\nthere"));
+        QCOMPARE(welcome->windowTitle(), QStringLiteral("Welcome message from srv"));
+        QCOMPARE(welcome->Text1->toPlainText(), QStringLiteral("Hello\nthere"));
+        QVERIFY(welcome->isVisible());
+        QVERIFY(!welcome->isModal());
         QPointer<frmWelcomeMessage> welcomeAlive = welcome;
         QPointer<CFtpConnection> engine = window.connection();
 
