@@ -1,8 +1,47 @@
 #include "QtPrompts.h"
+#include "frmConnect.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QStyleFactory>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+
+namespace {
+
+// For scripts/screenshot only: confirms the connect dialog as it opens, so
+// the window can be captured connected without anyone at the keyboard.
+class AutoConnectPrompts : public QtPrompts {
+public:
+    int execDialog(QDialog& dialog) override {
+        if (auto* connect = qobject_cast<frmConnect*>(&dialog); connect && !m_Used) {
+            m_Used = true;
+            connect->cmdOK_Click();
+            return dialog.result();
+        }
+        return QtPrompts::execDialog(dialog);
+    }
+
+private:
+    bool m_Used = false;
+};
+
+// Clicks the tree down a remote path ("/pub/linux") after connecting.
+void openPath(frmMain& window, const QString& path) {
+    QString key = QStringLiteral("/");
+    for (const QString& piece : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        key += piece + QLatin1Char('/');
+        QTreeWidgetItem* node = window.findNode(key);
+        if (!node)
+            return;
+        window.tvTreeView->setCurrentItem(node);
+        window.tvTreeView_NodeClick(node);
+    }
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -13,8 +52,34 @@ int main(int argc, char* argv[]) {
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(fusion);
 
-    QtPrompts prompts;
-    frmMain window(prompts);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Krellin, a desktop FTP client."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("HOST[:PORT]"),
+        QStringLiteral("Server shown in the connect dialog, e.g. 127.0.0.1:2121 or [::1]:2121."));
+    parser.process(application);
+    const QStringList arguments = parser.positionalArguments();
+    if (arguments.size() > 1) {
+        std::fprintf(stderr, "krellin: expected at most one HOST[:PORT], got %lld arguments\n",
+                     static_cast<long long>(arguments.size()));
+        return 2;
+    }
+
+    const bool autoConnect = qEnvironmentVariableIsSet("KRELLIN_SCREENSHOT_CONNECT");
+    QtPrompts plainPrompts;
+    AutoConnectPrompts autoPrompts;
+    frmMain window(autoConnect ? static_cast<Prompts&>(autoPrompts) : plainPrompts);
+    if (!arguments.isEmpty())
+        window.setInitialHost(arguments.first());
     window.show();
+    if (autoConnect) {
+        const QString path = qEnvironmentVariable("KRELLIN_SCREENSHOT_CONNECT");
+        QTimer::singleShot(0, &window, [&window, path] {
+            window.ConnectToServer();
+            openPath(window, path);
+        });
+    }
     return QApplication::exec();
 }

@@ -666,39 +666,6 @@ QAction* frmMain::toolbarButton(const QString& key) const {
     return nullptr;
 }
 
-void frmMain::tbToolBar_ButtonClick(const QString& key) {
-    // A fault escaping a command ends that command and nothing else.
-    try {
-        if (key == QLatin1String("Connect"))
-            ConnectToServer();
-        else if (key == QLatin1String("UpLevel"))
-            UpOneLevel();
-        else if (key == QLatin1String("Stop"))
-            StopCommand();
-        else if (key == QLatin1String("Refresh"))
-            RefreshCurrentDirectory();
-        else if (key == QLatin1String("Download"))
-            mnuDownload_Click();
-        else if (key == QLatin1String("Upload"))
-            mnuUpload_Click();
-        else if (key == QLatin1String("CreateDirectory"))
-            mnuCreateDir_Click();
-        else if (key == QLatin1String("Delete"))
-            mnuDelete_Click();
-        else if (key == QLatin1String("Rename"))
-            mnuRename_Click();
-        else if (key == QLatin1String("View Large Icons"))
-            lvListView->setViewMode(FileListView::LargeIcons);
-        else if (key == QLatin1String("View Small Icons"))
-            lvListView->setViewMode(FileListView::SmallIcons);
-        else if (key == QLatin1String("View List"))
-            lvListView->setViewMode(FileListView::List);
-        else if (key == QLatin1String("View Details"))
-            lvListView->setViewMode(FileListView::Details);
-    } catch (const std::exception&) {
-    }
-}
-
 qint16 frmMain::GetImageNumber(const QString& strFileName) {
     const int dot = strFileName.lastIndexOf(QLatin1Char('.'));
     const QString extension = (dot < 0 ? strFileName : strFileName.mid(dot + 1)).toLower();
@@ -884,39 +851,9 @@ std::unique_ptr<frmConnect> frmMain::showConnectDialog() {
     return dialog;
 }
 
-void frmMain::ConnectToServer() {
-    showConnectDialog();
-}
-
-void frmMain::UpOneLevel() {}
-
-void frmMain::StopCommand() {}
-
-void frmMain::RefreshCurrentDirectory() {}
-
-void frmMain::mnuConnect_Click() {
-    ConnectToServer();
-}
-
-void frmMain::mnuDownload_Click() {}
-
-void frmMain::mnuUpload_Click() {}
-
 void frmMain::mnuFileClose_Click() {
     close();
 }
-
-void frmMain::mnuRename_Click() {}
-
-void frmMain::mnuDelete_Click() {}
-
-void frmMain::mnuCreateDir_Click() {}
-
-void frmMain::mnuRemoveDir_Click() {}
-
-void frmMain::tvTreeView_NodeClick(QTreeWidgetItem* /*Node*/) {}
-
-void frmMain::lvListView_DblClick() {}
 
 void frmMain::Check1_Click() {
     if (m_FtpConnection)

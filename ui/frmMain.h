@@ -3,6 +3,7 @@
 #include "CFtpConnection.h"
 #include "HelpViewer.h"
 #include "MainLayout.h"
+#include "Prompts.h"
 #include "about.h"
 
 #include <QColor>
@@ -30,6 +31,7 @@ class QTextEdit;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class CFtpFile;
 class frmConnect;
 class frmWelcomeMessage;
 
@@ -127,6 +129,25 @@ public:
     // at once; the window is closed with the others at unload.
     frmWelcomeMessage* showMessageWindow(const QString& caption, const QString& text);
 
+    // ----- remote browsing and commands (frmMainCommands.cpp)
+    void FillDirectoryListing(QTreeWidgetItem* node);
+    bool AddFileToList(const CFtpFile& file);
+    void DownloadSelectedFile();
+    static bool LocalFileExists(const QString& path);
+    void ResetTransferDisplay();
+    // "###,##0" in the list's locale, and the list's size text read back.
+    static QString FormatFileSize(qint64 size);
+    static qint64 ParseFileSize(const QString& text);
+    // The list's date text: no date part on the zero day, no time at midnight.
+    static QString FormatLastWrite(double value);
+    // The server path a node click changes to.
+    static QString nodeServerPath(const QTreeWidgetItem* node);
+    static bool isRootNode(const QTreeWidgetItem* node);
+    // Row of the selected list item in the order shown, or -1 when none.
+    int selectedListRow() const;
+    // Message of a fault that escaped a command.
+    static QString faultText(qint32 number, const QString& description);
+
 public slots:
     // ----- commands (toolbar keys and menu items)
     void tbToolBar_ButtonClick(const QString& key);
@@ -219,6 +240,24 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs a command; a fault that escapes it is shown, never dropped.
+    void runCommand(const std::function<void()>& command, const QString& title = {});
+    void ConnectToServerBody();
+    void UploadBody();
+    void DeleteBody();
+    void RenameBody();
+    void RemoveDirBody();
+    void CreateDirBody();
+    void NodeClick(QTreeWidgetItem* Node);
+    // Removes a node's children, or the whole tree, keeping m_CurrentNode
+    // from pointing at a deleted node.
+    void removeChildren(QTreeWidgetItem* node);
+    void clearTree();
+    // False once the window has unloaded: a command still running in a
+    // nested wait must not touch the engine again or ask anything.
+    bool engineUsable() const { return !m_Unloaded && m_FtpConnection; }
+    Prompts::Answer ask(const QString& text, Prompts::Buttons buttons, Prompts::Icon icon,
+                        const QString& title = {});
     void createMenus();
     void createToolbar();
     void createPanes();
@@ -250,5 +289,8 @@ private:
     double m_ProgressValue = 0.01;
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;
+    // Bumped whenever tree nodes are deleted: a command that waited on the
+    // engine finds its node again by key instead of using a stale pointer.
+    quint64 m_TreeGeneration = 0;
     QRect m_PlacementTwips;
 };

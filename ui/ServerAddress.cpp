@@ -1,0 +1,65 @@
+#include "ServerAddress.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("ServerAddress", text);
+}
+
+bool allDigits(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+bool parsePort(const QString& digits, quint16& port, QString& error) {
+    bool ok = false;
+    // More than five digits is never a port; toUInt would accept them.
+    const uint value = digits.size() <= 5 ? digits.toUInt(&ok) : 0;
+    if (!ok || value < 1 || value > 65535) {
+        error = tr("The port number %1 is not valid: it must lie between 1 and 65535.").arg(digits);
+        return false;
+    }
+    port = static_cast<quint16>(value);
+    return true;
+}
+
+} // namespace
+
+bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QString& error) {
+    host = text;
+    port = DefaultPort;
+    error.clear();
+    if (text.startsWith(QLatin1Char('['))) {
+        const int close = text.indexOf(QLatin1Char(']'));
+        if (close < 0) {
+            error = tr("The address %1 lacks its closing bracket.").arg(text);
+            return false;
+        }
+        const QString rest = text.mid(close + 1);
+        host = text.mid(1, close - 1);
+        if (rest.isEmpty())
+            return true;
+        if (!rest.startsWith(QLatin1Char(':')) || !allDigits(rest.mid(1))) {
+            error = tr("The address %1 has text after its closing bracket that is not a port.")
+                        .arg(text);
+            return false;
+        }
+        return parsePort(rest.mid(1), port, error);
+    }
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    // Two colons or more without brackets: an IPv6 literal, no port.
+    if (colon < 0 || text.indexOf(QLatin1Char(':')) != colon)
+        return true;
+    const QString digits = text.mid(colon + 1);
+    if (!allDigits(digits))
+        return true; // "ftp://host" and the like reach the engine unchanged
+    host = text.left(colon);
+    return parsePort(digits, port, error);
+}

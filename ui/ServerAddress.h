@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The connect dialog's server text split into the host the engine resolves
+// and the control port: "host", "host:2121", "[::1]:2121", "[::1]". A bare
+// IPv6 literal ("::1") is a host without a port.
+class ServerAddress {
+public:
+    static constexpr quint16 DefaultPort = 21;
+
+    // False, with a sentence for the user in error, when the text names a
+    // port that cannot be used or an unclosed bracket.
+    static bool parse(const QString& text, QString& host, quint16& port, QString& error);
+};
