@@ -10,4 +10,8 @@ void pumpEvents();
 // blocking until the next event misses nothing and an idle wait costs no CPU.
 void waitForEvents();
 
+// Called by every queued delivery of an event to the engine (Socket's events):
+// a waitForEvents() that has delivered one returns instead of blocking.
+void noteDelivery();
+
 } // namespace platform

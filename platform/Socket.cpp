@@ -1,5 +1,6 @@
 #include "Socket.h"
 
+#include "EventPump.h"
 #include "Fault.h"
 
 #include <QAbstractSocket>
@@ -88,8 +89,10 @@ public:
         QMetaObject::invokeMethod(
             q,
             [this, gen, fn = std::move(fn)]() {
-                if (gen == generation)
-                    fn();
+                if (gen != generation)
+                    return;
+                noteDelivery();
+                fn();
             },
             Qt::QueuedConnection);
     }
@@ -344,6 +347,10 @@ void Socket::send(QByteArrayView bytes) {
     const qint64 written = d->socket->write(bytes.data(), bytes.size());
     if (written != bytes.size())
         throw Fault(classicErrorNumber(d->socket->error()), d->socket->errorString());
+    // Hand the bytes to the system now rather than on the next write
+    // notification: that saves an event-loop pass per block. The progress
+    // report this emits is queued like every other.
+    d->socket->flush();
 }
 
 qint64 Socket::bytesAvailable() const {
