@@ -1,0 +1,83 @@
+#pragma once
+
+#include "CFtpConnection.h"
+#include "FileListView.h"
+#include "ScriptedPrompts.h"
+#include "frmConnect.h"
+#include "frmMain.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+// The real main window with scripted prompts, and the few moves a user
+// makes in it: connect through the dialog, pick a list item, click a node.
+struct MainWindowDriver {
+    ScriptedPrompts prompts;
+    frmMain window{prompts};
+
+    // Answers the next connect dialog with OK for host (HOST[:PORT]); an
+    // empty user keeps the dialog's anonymous log-in.
+    void answerConnect(const QString& host, const QString& user = {},
+                       const QString& password = {}) {
+        prompts.dialogs << [host, user, password](QDialog& dialog) {
+            auto& connect = static_cast<frmConnect&>(dialog);
+            connect.txtURL->setText(host);
+            if (!user.isEmpty()) {
+                connect.chkAnonym->setChecked(false);
+                connect.txtUserName->setText(user);
+                connect.txtPassword->setText(password);
+            }
+            connect.cmdOK_Click();
+        };
+    }
+    void connectTo(const QString& host, const QString& user = {}, const QString& password = {}) {
+        answerConnect(host, user, password);
+        window.ConnectToServer();
+    }
+    void setPassive(bool passive) { window.Check1->setChecked(passive); }
+
+    CFtpConnection* engine() const { return window.connection(); }
+    QTreeWidgetItem* selectedNode() const { return window.tvTreeView->currentItem(); }
+    QString selectedKey() const {
+        const QTreeWidgetItem* node = selectedNode();
+        return node ? node->data(0, frmMain::TreeKeyRole).toString() : QString();
+    }
+    QStringList childKeys(const QString& key) const {
+        QStringList keys;
+        if (const QTreeWidgetItem* node = window.findNode(key)) {
+            for (int i = 0; i < node->childCount(); ++i)
+                keys << node->child(i)->data(0, frmMain::TreeKeyRole).toString();
+        }
+        return keys;
+    }
+    QStringList listNames() const {
+        QStringList names;
+        for (int row = 0; row < window.lvListView->count(); ++row)
+            names << window.lvListView->text(row);
+        return names;
+    }
+    int rowOf(const QString& name) const { return listNames().indexOf(name); }
+    bool selectItem(const QString& name) {
+        return window.lvListView->selectKey(QStringLiteral("F") + name);
+    }
+    void clickNode(const QString& key) {
+        QTreeWidgetItem* node = window.findNode(key);
+        if (!node)
+            return;
+        window.tvTreeView->setCurrentItem(node);
+        window.tvTreeView_NodeClick(node);
+    }
+    // The session log's lines sent as commands, in order.
+    QStringList logLines() const { return window.logText().split(QLatin1Char('\n')); }
+    bool logged(const QString& line) const { return logLines().contains(line); }
+
+    // Questions asked since the last call, as "title|text".
+    QStringList takeQuestions() {
+        QStringList out;
+        for (const ScriptedPrompts::Question& q : prompts.asked)
+            out << q.title + QLatin1Char('|') + q.text;
+        prompts.asked.clear();
+        return out;
+    }
+};
