@@ -1,0 +1,345 @@
+// The main window against a real pyftpdlib server, in passive and active
+// mode: connecting, browsing the tree and list, download and upload with
+// their append and cancel questions, and the file management commands.
+
+#include "MainWindowDriver.h"
+#include "PyFtpdServer.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+constexpr qint64 DataSize = 300000;
+const QString Umlaut = QStringLiteral("Gr\u00fc\u00dfe.txt");
+
+QString appendQuestion(const QString& name, const QString& remote, qint64 local,
+                       const QString& question) {
+    return QStringLiteral("File already exists|File ") + name + QStringLiteral(" already exists!") +
+           CrLf + QStringLiteral("Size of remote file - ") + remote + QStringLiteral(" bytes") +
+           CrLf + QStringLiteral("Size of local file  - ") + QString::number(local) +
+           QStringLiteral(" bytes") + CrLf + CrLf + question + CrLf + CrLf +
+           QStringLiteral("Note: If you choose No new file will be created.");
+}
+
+} // namespace
+
+class tst_e2e_pyftpd : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_Settings;
+    QTemporaryDir m_Local;
+    PyFtpdServer m_Server;
+
+    QString host() const {
+        return m_Server.host() + QLatin1Char(':') + QString::number(m_Server.port());
+    }
+    QString remote(const QString& path) const { return m_Server.rootPath() + path; }
+    QString local(const QString& name) const { return m_Local.filePath(name); }
+
+    void connectAndOpenPub(MainWindowDriver& ui, bool passive) {
+        ui.setPassive(passive);
+        ui.connectTo(host());
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/"));
+        ui.clickNode(QStringLiteral("/pub/"));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/"));
+        ui.takeQuestions();
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        QVERIFY(m_Local.isValid());
+        QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError()));
+        QDir root(m_Server.rootPath());
+        QVERIFY(root.mkpath(QStringLiteral("pub/deep dir")));
+        QVERIFY(root.mkpath(QStringLiteral("incoming")));
+        QVERIFY(TestUtil::writePatternFile(remote(QStringLiteral("/pub/data.bin")), DataSize));
+        QVERIFY(
+            TestUtil::writeFile(remote(QStringLiteral("/pub/readme.txt")), QByteArray(1000, 'r')));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/pub/") + Umlaut), "Hallo\n"));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/pub/deep dir/inner.txt")), "in\n"));
+    }
+
+    void browse_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("passive") << true;
+        QTest::newRow("active") << false;
+    }
+    void browse() {
+        QFETCH(bool, passive);
+        MainWindowDriver ui;
+        ui.setPassive(passive);
+        ui.connectTo(host());
+        QCOMPARE(ui.prompts.unanswered, 0);
+        QCOMPARE(ui.window.Label1->text(), QStringLiteral("127.0.0.1/"));
+        QTreeWidgetItem* root = ui.selectedNode();
+        QVERIFY(root && root->isExpanded());
+        QCOMPARE(root->data(0, frmMain::TreeImageRole).toInt(), 1);
+        QCOMPARE(ui.childKeys(QStringLiteral("/")),
+                 (QStringList{QStringLiteral("/incoming/"), QStringLiteral("/pub/")}));
+        QTreeWidgetItem* pub = ui.window.findNode(QStringLiteral("/pub/"));
+        QCOMPARE(pub->data(0, frmMain::TreeImageRole).toInt(), 2);
+        QCOMPARE(pub->data(0, frmMain::TreeExpandedImageRole).toInt(), 3);
+        QCOMPARE(ui.listNames(), (QStringList{QStringLiteral("incoming"), QStringLiteral("pub")}));
+        QCOMPARE(ui.window.lvListView->icon(0), 3);
+
+        // Node click, then a double-click into a directory with a blank.
+        ui.clickNode(QStringLiteral("/pub/"));
+        QVERIFY(ui.logged(QStringLiteral("CWD /pub")));
+        QCOMPARE(ui.listNames(),
+                 (QStringList{QStringLiteral("data.bin"), QStringLiteral("deep dir"), Umlaut,
+                              QStringLiteral("readme.txt")}));
+        const int data = ui.rowOf(QStringLiteral("data.bin"));
+        QCOMPARE(ui.window.lvListView->text(data, FileListView::FileSize),
+                 frmMain::FormatFileSize(DataSize));
+        QCOMPARE(ui.window.lvListView->icon(data), 2);
+        QCOMPARE(ui.window.lvListView->icon(ui.rowOf(QStringLiteral("readme.txt"))), 1);
+        QVERIFY(ui.selectItem(QStringLiteral("deep dir")));
+        ui.window.lvListView_DblClick();
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/deep dir/"));
+        QVERIFY(ui.logged(QStringLiteral("CWD /pub/deep dir")));
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("inner.txt")});
+        QCOMPARE(ui.window.Label1->text(), QStringLiteral("127.0.0.1/pub/deep dir"));
+        // A file item does nothing on a double-click.
+        QVERIFY(ui.selectItem(QStringLiteral("inner.txt")));
+        ui.window.lvListView_DblClick();
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/deep dir/"));
+
+        // Up one level: the doubled slash goes to the server as it is.
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("UpLevel"));
+        QVERIFY(ui.logged(QStringLiteral("CWD //pub")));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/"));
+        QVERIFY(ui.listNames().contains(QStringLiteral("readme.txt")));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("UpLevel"));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/"));
+        // At the root the root stays selected and is listed again.
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("UpLevel"));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/"));
+        QCOMPARE(ui.listNames(), (QStringList{QStringLiteral("incoming"), QStringLiteral("pub")}));
+
+        // A directory gone from the server keeps its node on a plain
+        // listing and loses it on Refresh.
+        QVERIFY(QDir(m_Server.rootPath()).mkpath(QStringLiteral("gone")));
+        ui.clickNode(QStringLiteral("/"));
+        QVERIFY(ui.window.findNode(QStringLiteral("/gone/")));
+        QVERIFY(QDir(m_Server.rootPath()).rmdir(QStringLiteral("gone")));
+        ui.clickNode(QStringLiteral("/"));
+        QVERIFY(ui.window.findNode(QStringLiteral("/gone/")));
+        QCOMPARE(ui.childKeys(QStringLiteral("/")).size(), 3); // no duplicates
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QVERIFY(!ui.window.findNode(QStringLiteral("/gone/")));
+        QVERIFY(!ui.window.findNode(QStringLiteral("/pub/deep dir/")));
+        QCOMPARE(ui.prompts.asked.size(), 1);
+
+        // Stop closes the session and empties both views.
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
+        QVERIFY(ui.logged(QStringLiteral("QUIT")));
+        QCOMPARE(ui.window.tvTreeView->topLevelItemCount(), 0);
+        QVERIFY(ui.listNames().isEmpty());
+        QVERIFY(!ui.window.m_CurrentNode);
+    }
+
+    void namedUser() {
+        MainWindowDriver ui;
+        ui.connectTo(host(), QString::fromLatin1(PyFtpdServer::UserName),
+                     QString::fromLatin1(PyFtpdServer::Password));
+        QVERIFY(ui.logged(QStringLiteral("USER user")));
+        QCOMPARE(ui.prompts.asked.size(), 1);
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/"));
+        QVERIFY(ui.listNames().contains(QStringLiteral("pub")));
+    }
+
+    void download_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("passive") << true;
+        QTest::newRow("active") << false;
+    }
+    void download() {
+        QFETCH(bool, passive);
+        MainWindowDriver ui;
+        connectAndOpenPub(ui, passive);
+        const QString target =
+            local(QStringLiteral("data ") + QString::number(passive) + QStringLiteral(".bin"));
+        const QByteArray expected = TestUtil::fileChecksum(remote(QStringLiteral("/pub/data.bin")));
+
+        // A new file.
+        QVERIFY(ui.selectItem(QStringLiteral("data.bin")));
+        ui.prompts.texts << target;
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Download"));
+        QCOMPARE(ui.takeQuestions().size(), 1);
+        QCOMPARE(TestUtil::fileChecksum(target), expected);
+        QCOMPARE(ui.window.statusText(), QStringLiteral("Transfer completed."));
+
+        // A shorter local file: Yes appends the missing tail.
+        QVERIFY(TestUtil::writeFile(target, TestUtil::patternBytes(DataSize).left(1000)));
+        ui.prompts.texts << target;
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuDownload_Click();
+        QCOMPARE(ui.takeQuestions().value(1),
+                 appendQuestion(target, QString::number(DataSize), 1000,
+                                QStringLiteral("Do you want to append lost data to existing "
+                                               "file?")));
+        QVERIFY(ui.logged(QStringLiteral("REST 1000")));
+        QCOMPARE(TestUtil::fileChecksum(target), expected);
+
+        // A longer local file: Yes cancels and keeps it; No downloads anew.
+        const QByteArray longer(DataSize + 10, 'x');
+        QVERIFY(TestUtil::writeFile(target, longer));
+        ui.prompts.texts << target;
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuDownload_Click();
+        QCOMPARE(ui.takeQuestions().value(1),
+                 appendQuestion(target, QString::number(DataSize), DataSize + 10,
+                                QStringLiteral("Do you want to cancel download?")));
+        QCOMPARE(TestUtil::readFile(target), longer);
+        ui.prompts.texts << target;
+        ui.prompts.answers << Prompts::No;
+        ui.window.mnuDownload_Click();
+        QCOMPARE(TestUtil::fileChecksum(target), expected);
+        QCOMPARE(ui.prompts.unanswered, 0);
+
+        // A name with non-ASCII letters, in ASCII type (the server may turn
+        // its line ends into CR LF; the client adds nothing).
+        ui.window.Option1[0]->setChecked(true);
+        QVERIFY(ui.selectItem(Umlaut));
+        const QString text = local(QString::number(passive) + Umlaut);
+        ui.prompts.texts << text;
+        ui.window.mnuDownload_Click();
+        QVERIFY(ui.logged(QStringLiteral("TYPE A")));
+        QVERIFY(TestUtil::readFile(text).startsWith("Hallo"));
+        QCOMPARE(ui.prompts.unanswered, 0);
+    }
+
+    void upload_data() {
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("passive") << true;
+        QTest::newRow("active") << false;
+    }
+    void upload() {
+        QFETCH(bool, passive);
+        MainWindowDriver ui;
+        ui.setPassive(passive);
+        ui.connectTo(host());
+        ui.clickNode(QStringLiteral("/incoming/"));
+        ui.takeQuestions();
+        const QString name = QStringLiteral("up load \u00e4 %1.bin").arg(passive);
+        const QString source = local(name);
+        const QByteArray bytes = TestUtil::patternBytes(100000);
+        QVERIFY(TestUtil::writeFile(source, bytes));
+
+        // New: uploaded under the local file's own name, then listed.
+        ui.prompts.texts << source;
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Upload"));
+        QCOMPARE(ui.takeQuestions().size(), 1);
+        QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/incoming/") + name)), bytes);
+        QVERIFY(ui.listNames().contains(name));
+
+        // The remote copy is shorter: Yes appends from its size.
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/incoming/") + name), bytes.left(4000)));
+        ui.window.RefreshCurrentDirectory();
+        ui.prompts.texts << source;
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuUpload_Click();
+        QCOMPARE(ui.takeQuestions().value(1),
+                 appendQuestion(name, frmMain::FormatFileSize(4000), 100000,
+                                QStringLiteral("Do you want to append lost data to existing "
+                                               "file?")));
+        QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/incoming/") + name)), bytes);
+        QCOMPARE(ui.window.lvListView->text(ui.rowOf(name), FileListView::FileSize),
+                 frmMain::FormatFileSize(100000));
+
+        // The remote copy is as long: Yes cancels, nothing is sent.
+        const int stores = ui.logLines().filter(QStringLiteral("STOR ")).size() +
+                           ui.logLines().filter(QStringLiteral("APPE ")).size();
+        ui.prompts.texts << source;
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuUpload_Click();
+        QVERIFY(
+            ui.takeQuestions().value(1).contains(QStringLiteral("Do you want to cancel upload?")));
+        QCOMPARE(ui.logLines().filter(QStringLiteral("STOR ")).size() +
+                     ui.logLines().filter(QStringLiteral("APPE ")).size(),
+                 stores);
+
+        // Anonymous may not write outside incoming: the server's reply shows.
+        ui.clickNode(QStringLiteral("/"));
+        ui.prompts.texts << source;
+        ui.window.mnuUpload_Click();
+        const QStringList refused = ui.takeQuestions();
+        QCOMPARE(refused.size(), 2);
+        QVERIFY2(refused[1].startsWith(QStringLiteral("Can't upload file|Can't upload file.") +
+                                       CrLf + CrLf + QStringLiteral("Server response: 550")),
+                 qPrintable(refused[1]));
+    }
+
+    void manageFiles() {
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(host(), QString::fromLatin1(PyFtpdServer::UserName),
+                     QString::fromLatin1(PyFtpdServer::Password));
+        QVERIFY(QDir(m_Server.rootPath()).mkpath(QStringLiteral("work/old dir")));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/work/a.txt")), "a"));
+        ui.window.RefreshCurrentDirectory();
+        ui.clickNode(QStringLiteral("/work/"));
+        ui.takeQuestions();
+
+        // Create: the listing is rebuilt and the new directory gets a node.
+        ui.prompts.texts << QStringLiteral("new dir");
+        ui.window.mnuCreateDir_Click();
+        QVERIFY(QFileInfo(remote(QStringLiteral("/work/new dir"))).isDir());
+        QVERIFY(ui.window.findNode(QStringLiteral("/work/new dir/")));
+        QVERIFY(ui.listNames().contains(QStringLiteral("new dir")));
+
+        // Rename the file.
+        QVERIFY(ui.selectItem(QStringLiteral("a.txt")));
+        ui.prompts.texts << QStringLiteral("b.txt");
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Rename"));
+        QVERIFY(QFile::exists(remote(QStringLiteral("/work/b.txt"))));
+        QVERIFY(ui.listNames().contains(QStringLiteral("b.txt")));
+
+        // Delete the file, then the directory item (by its absolute path).
+        QVERIFY(ui.selectItem(QStringLiteral("b.txt")));
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuDelete_Click();
+        QVERIFY(ui.logged(QStringLiteral("DELE /work/b.txt")));
+        QVERIFY(!QFile::exists(remote(QStringLiteral("/work/b.txt"))));
+        QVERIFY(ui.selectItem(QStringLiteral("old dir")));
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Delete"));
+        QVERIFY(ui.logged(QStringLiteral("RMD /work/old dir")));
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("new dir")});
+        QStringList asked = ui.takeQuestions();
+        QVERIFY(asked.contains(
+            QStringLiteral("Delete file|Do you really want to remove directory /work/old dir?")));
+
+        // Remove the directory selected in the tree: its parent is selected,
+        // its children rebuilt from one listing.
+        ui.clickNode(QStringLiteral("/work/new dir/"));
+        ui.prompts.answers << Prompts::Yes;
+        ui.window.mnuRemoveDir_Click();
+        QVERIFY(ui.logged(QStringLiteral("RMD /work/new dir/")));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/work/"));
+        QVERIFY(ui.childKeys(QStringLiteral("/work/")).isEmpty());
+        QVERIFY(ui.listNames().isEmpty());
+        asked = ui.takeQuestions();
+        QCOMPARE(asked, QStringList{QStringLiteral(
+                            "Remove Directory|Do you really want to remove directory: new dir")});
+        // The root is never removed, nor asked about.
+        ui.clickNode(QStringLiteral("/"));
+        ui.window.mnuRemoveDir_Click();
+        QVERIFY(ui.takeQuestions().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_e2e_pyftpd)
+#include "tst_e2e_pyftpd.moc"
