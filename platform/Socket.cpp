@@ -19,6 +19,12 @@ namespace {
 // every block.
 constexpr qint64 MinReadBuffer = 256 * 1024;
 
+// Qt reads no more than this from the system before the engine has taken it.
+// Unbounded, a download that outpaces the disk grows Qt's buffer to the
+// system's whole receive window (megabytes, and new memory on every arrival);
+// a bound near the cache size also keeps the copies faster.
+constexpr qint64 QtReadBufferLimit = 1024 * 1024;
+
 // A socket closed while it still has bytes to send keeps flushing in the
 // background; past this bound it is dropped.
 constexpr int LingerMs = 30000;
@@ -107,6 +113,7 @@ public:
 };
 
 void Socket::Private::wire(QTcpSocket* s) {
+    s->setReadBufferSize(QtReadBufferLimit);
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
     QObject::connect(s, &QAbstractSocket::stateChanged, q,
                      [this](QAbstractSocket::SocketState qtState) {
