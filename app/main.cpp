@@ -1,6 +1,7 @@
 #include "QtPrompts.h"
 #include "frmConnect.h"
 #include "frmMain.h"
+#include "frmWelcomeMessage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -78,6 +79,9 @@ int main(int argc, char* argv[]) {
         const QString path = qEnvironmentVariable("KRELLIN_SCREENSHOT_CONNECT");
         QTimer::singleShot(0, &window, [&window, path] {
             window.ConnectToServer();
+            // The welcome window would cover the main window in the picture.
+            for (frmWelcomeMessage* message : window.findChildren<frmWelcomeMessage*>())
+                message->close();
             openPath(window, path);
         });
     }

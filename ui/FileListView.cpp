@@ -60,6 +60,8 @@ FileListView::FileListView(QWidget* parent)
     // Wider where the desktop's font needs it to show a whole header text.
     for (int column = 0; column < ColumnCount; ++column)
         header->resizeSection(column, std::max(96, header->sectionSizeHint(column) + 8));
+    // Names are the longest texts of a listing.
+    header->resizeSection(FileName, 2 * header->sectionSize(FileName));
     header->setSortIndicator(m_SortKey, m_SortOrder);
     connect(header, &QHeaderView::sectionClicked, this, &FileListView::ColumnClick);
 

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -222,6 +223,9 @@ void frmMain::createPanes() {
     tvTreeView->setHeaderHidden(true);
     tvTreeView->setColumnCount(1);
     tvTreeView->setIconSize(QSize(16, 16));
+    // Deep paths scroll sideways instead of cutting names short.
+    tvTreeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tvTreeView->header()->setStretchLastSection(false);
     connect(tvTreeView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { tvTreeView_NodeClick(item); });
     // Nodes with an expanded image show it while open.
