@@ -29,9 +29,10 @@ QStringView trimBlanks(QStringView text) {
     return text.sliced(from, to - from);
 }
 
-QString collapseBlanks(QStringView line) {
-    QString out(line.size(), Qt::Uninitialized);
-    QChar* to = out.data();
+// Collapses blank runs into buf (reused across lines) and returns the result.
+QStringView collapseBlanks(QStringView line, QString& buf) {
+    buf.resize(line.size());
+    QChar* to = buf.data();
     bool previousBlank = false;
     for (const QChar c : line) {
         if (c == kBlank && previousBlank)
@@ -39,32 +40,37 @@ QString collapseBlanks(QStringView line) {
         previousBlank = c == kBlank;
         *to++ = c;
     }
-    out.truncate(to - out.constData());
-    return out;
+    return QStringView(buf.constData(), to - buf.constData());
 }
 
-// Splits a collapsed line; also reports how many columns were cut off before
-// the last field, so that the last field can be taken from the original line.
-QStringList splitFields(const QString& line, int& splits) {
+// The fields of a collapsed line as views into it: 9 for the Unix style,
+// 4 otherwise; the last one holds the rest of the line.
+struct Fields {
+    std::array<QStringView, 9> at;
+    int count = 0;
+    int splits = 0; // columns cut off before the last field
+};
+
+Fields splitFields(QStringView line) {
+    Fields fields;
     const int n = isUnixLine(line) ? 8 : 3;
-    QStringList fields(n + 1);
+    fields.count = n + 1;
     QStringView rest = line;
-    splits = 0;
     for (int i = 0; i < n; ++i) {
         const qsizetype blank = rest.indexOf(kBlank);
         if (blank < 0)
             break;
-        fields[i] = rest.left(blank).toString();
+        fields.at[i] = rest.left(blank);
         rest = trimBlanks(rest.sliced(blank + 1));
-        ++splits;
+        ++fields.splits;
     }
-    fields[n] = rest.toString();
+    fields.at[n] = rest;
     return fields;
 }
 
 // The text of the original line after its first `splits` columns and the
 // blank run that follows the last of them: the name with its own blanks.
-QString restOfOriginal(const QString& original, int splits) {
+QStringView restOfOriginal(QStringView original, int splits) {
     qsizetype pos = 0;
     for (int i = 0; i < splits; ++i) {
         const qsizetype blank = original.indexOf(kBlank, pos);
@@ -74,16 +80,16 @@ QString restOfOriginal(const QString& original, int splits) {
         while (pos < original.size() && original[pos] == kBlank)
             ++pos;
     }
-    return original.mid(pos);
+    return original.sliced(pos);
 }
 
-qint64 readSize(const QString& text) {
+qint64 readSize(QStringView text) {
     bool ok = false;
     const qint64 size = text.toLongLong(&ok, 10);
     return ok && size >= 0 ? size : 0;
 }
 
-int monthNumber(const QString& month, bool& ok) {
+int monthNumber(QStringView month, bool& ok) {
     static const std::array<QLatin1StringView, 12> names = {
         QLatin1StringView("Jan"), QLatin1StringView("Feb"), QLatin1StringView("Mar"),
         QLatin1StringView("Apr"), QLatin1StringView("May"), QLatin1StringView("Jun"),
@@ -98,99 +104,7 @@ int monthNumber(const QString& month, bool& ok) {
     return month.toShort(&ok);
 }
 
-void fillUnix(CFtpFile& file, const QStringList& fields, const QString& name, int currentYear) {
-    file.Permissions = fields[0];
-    file.IsDirectory = fields[0].startsWith(QLatin1Char('d'));
-    file.Owner = fields[2];
-    file.Group = fields[3];
-    file.FileSize = readSize(fields[4]);
-    if (fields[0].startsWith(QLatin1Char('l'))) {
-        const qsizetype arrow = name.indexOf(QLatin1StringView("->"));
-        if (arrow >= 0) {
-            file.FileName = name.left(arrow);
-            if (file.FileName.endsWith(kBlank))
-                file.FileName.chop(1);
-            file.FilePath = name.mid(arrow + 2);
-            if (file.FilePath.startsWith(kBlank))
-                file.FilePath.remove(0, 1);
-        } else {
-            // No target to read: keep what the server showed as the target.
-            file.FilePath = name;
-        }
-        const QString last = file.FilePath.mid(file.FilePath.lastIndexOf(QLatin1Char('/')) + 1);
-        file.IsDirectory = !last.contains(QLatin1Char('.'));
-    } else {
-        file.FileName = name;
-    }
-    file.LastWriteTime = BuildListingDate(fields[6], fields[5], fields[7], currentYear);
-}
-
-void fillDos(CFtpFile& file, const QStringList& fields, const QString& name, bool dayFirst) {
-    if (fields[2] == QLatin1StringView("<DIR>")) {
-        file.IsDirectory = true;
-        file.FileSize = 0;
-    } else {
-        file.FileSize = readSize(fields[2]);
-    }
-    file.FileName = name;
-    file.LastWriteTime = ListingParser::ParseDosDateTime(fields[0], fields[1], dayFirst);
-}
-
-int twoDigitYear(int yy) {
-    return yy < 30 ? 2000 + yy : 1900 + yy;
-}
-
-} // namespace
-
-std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
-    auto files = std::make_shared<CFtpFiles>();
-    const QString all = QString::fromUtf8(text);
-    const bool dayFirst = ListingParser::LocaleReadsDayFirst();
-    const int currentYear = QDate::currentDate().year();
-
-    qsizetype start = 0;
-    while (start <= all.size()) {
-        qsizetype end = all.indexOf(QLatin1Char('\n'), start);
-        if (end < 0)
-            end = all.size();
-        QString original = all.sliced(start, end - start);
-        start = end + 1;
-
-        if (original.contains(QLatin1Char('\r')))
-            original.remove(QLatin1Char('\r'));
-        const QString line = collapseBlanks(original);
-        if (line.isEmpty() ||
-            QStringView(line).left(5).compare(QLatin1StringView("total"), Qt::CaseInsensitive) == 0)
-            continue;
-
-        int splits = 0;
-        const QStringList fields = splitFields(line, splits);
-        const QString name = restOfOriginal(original, splits);
-        auto file = std::make_shared<CFtpFile>();
-        if (fields.size() == 9) {
-            fillUnix(*file, fields, name, currentYear);
-            if (file->FileName == QLatin1StringView(".") ||
-                file->FileName == QLatin1StringView(".."))
-                continue;
-        } else {
-            fillDos(*file, fields, name, dayFirst);
-        }
-        files->Add(file, file->FileName);
-    }
-    return files;
-}
-
-QStringList SplitListingLine(const QString& line) {
-    int splits = 0;
-    return splitFields(line, splits);
-}
-
-double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime) {
-    return BuildListingDate(day, month, yearOrTime, QDate::currentDate().year());
-}
-
-double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime,
-                        int currentYear) {
+double listingDate(QStringView day, QStringView month, QStringView yearOrTime, int currentYear) {
     bool dayOk = false;
     bool monthOk = false;
     bool yearOk = true;
@@ -200,6 +114,145 @@ double BuildListingDate(const QString& day, const QString& month, const QString&
     if (!dayOk || !monthOk || !yearOk)
         return FtpDate::Zero;
     return FtpDate::FromCalendar(y, m, d).value_or(FtpDate::Zero);
+}
+
+// Permissions, owner and group mostly repeat from line to line: an equal
+// text shares the previous line's string instead of holding its own copy,
+// which for a long listing is most of the records' memory.
+const QString& shared(QStringView text, QString& previous) {
+    if (previous != text)
+        previous = text.toString();
+    return previous;
+}
+
+struct SharedTexts {
+    QString permissions;
+    QString owner;
+    QString group;
+};
+
+void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int currentYear,
+              SharedTexts& texts) {
+    const QStringView permissions = fields.at[0];
+    file.Permissions = shared(permissions, texts.permissions);
+    file.IsDirectory = permissions.startsWith(QLatin1Char('d'));
+    file.Owner = shared(fields.at[2], texts.owner);
+    file.Group = shared(fields.at[3], texts.group);
+    file.FileSize = readSize(fields.at[4]);
+    if (permissions.startsWith(QLatin1Char('l'))) {
+        const qsizetype arrow = name.indexOf(QLatin1StringView("->"));
+        if (arrow >= 0) {
+            file.FileName = name.left(arrow).toString();
+            if (file.FileName.endsWith(kBlank))
+                file.FileName.chop(1);
+            file.FilePath = name.sliced(arrow + 2).toString();
+            if (file.FilePath.startsWith(kBlank))
+                file.FilePath.remove(0, 1);
+        } else {
+            // No target to read: keep what the server showed as the target.
+            file.FilePath = name.toString();
+        }
+        const QStringView last =
+            QStringView(file.FilePath).sliced(file.FilePath.lastIndexOf(QLatin1Char('/')) + 1);
+        file.IsDirectory = !last.contains(QLatin1Char('.'));
+    } else {
+        file.FileName = name.toString();
+    }
+    file.LastWriteTime = listingDate(fields.at[6], fields.at[5], fields.at[7], currentYear);
+}
+
+void fillDos(CFtpFile& file, const Fields& fields, QStringView name, bool dayFirst) {
+    if (fields.at[2] == QLatin1StringView("<DIR>")) {
+        file.IsDirectory = true;
+        file.FileSize = 0;
+    } else {
+        file.FileSize = readSize(fields.at[2]);
+    }
+    file.FileName = name.toString();
+    file.LastWriteTime =
+        ListingParser::ParseDosDateTime(fields.at[0].toString(), fields.at[1].toString(), dayFirst);
+}
+
+int twoDigitYear(int yy) {
+    return yy < 30 ? 2000 + yy : 1900 + yy;
+}
+
+} // namespace
+
+namespace {
+
+// The decoder drops a byte-order mark at the start of what it is given: only
+// the listing's first line may lose one; on later lines they are text.
+QString decodeLine(QByteArrayView bytes, bool firstLine) {
+    constexpr QByteArrayView Mark("\xEF\xBB\xBF");
+    if (firstLine || !bytes.startsWith(Mark))
+        return QString::fromUtf8(bytes);
+    qsizetype marks = 0;
+    while (bytes.sliced(marks * Mark.size()).startsWith(Mark))
+        ++marks;
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(marks * Mark.size()));
+}
+
+} // namespace
+
+std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
+    auto files = std::make_shared<CFtpFiles>();
+    const bool dayFirst = ListingParser::LocaleReadsDayFirst();
+    const int currentYear = QDate::currentDate().year();
+    SharedTexts texts;
+    QString collapsed;
+
+    // Line by line from the bytes: decoding the whole listing at once would
+    // hold a second, twice as large copy of it. A line end byte never occurs
+    // inside a UTF-8 sequence, so lines decode alone just as they would together.
+    const QByteArrayView all(text);
+    qsizetype start = 0;
+    while (start <= all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        if (end < 0)
+            end = all.size();
+        QString original = decodeLine(all.sliced(start, end - start), start == 0);
+        start = end + 1;
+
+        if (original.contains(QLatin1Char('\r')))
+            original.remove(QLatin1Char('\r'));
+        const QStringView line = collapseBlanks(original, collapsed);
+        if (line.isEmpty() ||
+            line.left(5).compare(QLatin1StringView("total"), Qt::CaseInsensitive) == 0)
+            continue;
+
+        const Fields fields = splitFields(line);
+        const QStringView name = restOfOriginal(original, fields.splits);
+        auto file = std::make_shared<CFtpFile>();
+        if (fields.count == 9) {
+            fillUnix(*file, fields, name, currentYear, texts);
+            if (file->FileName == QLatin1StringView(".") ||
+                file->FileName == QLatin1StringView(".."))
+                continue;
+        } else {
+            fillDos(*file, fields, name, dayFirst);
+        }
+        files->Add(std::move(file));
+    }
+    return files;
+}
+
+QStringList SplitListingLine(const QString& line) {
+    const Fields fields = splitFields(line);
+    QStringList out;
+    out.reserve(fields.count);
+    for (int i = 0; i < fields.count; ++i)
+        out.append(fields.at[i].toString());
+    return out;
+}
+
+double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime) {
+    return listingDate(day, month, yearOrTime, QDate::currentDate().year());
+}
+
+double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime,
+                        int currentYear) {
+    return listingDate(day, month, yearOrTime, currentYear);
 }
 
 namespace ListingParser {
