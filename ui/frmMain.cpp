@@ -563,17 +563,20 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         if (!CoolBar1->isHidden() && twipsGeometry(CoolBar1).height() != bandHeight())
             SizeControls(m_SplitterLeft);
     } else if (watched == imgSplitter) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+        // Only mouse events may be read as such: the splitter also sees
+        // polish, resize and paint events.
+        const auto* mouse = event->isPointerEvent() ? static_cast<QMouseEvent*>(event) : nullptr;
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            if (mouse->button() == Qt::LeftButton)
+            if (mouse && mouse->button() == Qt::LeftButton)
                 imgSplitter_MouseDown(qRound(mouse->position().x()));
             return true;
         case QEvent::MouseMove:
-            imgSplitter_MouseMove(qRound(mouse->position().x()));
+            if (mouse)
+                imgSplitter_MouseMove(qRound(mouse->position().x()));
             return true;
         case QEvent::MouseButtonRelease:
-            if (mouse->button() == Qt::LeftButton)
+            if (mouse && mouse->button() == Qt::LeftButton)
                 imgSplitter_MouseUp();
             return true;
         default:
