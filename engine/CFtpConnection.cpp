@@ -118,8 +118,7 @@ qint32 CFtpConnection::TransferMode() const {
 void CFtpConnection::setTransferMode(qint32 value) {
     // Sets the flag without checking it, like CancelTransfer: the write is
     // allowed from inside another operation's wait.
-    m_Busy = true;
-    BusyScope scope{m_Busy};
+    BusyOverride busy{m_Busy};
     if (value != m_TransferMode && ProcessTYPECommand(value))
         m_TransferMode = value;
 }
@@ -691,8 +690,7 @@ bool CFtpConnection::RenameFile(const QString& strOldFileName, const QString& st
 }
 
 bool CFtpConnection::CancelTransfer() {
-    m_Busy = true;
-    BusyScope scope{m_Busy};
+    BusyOverride busy{m_Busy};
     const bool result = ProcessABORCommand();
     if (m_Downloading || m_Uploading)
         ResetTransferState();
@@ -701,8 +699,7 @@ bool CFtpConnection::CancelTransfer() {
 }
 
 bool CFtpConnection::CloseConnection() {
-    m_Busy = true;
-    BusyScope scope{m_Busy};
+    BusyOverride busy{m_Busy};
     if (m_Downloading || m_Uploading) {
         m_LastError = ErrTransferInProgress;
         return false;

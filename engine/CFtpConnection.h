@@ -45,12 +45,7 @@ public:
         ApplicationMessage = 3
     };
     // The engine's own error codes.
-    enum {
-        ErrTimeout = 58,
-        ErrTransferInProgress = 59,
-        ErrBusy = 60,
-        ErrCancelled = 61
-    };
+    enum { ErrTimeout = 58, ErrTransferInProgress = 59, ErrBusy = 60, ErrCancelled = 61 };
 
     explicit CFtpConnection(QObject* parent = nullptr);
     ~CFtpConnection() override;
@@ -177,6 +172,17 @@ private:
     struct BusyScope {
         bool& busy;
         ~BusyScope() { busy = false; }
+    };
+    // For the members that run even while another operation waits (Stop,
+    // the transfer type): busy while they run, and afterwards busy again if
+    // an interrupted operation is still waiting further up the stack. Clearing
+    // the flag there would let a second command start inside a running
+    // transfer and take over its data connection.
+    struct BusyOverride {
+        bool& busy;
+        const bool before = busy;
+        explicit BusyOverride(bool& flag) : busy(flag) { busy = true; }
+        ~BusyOverride() { busy = before; }
     };
 
     qint32 ProcessUSERCommand();

@@ -386,6 +386,36 @@ private slots:
         QVERIFY(!kept.isEmpty() && part.startsWith(kept));
     }
 
+    // "Stop" answered No during a download: the transfer goes on, and it
+    // still owns the connection, so a second command is refused as busy
+    // instead of taking over the data connection.
+    void declinedStopKeepsTransferBusy() {
+        QTemporaryDir dir;
+        const QString local = dir.filePath("a.bin");
+        const QByteArray data = TestUtil::patternBytes(8000);
+        Session s;
+        s.server.expect("TYPE I").reply("200 Type set");
+        s.dataSetUp().expect("RETR a.bin").reply("150 Sending").dataSend(data.left(3000));
+        s.server.pause(50).dataSend(data.mid(3000)).dataClose().reply("226 Done");
+        bool asked = false;
+        QObject::connect(&s.ftp, &CFtpConnection::DownloadProgress, &s.ftp, [&] {
+            if (asked)
+                return;
+            asked = true;
+            QVERIFY(!s.ftp.CloseConnection());
+            QCOMPARE(s.ftp.FtpGetLastError(), 59);
+            QVERIFY(s.ftp.Busy());
+            std::shared_ptr<CFtpFiles> files;
+            QVERIFY(!s.ftp.EnumFiles(files));
+            QCOMPARE(s.ftp.FtpGetLastError(), 60);
+        });
+        QVERIFY(s.login());
+        QVERIFY(s.ftp.DownloadFile("a.bin", local, 1, 0));
+        QVERIFY(asked);
+        QVERIFY(!s.ftp.Busy());
+        QCOMPARE(TestUtil::readFile(local), data);
+    }
+
     void uploadBlocks_data() {
         QTest::addColumn<bool>("passive");
         QTest::addColumn<int>("size");
