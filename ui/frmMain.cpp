@@ -253,9 +253,9 @@ void frmMain::createPanes() {
     QPalette titlePalette = picTitle->palette();
     titlePalette.setColor(QPalette::Window, titlePalette.color(QPalette::Dark));
     const QColor titleText = titlePalette.color(QPalette::HighlightedText);
+    // Only the captions turn light: the check and option indicators keep
+    // their dark marks on their own light boxes, or a ticked box looks empty.
     titlePalette.setColor(QPalette::WindowText, titleText);
-    titlePalette.setColor(QPalette::Text, titleText);
-    titlePalette.setColor(QPalette::ButtonText, titleText);
     picTitle->setPalette(titlePalette);
 
     Label1 = new QLabel(picTitle);
