@@ -24,6 +24,14 @@ constexpr int WarmUp = 20;
 // above this.
 constexpr qint64 RssSlackBytes = 6 * 1024 * 1024;
 
+// AddressSanitizer keeps freed blocks in quarantine, so resident memory grows
+// there without a leak; its leak checker covers that build instead.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool RssIsMeaningful = false;
+#else
+constexpr bool RssIsMeaningful = true;
+#endif
+
 qint64 residentBytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
@@ -136,7 +144,7 @@ private slots:
         const qint64 growth = residentBytes() - warm.rss;
         qInfo("resident memory after %d rounds: %+lld KiB since round %d", Rounds, growth / 1024,
               WarmUp);
-        QVERIFY2(growth < RssSlackBytes,
+        QVERIFY2(!RssIsMeaningful || growth < RssSlackBytes,
                  qPrintable(QStringLiteral("grew by %1 KiB").arg(growth / 1024)));
 
         QVERIFY(ftp.CloseConnection());
