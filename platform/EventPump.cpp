@@ -1,59 +1,107 @@
 #include "EventPump.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <QTimer>
+#include <deque>
 
 namespace platform {
 
 namespace {
 
-quint64 deliveries = 0;
-
-// The innermost waitForEvents() in progress on the one thread.
-struct Wait {
-    bool active = false;
-    quint64 deliveriesAtStart = 0;
+struct Delivery {
+    QPointer<QObject> context;
+    std::function<void()> run;
 };
-Wait currentWait;
 
-QPointer<QAbstractEventDispatcher> hookedDispatcher;
+// Socket events waiting for the loop. Handing each one through Qt's posted
+// events would cost a wake-up of the dispatcher (two system calls) per event,
+// which an upload pays on every block; the engine's waits run them directly,
+// and a zero-interval timer (registered without any system call) brings the
+// rest to whatever loop runs next.
+std::deque<Delivery> pending;
 
-// The plain UNIX dispatcher delivers posted events first and then blocks for
-// the next socket or timer event, even when a posted event already changed
-// what the waiting code tests. Leaving before the block keeps the promise
-// that one processed event ends the wait. (GLib's dispatcher runs posted
-// events after this signal, so it never sees a delivery here.)
-void hookDispatcher() {
-    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-    if (!dispatcher || dispatcher == hookedDispatcher)
-        return;
-    hookedDispatcher = dispatcher;
-    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, [dispatcher] {
-        if (currentWait.active && deliveries != currentWait.deliveriesAtStart)
-            dispatcher->interrupt();
-    });
+// What the innermost running code on the thread is: an engine wait inside
+// Qt's event processing, or a delivered handler (which may run a loop of its
+// own, a modal dialog say).
+enum class Frame { None, Wait, Delivery };
+Frame innermost = Frame::None;
+
+class FrameScope {
+public:
+    explicit FrameScope(Frame frame) : m_Outer(innermost) { innermost = frame; }
+    ~FrameScope() { innermost = m_Outer; }
+    FrameScope(const FrameScope&) = delete;
+    FrameScope& operator=(const FrameScope&) = delete;
+
+private:
+    Frame m_Outer;
+};
+
+// Runs what was queued when it was called; what those handlers queue waits
+// for the next pass, as with Qt's posted events. A nested wait inside a
+// handler may take some of the same deliveries first.
+void runPending() {
+    for (std::size_t n = pending.size(); n > 0 && !pending.empty(); --n) {
+        Delivery delivery = std::move(pending.front());
+        pending.pop_front();
+        if (!delivery.context)
+            continue;
+        const FrameScope scope(Frame::Delivery);
+        delivery.run();
+    }
+}
+
+QTimer* carrier() {
+    static QTimer* const timer = [] {
+        auto* t = new QTimer;
+        QObject::connect(t, &QTimer::timeout, t, [t] {
+            if (pending.empty()) {
+                t->stop();
+                return;
+            }
+            // Inside an engine wait the wait itself runs them when Qt returns,
+            // in the order Qt's posted events would have had: what arrives
+            // during one pass of the loop is handled in the next.
+            if (innermost == Frame::Wait)
+                return;
+            runPending();
+        });
+        return t;
+    }();
+    return timer;
 }
 
 } // namespace
 
-void noteDelivery() {
-    ++deliveries;
+void queueDelivery(QObject* context, std::function<void()> run) {
+    pending.push_back(Delivery{context, std::move(run)});
+    QTimer* timer = carrier();
+    if (!timer->isActive())
+        timer->start(0);
 }
 
 void pumpEvents() {
+    runPending();
+    const FrameScope scope(Frame::Wait);
     QCoreApplication::processEvents();
 }
 
 void waitForEvents() {
-    hookDispatcher();
-    const Wait outer = currentWait;
-    currentWait = Wait{true, deliveries};
-    // Returns at once when events are already pending; otherwise sleeps in the
-    // event dispatcher until a socket, timer or posted event wakes it.
+    if (!pending.empty()) {
+        runPending();
+        // Sockets, timers and Qt's posted events get their turn without
+        // blocking: a steady stream of deliveries must not starve them.
+        const FrameScope scope(Frame::Wait);
+        QCoreApplication::processEvents();
+        return;
+    }
+    const FrameScope scope(Frame::Wait);
+    // Sleeps in the event dispatcher until a socket, timer or posted event
+    // wakes it; a queued delivery keeps the carrier timer due, so the
+    // dispatcher does not block past it.
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    currentWait = outer;
 }
 
 } // namespace platform

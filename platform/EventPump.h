@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QObject>
+#include <functional>
+
 namespace platform {
 
 // Processes whatever is pending and returns at once.
@@ -10,8 +13,8 @@ void pumpEvents();
 // blocking until the next event misses nothing and an idle wait costs no CPU.
 void waitForEvents();
 
-// Called by every queued delivery of an event to the engine (Socket's events):
-// a waitForEvents() that has delivered one returns instead of blocking.
-void noteDelivery();
+// Runs `run` later from the event loop (the next pump or wait, or Qt's own
+// loop), in the order queued; dropped if `context` is destroyed first.
+void queueDelivery(QObject* context, std::function<void()> run);
 
 } // namespace platform

@@ -92,15 +92,10 @@ public:
     // Runs fn later from the event loop, unless the connection changed meanwhile.
     template <typename Fn> void post(Fn fn) {
         const quint64 gen = generation;
-        QMetaObject::invokeMethod(
-            q,
-            [this, gen, fn = std::move(fn)]() {
-                if (gen != generation)
-                    return;
-                noteDelivery();
+        queueDelivery(q, [this, gen, fn = std::move(fn)]() {
+            if (gen == generation)
                 fn();
-            },
-            Qt::QueuedConnection);
+        });
     }
 
     void wire(QTcpSocket* s);

@@ -70,6 +70,7 @@ class TstEventPumpUnix : public QObject {
 private slots:
     void initTestCase();
     void waitEndsAfterEventQueuedByHandler();
+    void steadyDeliveriesLeaveRoomForSockets();
 };
 
 void TstEventPumpUnix::initTestCase() {
@@ -123,6 +124,51 @@ void TstEventPumpUnix::waitEndsAfterEventQueuedByHandler() {
     char received[8] = {};
     const ssize_t got = ::recv(peer.fd(), received, sizeof received, MSG_DONTWAIT);
     QCOMPARE(QByteArray(received, int(std::max<ssize_t>(got, 0))), QByteArray("yzz"));
+}
+
+// An upload queues its next event from every handler, so the queue is never
+// empty; socket events (a reply on the control connection) must still come.
+void TstEventPumpUnix::steadyDeliveriesLeaveRoomForSockets() {
+    RawSocket listener;
+    QVERIFY(listener.listenOnLoopback());
+    Socket sender;
+    Socket watched;
+    sender.connectToHost(QStringLiteral("127.0.0.1"), listener.port());
+    watched.connectToHost(QStringLiteral("127.0.0.1"), listener.port());
+    for (int i = 0;
+         i < 100 && (sender.state() != Socket::Connected || watched.state() != Socket::Connected);
+         ++i)
+        platform::waitForEvents();
+    QCOMPARE(sender.state(), int(Socket::Connected));
+    QCOMPARE(watched.state(), int(Socket::Connected));
+    RawSocket first;
+    RawSocket second;
+    first.reset(::accept(listener.fd(), nullptr, nullptr));
+    second.reset(::accept(listener.fd(), nullptr, nullptr));
+
+    constexpr int MaxSends = 20000;
+    int sends = 0;
+    connect(&sender, &Socket::sendComplete, this, [&] {
+        if (sends < MaxSends) {
+            ++sends;
+            sender.send("z");
+        }
+    });
+    bool arrived = false;
+    connect(&watched, &Socket::dataArrival, this, [&] { arrived = true; });
+
+    sender.send("z");
+    for (int i = 0; i < 10; ++i)
+        platform::waitForEvents();
+    QVERIFY(sends > 0);
+    // Both accepted ends carry the same reply: whichever is the watched one.
+    QCOMPARE(::write(first.fd(), "r", 1), ssize_t(1));
+    QCOMPARE(::write(second.fd(), "r", 1), ssize_t(1));
+    const int sendsAtReply = sends;
+    for (int i = 0; i < MaxSends && !arrived; ++i)
+        platform::waitForEvents();
+    QVERIFY(arrived);
+    QVERIFY2(sends < MaxSends, QByteArray::number(sends - sendsAtReply).constData());
 }
 
 int main(int argc, char* argv[]) {
