@@ -735,6 +735,9 @@ void CFtpConnection::UploadData(qint64 lStartPoint) {
             m_BlockCount = length / UploadBlockSize;
             m_LastBlockSize = static_cast<qint32>(length % UploadBlockSize);
             if (m_BlockCount != 0) {
+                // Many small blocks: whole segments cost the receiver (and
+                // on loopback this process too) far less than one per block.
+                wscData->setSendCoalescing(true);
                 SendUploadBlock(UploadBlockSize);
                 m_BlockIndex = 1;
             } else {
@@ -749,6 +752,7 @@ void CFtpConnection::UploadData(qint64 lStartPoint) {
         } else if (m_BlockIndex != 0) {
             m_BlockIndex = 0;
             SendUploadBlock(m_LastBlockSize);
+            wscData->setSendCoalescing(false);
         }
     } catch (const platform::Fault& fault) {
         RecordTransferFault(fault.number(), fault.description());

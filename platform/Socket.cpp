@@ -10,6 +10,10 @@
 #include <QTimer>
 #include <algorithm>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace platform {
 
 namespace {
@@ -353,6 +357,14 @@ void Socket::send(QByteArrayView bytes) {
     // notification: that saves an event-loop pass per block. The progress
     // report this emits is queued like every other.
     d->socket->flush();
+}
+
+void Socket::setSendCoalescing(bool on) {
+    if (!d->socket || d->socket->socketDescriptor() < 0)
+        return;
+    // Best effort: without it the bytes simply go out in smaller segments.
+    const int value = on ? 1 : 0;
+    ::setsockopt(int(d->socket->socketDescriptor()), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
 }
 
 qint64 Socket::bytesAvailable() const {
