@@ -449,6 +449,9 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
             timerId = 0;
             m_WaitTimerId = 0;
             emit StateChanged(Connected);
+            // Each greeting wait starts clean: a time-out of the previous
+            // interval must not stand as the error of a greeting that came.
+            m_LastError = 0;
             // The greeting wait ends early when the server closes: waiting out
             // the time-out for a greeting that can no longer come helps nobody.
             const WaitEnd end = WaitFor([this] {

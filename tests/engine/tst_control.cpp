@@ -106,6 +106,7 @@ private slots:
     void refusedLogIn_data();
     void refusedLogIn();
     void silentServerRepeatsConnectedUntilCancelled();
+    void lateGreetingIsNotReportedAsATimeOut();
     void serverClosingBeforeGreeting();
     void emptyServerNameIsAFault();
     void commandSteps_data();
@@ -294,6 +295,21 @@ void TestControl::silentServerRepeatsConnectedUntilCancelled() {
     QCOMPARE(s.ftp.FtpGetLastError(), int(CFtpConnection::ErrCancelled));
     QVERIFY(!s.ftp.Busy());
     QVERIFY(s.server.commands().isEmpty());
+}
+
+void TestControl::lateGreetingIsNotReportedAsATimeOut() {
+    Session s(1);
+    s.server.setGreeting({});
+    int connectedCount = 0;
+    QObject::connect(&s.ftp, &CFtpConnection::StateChanged, &s.ftp, [&](int state) {
+        if (state == CFtpConnection::Connected && ++connectedCount == 2)
+            s.server.sendBytes("500 Not now\r\n");
+    });
+    QVERIFY(!s.ftp.Connect());
+    QCOMPARE(connectedCount, 2);
+    // The greeting came within its interval: the first interval's time-out is over.
+    QCOMPARE(s.ftp.FtpGetLastError(), 0);
+    QVERIFY(!s.ftp.Busy());
 }
 
 void TestControl::serverClosingBeforeGreeting() {
