@@ -479,6 +479,9 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
                 return LogIn(loggedIn);
             if (code == 120) {
                 m_LastError = ErrGreeting120;
+                // The connect dialog shows the description alone.
+                m_LastErrorDescription =
+                    QStringLiteral("The server is not ready yet. Try again in a few minutes.");
                 wscControl->close();
             } else if (code == 421) {
                 // Through the table, so the description says why (41).

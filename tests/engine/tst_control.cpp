@@ -133,13 +133,14 @@ void TestControl::greetings_data() {
     QTest::addColumn<bool>("loggedIn");
     QTest::addColumn<int>("lastError");
     QTest::addColumn<QString>("welcome");
+    QTest::addColumn<bool>("described");
 
-    QTest::newRow("220") << "220 Ready" << true << 0 << "";
+    QTest::newRow("220") << "220 Ready" << true << 0 << "" << false;
     QTest::newRow("220 multi-line")
-        << "220-Welcome\n220-Enjoy\n220 Ready" << true << 0 << "Welcome\r\nEnjoy";
-    QTest::newRow("120 later") << "120 Try again in 5 minutes" << false << 37 << "";
-    QTest::newRow("421 unavailable") << "421 Too many users" << false << 41 << "";
-    QTest::newRow("other code") << "500 What" << false << 0 << "";
+        << "220-Welcome\n220-Enjoy\n220 Ready" << true << 0 << "Welcome\r\nEnjoy" << false;
+    QTest::newRow("120 later") << "120 Try again in 5 minutes" << false << 37 << "" << true;
+    QTest::newRow("421 unavailable") << "421 Too many users" << false << 41 << "" << true;
+    QTest::newRow("other code") << "500 What" << false << 0 << "" << false;
 }
 
 void TestControl::greetings() {
@@ -147,11 +148,15 @@ void TestControl::greetings() {
     QFETCH(bool, loggedIn);
     QFETCH(int, lastError);
     QFETCH(QString, welcome);
+    QFETCH(bool, described);
 
     Session s;
     s.server.setGreeting(greeting);
     QCOMPARE(s.logIn(), loggedIn);
     QCOMPARE(s.ftp.FtpGetLastError(), lastError);
+    // A refused greeting is shown by its description alone.
+    if (described)
+        QVERIFY(!s.ftp.GetFtpErrorDescription(0).isEmpty());
     QVERIFY(!s.ftp.Busy());
     QCOMPARE(s.ftp.WelcomeMessage(), welcome);
     QCOMPARE(s.ftp.WelcomeMessage(), QString()); // emptied by the read
