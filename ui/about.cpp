@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 const QString about::RightsHolder = QStringLiteral("\u00a9 2026 The Krellin developers");
 const QString about::LegalNotice = QStringLiteral(
@@ -17,6 +18,10 @@ about::about(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(Twips::toPixels(this, 5685), Twips::toPixels(this, 3345));
+    // Centred on the screen rather than over the main window; an explicit
+    // position also keeps Qt from re-centring it over its parent when shown.
+    if (const QScreen* shownOn = screen())
+        move(shownOn->availableGeometry().center() - rect().center());
 
     imgIcon = new QLabel(this);
     imgIcon->setPixmap(Artwork::programPixmap(32));

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 
 frmWelcomeMessage::frmWelcomeMessage(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -14,6 +15,10 @@ frmWelcomeMessage::frmWelcomeMessage(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(Twips::toPixels(this, 9255), Twips::toPixels(this, 4695));
+    // Centred on the screen rather than over the main window; an explicit
+    // position also keeps Qt from re-centring it over its parent when shown.
+    if (const QScreen* shownOn = screen())
+        move(shownOn->availableGeometry().center() - rect().center());
 
     Text1 = new QPlainTextEdit(QStringLiteral("Text1"), this);
     Text1->setGeometry(Twips::toPixels(this, 120, 120, 9015, 3975));

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -593,6 +594,34 @@ private slots:
         QCOMPARE(engine->FtpGetLastError(), qint32(CFtpConnection::ErrCancelled));
         QVERIFY(!window.isVisible());
         QTRY_VERIFY(!engine);
+    }
+
+    // The message and About windows open in the middle of the screen, not over
+    // the main window (which stands off centre at its stored placement).
+    void smallWindowsCentredOnScreen() {
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        showWindow(window);
+        const QPoint screenCentre = window.screen()->availableGeometry().center();
+        QVERIFY((window.geometry().center() - screenCentre).manhattanLength() > 40);
+        auto nearCentre = [screenCentre](const QWidget* w) {
+            return (w->geometry().center() - screenCentre).manhattanLength() <= 4;
+        };
+
+        frmWelcomeMessage* welcome =
+            window.showMessageWindow(QStringLiteral("Message from srv"), QStringLiteral("Hi"));
+        QTRY_VERIFY(welcome->isVisible());
+        QVERIFY(nearCentre(welcome));
+
+        QRect aboutGeometry;
+        prompts.dialogs << [&aboutGeometry](QDialog& dialog) {
+            dialog.show();
+            aboutGeometry = dialog.geometry();
+            static_cast<about&>(dialog).Command1_Click();
+        };
+        window.mnuHelpAbout_Click();
+        QVERIFY(!aboutGeometry.isEmpty());
+        QVERIFY((aboutGeometry.center() - screenCentre).manhattanLength() <= 4);
     }
 
     void unloadReleasesEngineAndWindows() {
