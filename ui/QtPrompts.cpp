@@ -71,7 +71,10 @@ QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QSt
 
 QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QString& fileName,
                                 const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, fileName, filter);
+    // No "replace?" question: the download asks its own about an existing
+    // file, offering to append to it.
+    return QFileDialog::getSaveFileName(parent, title, fileName, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 int QtPrompts::execDialog(QDialog& dialog) {
