@@ -14,6 +14,8 @@ namespace {
 struct Entry {
     QTimer* timer = nullptr;
     Callback callback;
+    int interval = 0;
+    qint64 dueAt = 0; // on the service's clock
 };
 
 struct Registry {
@@ -58,10 +60,19 @@ quint32 setTimer(quint32 proposedId, quint32 intervalMs, Callback callback) {
     Registry& r = registry();
     const int interval =
         int(std::min<quint32>(intervalMs, quint32(std::numeric_limits<int>::max())));
+    const qint64 now = clock().elapsed();
     auto it = r.timers.find(proposedId);
     if (proposedId != 0 && it != r.timers.end()) {
+        // Restarting is frequent (every arrival restarts the wait's time-out),
+        // and re-registering a timer with the event dispatcher on each costs
+        // system calls. Moving the due time is enough: a firing before it only
+        // re-arms for the rest. The timer is re-armed at once only when it
+        // would otherwise fire late.
         it->callback = std::move(callback);
-        it->timer->start(interval);
+        it->interval = interval;
+        it->dueAt = now + interval;
+        if (!it->timer->isActive() || it->timer->remainingTime() > interval)
+            it->timer->start(interval);
         return proposedId;
     }
     const quint32 id = freshId();
@@ -69,9 +80,17 @@ quint32 setTimer(quint32 proposedId, quint32 intervalMs, Callback callback) {
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, timer, [id, timer] {
         Registry& reg = registry();
-        const auto found = reg.timers.constFind(id);
-        if (found == reg.timers.cend())
+        const auto found = reg.timers.find(id);
+        if (found == reg.timers.end())
             return;
+        const qint64 now = clock().elapsed();
+        if (now < found->dueAt) {
+            timer->start(int(found->dueAt - now));
+            return;
+        }
+        found->dueAt = now + found->interval;
+        if (timer->interval() != found->interval)
+            timer->start(found->interval);
         // A copy: the callback may kill or replace its own timer.
         const Callback callback = found->callback;
         if (!callback)
@@ -82,7 +101,7 @@ quint32 setTimer(quint32 proposedId, quint32 intervalMs, Callback callback) {
         if (outermost)
             reg.firing.remove(timer);
     });
-    r.timers.insert(id, Entry{timer, std::move(callback)});
+    r.timers.insert(id, Entry{timer, std::move(callback), interval, now + interval});
     timer->start(interval);
     return id;
 }

@@ -5,6 +5,8 @@
 #include "TestUtil.h"
 #include "TimerService.h"
 
+#include <QElapsedTimer>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -69,6 +71,7 @@ private slots:
     void closeFlushesPendingBytes();
 
     void timerIdsAndRestart();
+    void restartPostponesTheFiring();
     void timerCanKillItselfInCallback();
     void waitForEventsWakesOnTimer();
 
@@ -439,6 +442,23 @@ void TstPlatform::timerIdsAndRestart() {
 
     const quint32 t0 = TimerService::tickCount();
     QTRY_VERIFY(TimerService::tickCount() != t0);
+}
+
+// Restarting only moves the due time of the running timer; a firing at the
+// old schedule must not reach the callback.
+void TstPlatform::restartPostponesTheFiring() {
+    int calls = 0;
+    auto count = [&](quint32) { ++calls; };
+    const quint32 id = TimerService::setTimer(0, 1000, count);
+    QElapsedTimer span;
+    span.start();
+    for (int i = 0; i < 100 && span.elapsed() < 1600; ++i) {
+        QTest::qWait(50);
+        TimerService::setTimer(id, 1000, count);
+    }
+    QCOMPARE(calls, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(calls >= 1, 5000);
+    TimerService::killTimer(id);
 }
 
 void TstPlatform::timerCanKillItselfInCallback() {
