@@ -229,8 +229,9 @@ private:
     void wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void wscData_SendComplete();
     // Helpers of the data side.
-    bool StepFault(qint32 number, const QString& description, const QString& source,
-                   const char* step);
+    // The data side's fault trap: TrapFault, but a fault an inner step has
+    // already named passes on unchanged. Returns the step's failure value.
+    bool StepFault(const platform::Fault& fault, const char* step);
     void DrainDataSocket();
     void CloseDataSocket();
     void ConfirmDownload();

@@ -61,15 +61,12 @@ bool portField(const QString& field, int& value) {
 
 // ---------------------------------------------------------------- fault path
 
-bool CFtpConnection::StepFault(qint32 number, const QString& description, const QString& source,
-                               const char* step) {
-    // A fault that already went through a step's trap keeps that step's name.
-    if (source.startsWith(QLatin1String("CFtpConnection.")))
-        throw platform::Fault(number, description, source);
-    if (TranslateRuntimeError(number, description))
-        return false;
-    throw platform::Fault(number, description,
-                          QStringLiteral("CFtpConnection.") + QLatin1String(step));
+bool CFtpConnection::StepFault(const platform::Fault& fault, const char* step) {
+    // A fault that already went through an inner step's trap keeps that step's name.
+    if (fault.source().startsWith(QLatin1String("CFtpConnection.")))
+        throw fault;
+    TrapFault(fault, step);
+    return false;
 }
 
 void CFtpConnection::RecordTransferFault(qint32 number, const QString& description) {
@@ -143,7 +140,7 @@ bool CFtpConnection::ProcessPORTCommand() {
         emit StateChanged(DataConnectionEstablished);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessPORTCommand");
+        return StepFault(fault, "ProcessPORTCommand");
     }
 }
 
@@ -162,7 +159,7 @@ bool CFtpConnection::ProcessPASVCommand() {
         }
         return MakePassiveDataConnection(reply);
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessPASVCommand");
+        return StepFault(fault, "ProcessPASVCommand");
     }
 }
 
@@ -198,8 +195,7 @@ bool CFtpConnection::MakePassiveDataConnection(const QString& strReply) {
                                     ApplicationMessage);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(),
-                         "MakePassiveDataConnection");
+        return StepFault(fault, "MakePassiveDataConnection");
     }
 }
 
@@ -343,7 +339,7 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
         emit StateChanged(DirectoryListingCompleted);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "EnumFiles");
+        return StepFault(fault, "EnumFiles");
     }
 }
 
@@ -376,7 +372,7 @@ bool CFtpConnection::ProcessLISTCommand() {
         TranslateReplyCode(code);
         return false;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessLISTCommand");
+        return StepFault(fault, "ProcessLISTCommand");
     }
 }
 
@@ -505,7 +501,7 @@ bool CFtpConnection::ProcessRESTCommand(qint64 lStartPoint) {
         TranslateReplyCode(code);
         return false;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessRESTCommand");
+        return StepFault(fault, "ProcessRESTCommand");
     }
 }
 
@@ -558,7 +554,7 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
         TranslateReplyCode(code);
         return false;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessRETRCommand");
+        return StepFault(fault, "ProcessRETRCommand");
     }
 }
 
@@ -674,7 +670,7 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strLocalFileName,
             return false;
         if (m_TransferFaulted) {
             m_TransferFaulted = false;
-            return StepFault(m_TransferFaultNumber, m_TransferFaultDescription, QString(),
+            return StepFault(platform::Fault(m_TransferFaultNumber, m_TransferFaultDescription),
                              "UploadData");
         }
         const qint16 code = ParseServerReply(finalReply);
@@ -688,7 +684,7 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strLocalFileName,
         TranslateReplyCode(code);
         return false;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault.number(), fault.description(), fault.source(), "ProcessSTORCommand");
+        return StepFault(fault, "ProcessSTORCommand");
     }
 }
 
