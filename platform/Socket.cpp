@@ -5,14 +5,17 @@
 
 #include <QAbstractSocket>
 #include <QMetaObject>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -102,12 +105,20 @@ public:
         });
     }
 
+    // Qt reads a reset as an orderly end of the stream and closes its
+    // descriptor at once. A duplicate keeps the connection's kernel state
+    // readable until the close is handled, so a reset can be told apart.
+    int watchFd = -1;
+    void watch(QTcpSocket* s);
+    bool peerReset() const;
+    void unwatch();
+
     void wire(QTcpSocket* s);
     void dropSocket();
     void dropServer();
     void dropRequests();
     void deliverArrival();
-    void deliverPeerClose();
+    void deliverPeerClose(bool reset);
     void deliverError(QAbstractSocket::SocketError err, const QString& text);
 };
 
@@ -115,7 +126,9 @@ void Socket::Private::wire(QTcpSocket* s) {
     s->setReadBufferSize(QtReadBufferLimit);
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
     QObject::connect(s, &QAbstractSocket::stateChanged, q,
-                     [this](QAbstractSocket::SocketState qtState) {
+                     [this, s](QAbstractSocket::SocketState qtState) {
+                         if (qtState == QAbstractSocket::ConnectedState)
+                             watch(s);
                          post([this, qtState] {
                              if (state == Socket::Error || state == Socket::Closing)
                                  return;
@@ -138,8 +151,11 @@ void Socket::Private::wire(QTcpSocket* s) {
                              }
                          });
                      });
-    QObject::connect(s, &QAbstractSocket::disconnected, q,
-                     [this] { post([this] { deliverPeerClose(); }); });
+    QObject::connect(s, &QAbstractSocket::disconnected, q, [this] {
+        const bool reset = peerReset();
+        unwatch();
+        post([this, reset] { deliverPeerClose(reset); });
+    });
     QObject::connect(s, &QAbstractSocket::errorOccurred, q,
                      [this, s](QAbstractSocket::SocketError err) {
                          const QString text = s->errorString();
@@ -165,7 +181,30 @@ void Socket::Private::deliverArrival() {
         emit q->dataArrival(available);
 }
 
-void Socket::Private::deliverPeerClose() {
+void Socket::Private::watch(QTcpSocket* s) {
+    if (watchFd < 0 && s->socketDescriptor() >= 0)
+        watchFd = ::fcntl(int(s->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+}
+
+bool Socket::Private::peerReset() const {
+    if (watchFd < 0)
+        return false;
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(watchFd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        return false;
+    // An orderly close leaves the connection waiting for our own close; a
+    // reset has ended it.
+    return info.tcpi_state == TCP_CLOSE;
+}
+
+void Socket::Private::unwatch() {
+    if (watchFd >= 0)
+        ::close(watchFd);
+    watchFd = -1;
+}
+
+void Socket::Private::deliverPeerClose(bool reset) {
     if (!socket || (state != Socket::Connected && state != Socket::Connecting))
         return;
     // Whatever arrived before the peer closed is announced before the close,
@@ -176,6 +215,11 @@ void Socket::Private::deliverPeerClose() {
         emit q->dataArrival(socket->bytesAvailable());
         if (!guard || gen != generation)
             return;
+    }
+    if (reset) {
+        state = Socket::Error;
+        emit q->error(10054, QStringLiteral("The connection was reset by the server."));
+        return;
     }
     state = Socket::Closing;
     emit q->closed();
@@ -192,6 +236,8 @@ void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QStri
 }
 
 void Socket::Private::dropSocket() {
+    // After Qt's own descriptor: the duplicate must not outlive the close.
+    const auto unwatchLater = qScopeGuard([this] { unwatch(); });
     if (!socket)
         return;
     QTcpSocket* s = socket;
@@ -321,6 +367,7 @@ void Socket::accept(int requestId) {
     d->peerAddress = peer;
     d->peerPort = s->peerPort();
     d->wire(s);
+    d->watch(s);
     if (s->state() == QAbstractSocket::ConnectedState) {
         d->state = Connected;
         if (s->bytesAvailable() > 0)
@@ -328,7 +375,7 @@ void Socket::accept(int requestId) {
     } else {
         // The peer is already gone: report what it sent, then its close.
         d->state = Connected;
-        d->post([this] { d->deliverPeerClose(); });
+        d->post([this] { d->deliverPeerClose(false); });
     }
 }
 
