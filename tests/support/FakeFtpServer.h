@@ -78,7 +78,7 @@ public:
     FakeFtpServer& dataSend(const QByteArray& bytes, int chunks = 1);
     // Closes the data connection after flushing what was sent.
     FakeFtpServer& dataClose();
-    // Resets the data connection.
+    // Resets the data connection (RST).
     FakeFtpServer& dataAbort();
     // Waits for the data connection, keeps all it receives until the client
     // closes it (see uploads()).
@@ -89,6 +89,8 @@ public:
     void sendReply(const QString& text);
     void sendBytes(const QByteArray& bytes);
     void dropControl();
+    // Resets the control connection (RST instead of an orderly close).
+    void resetControl();
     // Opens a passive listener and returns its 227 reply text.
     QString openPassive(const QString& text = {});
 
@@ -145,6 +147,7 @@ private:
     void onPassiveConnection();
     void adoptData(QTcpSocket* socket);
     void failScript(const QString& message);
+    static void resetSocket(QTcpSocket* socket);
 
     QTcpServer* m_Listener = nullptr;
     QPointer<QTcpSocket> m_Control;
