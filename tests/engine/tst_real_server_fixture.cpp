@@ -143,9 +143,10 @@ private slots:
             QString why;
             QVERIFY2(secure(socket, buffer, server, &why), qPrintable(why));
             QCOMPARE(socket.sessionProtocol(), pinned);
-            QVERIFY(command(socket, buffer, "USER " + server.userName().toUtf8()).startsWith("3"));
-            const QByteArray loggedIn =
-                command(socket, buffer, "PASS " + server.password().toUtf8());
+            // vsftpd logs anonymous in at USER already.
+            QByteArray loggedIn = command(socket, buffer, "USER " + server.userName().toUtf8());
+            if (loggedIn.startsWith("331"))
+                loggedIn = command(socket, buffer, "PASS " + server.password().toUtf8());
             QVERIFY2(loggedIn.startsWith("230"), loggedIn.constData());
             QVERIFY(command(socket, buffer, "QUIT").startsWith("221"));
         }

@@ -59,9 +59,11 @@ def main():
     incoming = os.path.join(root, "incoming")
     os.makedirs(incoming, exist_ok=True)
 
+    # pyftpdlib sends a text over 75 characters as a multi-line reply.
+    login = read_text(args.login_file) if args.login_file else "Login successful."
     authorizer = DummyAuthorizer()
-    authorizer.add_user("user", "secret", root, perm="elradfmwMT")
-    authorizer.add_anonymous(root)
+    authorizer.add_user("user", "secret", root, perm="elradfmwMT", msg_login=login)
+    authorizer.add_anonymous(root, msg_login=login)
     authorizer.override_perm("anonymous", incoming, perm="elradfmw", recursive=True)
 
     if args.tls:
@@ -79,8 +81,6 @@ def main():
     handler.banner = "Krellin test server ready."
     if args.banner_file:
         handler.banner = read_text(args.banner_file)
-    if args.login_file:
-        handler.msg_login = read_text(args.login_file)
     if args.passive_ports:
         handler.passive_ports = range(args.passive_ports[0], args.passive_ports[1] + 1)
 

@@ -162,7 +162,8 @@ void captureSession(Kind kind) {
                                              return o;
                                          }())
             .isEmpty())
-        options.loginMessage = {"Logged in to the Krellin test server.", "Enjoy your stay."};
+        options.loginMessage = {"Logged in to the Krellin test server.",
+                                "Files in incoming/ may go at any time.", "Enjoy your stay."};
     RealFtpServer server(kind, options);
     if (!server.start()) {
         g_Err << name << ": " << server.lastError() << "\n";
@@ -206,6 +207,7 @@ void captureSession(Kind kind) {
     transfer(name, c, server.host(), "LIST");
     transfer(name, c, server.host(), "LIST -al");
     transfer(name, c, server.host(), "NLST");
+    add(name, "TYPE I", c.command("TYPE I"));
     transfer(name, c, server.host(), "RETR hello.txt");
     transfer(name, c, server.host(), "RETR nosuch");
     transfer(name, c, server.host(), "STOR incoming/up.txt", "uploaded bytes\n");
@@ -226,7 +228,7 @@ void captureTooMany(Kind kind) {
     Control first;
     if (!first.open(server.host(), server.port()))
         return;
-    first.reply();
+    add(name, "(greeting without a banner file)", first.reply());
     first.command("USER " + server.userName().toUtf8());
     first.command("PASS " + server.password().toUtf8());
     Control second;
