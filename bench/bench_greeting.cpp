@@ -2,7 +2,8 @@
 // 127.0.0.1 sends N lines "220-line i\r\n", one write per line with
 // TCP_NODELAY (so mostly one line per TCP segment), then "220 ready\r\n",
 // and answers every command with 530. krellin's CFtpConnection::Connect
-// reads it, and curl, the peer, reads the same in the same run; each client
+// reads it, and so do two peers in the same run, Python's ftplib and curl
+// (which refuses a reply over 300 KB); each client
 // runs in a fresh process, so its peak resident memory (getrusage maxrss) is
 // its own. Prints, for each N, time, lines per second and peak memory, then
 // the ratio time(10N)/time(N) (a linear reader gives about 10). Figures are
@@ -141,6 +142,7 @@ Run measure(const std::vector<std::string>& clientArgs, long long lines, int sec
     if (client == 0) {
         close(listener);
         dup2(outputPipe[1], STDOUT_FILENO);
+        dup2(outputPipe[1], STDERR_FILENO);
         close(outputPipe[0]);
         const rlimit space{4ull << 30, 4ull << 30};
         setrlimit(RLIMIT_AS, &space);
@@ -178,7 +180,11 @@ Run measure(const std::vector<std::string>& clientArgs, long long lines, int sec
     while ((got = read(outputPipe[0], buffer, sizeof buffer)) > 0)
         run.output.append(buffer, size_t(got));
     close(outputPipe[0]);
-    while (!run.output.empty() && run.output.back() == '\n')
+    for (char& ch : run.output) {
+        if (ch == '\n')
+            ch = ' ';
+    }
+    while (!run.output.empty() && run.output.back() == ' ')
         run.output.pop_back();
 
     // The server ends once the client is gone (its reads see the close); one
@@ -201,6 +207,13 @@ std::string describe(const Run& run) {
         return "died of signal " + std::to_string(WTERMSIG(run.status));
     return "exit " + std::to_string(WEXITSTATUS(run.status));
 }
+
+constexpr const char* FtplibClient = R"(import ftplib, sys, time
+ftp = ftplib.FTP()
+start = time.monotonic()
+ftp.connect("127.0.0.1", int(sys.argv[1]), timeout=60)
+print("greeting of %d characters read in %d ms" % (len(ftp.welcome), (time.monotonic() - start) * 1000))
+)";
 
 // One krellin Connect against the greeting server on PORT.
 int client(quint16 port, int argc, char** argv) {
@@ -252,6 +265,11 @@ int main(int argc, char** argv) {
     const ssize_t selfLength = readlink("/proc/self/exe", self, sizeof self - 1);
     if (selfLength > 0)
         clients[0].args[0] = std::string(self, size_t(selfLength));
+    // Python's ftplib keeps the whole greeting as its welcome text, with no
+    // limit: a plain linear reader to compare with.
+    if (access("/usr/bin/python3", X_OK) == 0)
+        clients.push_back({"ftplib", {"/usr/bin/python3", "-c", FtplibClient, "PORT"}});
+    // curl refuses a reply over 300 KB ("Too large response headers").
     if (access("/usr/bin/curl", X_OK) == 0)
         clients.push_back({"curl",
                            {"/usr/bin/curl", "-sS", "-o", "/dev/null", "--max-time",
@@ -269,7 +287,8 @@ int main(int argc, char** argv) {
             runs[c].push_back(run);
             std::printf("%-8s %9lld %12lld %10.3f %12.0f %10.1f  %s%s%s\n", clients[c].name.c_str(),
                         n, run.server.linesSent, run.seconds,
-                        run.seconds > 0 ? double(run.server.linesSent) / run.seconds : 0.0,
+                        run.finished && run.seconds > 0 ? double(run.server.linesSent) / run.seconds
+                                                        : 0.0,
                         double(run.maxRssKib) / 1024.0, describe(run).c_str(),
                         run.output.empty() ? "" : "; ", run.output.c_str());
             std::fflush(stdout);
@@ -284,9 +303,13 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i + 1 < counts.size(); ++i) {
             const Run& a = runs[c][i];
             const Run& b = runs[c][i + 1];
-            std::printf("; time(%lld)/time(%lld) = %.2f (lines x%.1f, target about the same)",
-                        counts[i + 1], counts[i], a.seconds > 0 ? b.seconds / a.seconds : 0.0,
-                        double(counts[i + 1]) / double(counts[i]));
+            const double lines = double(counts[i + 1]) / double(counts[i]);
+            if (!a.finished || !b.finished || a.seconds <= 0)
+                std::printf("; time(%lld)/time(%lld) n/a (a run hit the time limit)", counts[i + 1],
+                            counts[i]);
+            else
+                std::printf("; time(%lld)/time(%lld) = %.2f (target about %.0f, linear)",
+                            counts[i + 1], counts[i], b.seconds / a.seconds, lines);
         }
         std::printf("\n");
     }
