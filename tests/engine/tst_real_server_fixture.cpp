@@ -1,12 +1,16 @@
-// The TLS options of the real-server fixture do what the TLS tests will
+// The options of the real-server fixture do what the TLS and IPv6 tests will
 // rely on: each server speaks TLS with the certificate made at start (it
-// verifies for 127.0.0.1), explicit and implicit where offered, and a pinned
-// TLS version holds -- a client that only speaks the other version is
-// refused -- so a test pinned to TLS 1.2 or 1.3 really runs that version.
+// verifies for 127.0.0.1), explicit and implicit where offered; a pinned TLS
+// version holds -- a client that only speaks the other version is refused --
+// so a test pinned to TLS 1.2 or 1.3 really runs that version; a server told
+// to require TLS session reuse refuses a data connection that does not
+// resume, so a passing transfer proves reuse; and each server serves on ::1.
 
 #include "RealFtpServer.h"
+#include "TestUtil.h"
 
 #include <QDeadlineTimer>
+#include <QHostAddress>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -25,6 +29,7 @@ namespace {
 QByteArray reply(QSslSocket& socket, QByteArray& buffer, int timeoutMs = 10000) {
     const QDeadlineTimer deadline(timeoutMs);
     while (true) {
+        buffer += socket.readAll();
         qsizetype start = 0;
         QByteArray code;
         for (qsizetype lf; (lf = buffer.indexOf('\n', start)) >= 0; start = lf + 1) {
@@ -43,7 +48,6 @@ QByteArray reply(QSslSocket& socket, QByteArray& buffer, int timeoutMs = 10000) 
         if (deadline.hasExpired() || socket.state() != QAbstractSocket::ConnectedState)
             return std::exchange(buffer, {});
         socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
-        buffer += socket.readAll();
     }
 }
 
@@ -100,6 +104,15 @@ class TestRealServerFixture : public QObject {
         return true;
     }
 
+    // Logs in on a secured control connection.
+    static bool logIn(QSslSocket& socket, QByteArray& buffer, const RealFtpServer& server) {
+        // vsftpd logs anonymous in at USER already.
+        QByteArray loggedIn = command(socket, buffer, "USER " + server.userName().toUtf8());
+        if (loggedIn.startsWith("331"))
+            loggedIn = command(socket, buffer, "PASS " + server.password().toUtf8());
+        return loggedIn.startsWith("230");
+    }
+
 private slots:
     void tls_data() {
         QTest::addColumn<Kind>("kind");
@@ -143,11 +156,7 @@ private slots:
             QString why;
             QVERIFY2(secure(socket, buffer, server, &why), qPrintable(why));
             QCOMPARE(socket.sessionProtocol(), pinned);
-            // vsftpd logs anonymous in at USER already.
-            QByteArray loggedIn = command(socket, buffer, "USER " + server.userName().toUtf8());
-            if (loggedIn.startsWith("331"))
-                loggedIn = command(socket, buffer, "PASS " + server.password().toUtf8());
-            QVERIFY2(loggedIn.startsWith("230"), loggedIn.constData());
+            QVERIFY(logIn(socket, buffer, server));
             QVERIFY(command(socket, buffer, "QUIT").startsWith("221"));
         }
         {
@@ -159,6 +168,108 @@ private slots:
             QVERIFY2(!secure(socket, buffer, server, &why),
                      "the server accepted a TLS version it was pinned against");
         }
+    }
+
+    void sessionReuse_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("required");
+        for (Kind kind : {Kind::Vsftpd, Kind::Proftpd}) {
+            for (bool required : {true, false}) {
+                QTest::addRow("%s reuse %s", qPrintable(RealFtpServer::kindName(kind)),
+                              required ? "required" : "not required")
+                    << kind << required;
+            }
+        }
+    }
+    void sessionReuse() {
+        QFETCH(Kind, kind);
+        QFETCH(bool, required);
+        if (!QSslSocket::supportsSsl())
+            QSKIP("Qt has no TLS backend here");
+        RealFtpServer::Options options;
+        options.tls = Tls::Explicit;
+        options.tlsSessionReuseRequired = required;
+        const QString unavailable = RealFtpServer::unavailableReason(kind, options);
+        if (!unavailable.isEmpty())
+            QSKIP(qPrintable(unavailable));
+        RealFtpServer server(kind, options);
+        QVERIFY2(server.start(), qPrintable(server.lastError()));
+
+        QSslSocket control;
+        control.setSslConfiguration(trusting(server, QSsl::TlsV1_2OrLater));
+        QByteArray buffer;
+        QString why;
+        QVERIFY2(secure(control, buffer, server, &why), qPrintable(why));
+        QVERIFY(logIn(control, buffer, server));
+        QVERIFY(command(control, buffer, "PBSZ 0").startsWith("200"));
+        QVERIFY(command(control, buffer, "PROT P").startsWith("200"));
+        const QByteArray pasv = command(control, buffer, "PASV");
+        QVERIFY2(pasv.startsWith("227"), pasv.constData());
+        const qsizetype open = pasv.indexOf('(');
+        const QList<QByteArray> fields =
+            pasv.mid(open + 1, pasv.indexOf(')') - open - 1).split(',');
+        QCOMPARE(fields.size(), 6);
+
+        // A fresh socket: Qt resumes no TLS session unless told to.
+        QSslSocket data;
+        data.setSslConfiguration(trusting(server, QSsl::TlsV1_2OrLater));
+        data.connectToHost(server.host(), quint16(fields[4].toUInt() * 256 + fields[5].toUInt()));
+        QVERIFY(data.waitForConnected(10000));
+        const QByteArray started = command(control, buffer, "LIST");
+        QVERIFY2(started.startsWith("150"), started.constData());
+        data.startClientEncryption();
+        // A server that accepts sends the listing, then waits for the
+        // client's TLS close. proftpd refuses by closing the data connection
+        // and answering 425; vsftpd sends a TLS close that Qt does not
+        // report, logs its refusal and answers 522 once the client closes.
+        QByteArray listing;
+        TestUtil::waitUntil(
+            [&] {
+                listing += data.readAll();
+                return data.state() != QAbstractSocket::ConnectedState ||
+                       listing.contains("incoming\r\n") || control.bytesAvailable() > 0 ||
+                       server.transcript().contains("No SSL session reuse on data channel");
+            },
+            10000);
+        data.disconnectFromHost();
+        if (data.state() != QAbstractSocket::UnconnectedState)
+            data.waitForDisconnected(5000);
+        const QByteArray ended = reply(control, buffer);
+        if (required) {
+            QVERIFY2(!ended.startsWith("2"), ended.constData());
+            QVERIFY(!listing.contains("incoming"));
+        } else {
+            QVERIFY2(ended.startsWith("226"), ended.constData());
+            QVERIFY2(listing.contains("incoming"), listing.constData());
+        }
+    }
+
+    void ipv6_data() {
+        QTest::addColumn<Kind>("kind");
+        for (Kind kind : {Kind::Vsftpd, Kind::Proftpd, Kind::PureFtpd, Kind::Pyftpdlib})
+            QTest::addRow("%s", qPrintable(RealFtpServer::kindName(kind))) << kind;
+    }
+    void ipv6() {
+        QFETCH(Kind, kind);
+        RealFtpServer::Options options;
+        options.ipv6 = true;
+        const QString unavailable = RealFtpServer::unavailableReason(kind, options);
+        if (!unavailable.isEmpty())
+            QSKIP(qPrintable(unavailable));
+        RealFtpServer server(kind, options);
+        QVERIFY2(server.start(), qPrintable(server.lastError()));
+        QCOMPARE(server.host(), QStringLiteral("::1"));
+
+        // A plain connection: QSslSocket without encryption is a TCP socket.
+        QSslSocket control;
+        control.connectToHost(server.host(), server.port());
+        QVERIFY(control.waitForConnected(10000));
+        QCOMPARE(control.peerAddress(), QHostAddress(QHostAddress::LocalHostIPv6));
+        QByteArray buffer;
+        QVERIFY(reply(control, buffer).startsWith("220"));
+        QVERIFY(logIn(control, buffer, server));
+        const QByteArray epsv = command(control, buffer, "EPSV");
+        QVERIFY2(epsv.startsWith("229"), epsv.constData());
     }
 };
 
