@@ -289,17 +289,18 @@ bool RealFtpServer::prepareFiles() {
     }
     const QString greeting = m_Options.greeting.join('\n') + '\n';
     const QString login = m_Options.loginMessage.join('\n') + '\n';
-    if (!m_Options.greeting.isEmpty() && !writeText(configPath(QStringLiteral("banner")), greeting))
-        return false;
+    bool written =
+        m_Options.greeting.isEmpty() || writeText(configPath(QStringLiteral("banner")), greeting);
     if (!m_Options.loginMessage.isEmpty()) {
         // proftpd reads its log-in message after the chroot, pure-ftpd reads
         // ".banner" in the user's home: both from inside the served root.
-        if (!writeText(configPath(QStringLiteral("login")), login) ||
-            !writeText(m_Root.filePath(QStringLiteral(".banner")), login) ||
-            !writeText(m_Root.filePath(QStringLiteral(".login-message")), login))
-            return false;
+        written = written && writeText(configPath(QStringLiteral("login")), login) &&
+                  writeText(m_Root.filePath(QStringLiteral(".banner")), login) &&
+                  writeText(m_Root.filePath(QStringLiteral(".login-message")), login);
     }
-    return true;
+    if (!written)
+        m_Error = QStringLiteral("cannot write the greeting or log-in message");
+    return written;
 }
 
 bool RealFtpServer::makeCertificate() {

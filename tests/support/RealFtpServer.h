@@ -31,11 +31,13 @@ public:
     struct Options {
         // Listen on ::1 instead of 127.0.0.1.
         bool ipv6 = false;
-        // Lines of a greeting of several lines (a banner file), where the
-        // server can; pure-ftpd's own greeting has several lines already.
+        // Lines of a greeting of several lines (a banner file); pure-ftpd's
+        // own greeting has several lines already. pyftpdlib sends a text of
+        // more than 75 characters as a multi-line reply, its inner line ends
+        // bare LFs, and a shorter one as one line holding them.
         QStringList greeting;
         // Lines shown after the log-in (a multi-line 230): proftpd,
-        // pure-ftpd and pyftpdlib.
+        // pure-ftpd and pyftpdlib (over 75 characters, as above).
         QStringList loginMessage;
         // Connections past this many get 421; 0 leaves the server's default.
         int maxClients = 0;
