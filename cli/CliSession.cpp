@@ -128,14 +128,11 @@ bool CliSession::list(const CliCommand& command) {
     std::shared_ptr<CFtpFiles> files;
     if (!m_Connection->EnumFiles(files) || !files)
         return fail();
-    // Entry by entry into the stream, which passes on each few kilobytes:
-    // the output of a long listing never exists whole.
-    if (command.json || m_Options.json) {
+    // Entry by entry into the stream, which passes on each few kilobytes.
+    if (command.json || m_Options.json)
         ListingFormat::writeJson(*files, m_Out);
-    } else {
-        for (const auto& file : *files)
-            m_Out << ListingFormat::textLine(*file) << '\n';
-    }
+    else
+        ListingFormat::writeText(*files, m_Out);
     m_Out.flush();
     return true;
 }

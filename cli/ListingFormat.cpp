@@ -97,22 +97,28 @@ QString jsonObject(const CFtpFile& file) {
     return out;
 }
 
-void writeJson(const CFtpFiles& files, QTextStream& out) {
-    out << "[\n";
-    bool first = true;
-    for (const auto& file : files) {
-        if (!first)
-            out << ",\n";
-        first = false;
-        out << jsonObject(*file);
+void writeText(CFtpFiles& files, QTextStream& out) {
+    while (files.Count() > 0) {
+        out << textLine(*files.Item(1)) << '\n';
+        files.Remove(1);
     }
-    out << (first ? "]\n" : "\n]\n");
+}
+
+void writeJson(CFtpFiles& files, QTextStream& out) {
+    out << "[\n";
+    const bool empty = files.Count() == 0;
+    for (bool first = true; files.Count() > 0; first = false) {
+        out << (first ? "" : ",\n") << jsonObject(*files.Item(1));
+        files.Remove(1);
+    }
+    out << (empty ? "]\n" : "\n]\n");
 }
 
 QByteArray json(const CFtpFiles& files) {
+    CFtpFiles copy = files;
     QString text;
     QTextStream out(&text);
-    writeJson(files, out);
+    writeJson(copy, out);
     out.flush();
     return text.toUtf8();
 }
