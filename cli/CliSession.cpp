@@ -285,7 +285,7 @@ void CliSession::logMessage(const QString& message, int type) {
     endProgress();
     // One log line per line of the message; a CR is only dropped as part of
     // a line end, anywhere else it is shown.
-    for (QStringView line : QStringView(message).split(QLatin1Char('\n'))) {
+    for (QString line : message.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         if (!line.isEmpty())

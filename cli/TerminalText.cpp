@@ -4,12 +4,12 @@
 
 namespace TerminalText {
 
-QString escape(QStringView text) {
+QString escape(const QString& text) {
     const bool plain = std::none_of(text.cbegin(), text.cend(), [](QChar c) {
         return isControl(c.unicode()) || c == QLatin1Char('\\');
     });
     if (plain)
-        return text.toString();
+        return text;
     static constexpr char Hex[] = "0123456789abcdef";
     QString out;
     out.reserve(text.size() + 16);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 
 // Everything krellin-cli prints that it did not write itself (a server's
 // replies and names, fault descriptions, paths) passes through here on its
@@ -14,7 +13,7 @@ namespace TerminalText {
 // \t, \n and \r; \xHH for the other C0 controls (U+0000..U+001F) and DEL;
 // \uHHHH for the C1 controls (U+0080..U+009F). A backslash becomes \\, so
 // every backslash in the result starts an escape and none can be forged.
-QString escape(QStringView text);
+QString escape(const QString& text);
 
 // True for the characters escape() rewrites other than the backslash.
 constexpr bool isControl(char16_t c) {

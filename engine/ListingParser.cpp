@@ -205,10 +205,6 @@ QString decodeLine(QByteArrayView bytes, bool firstLine) {
     return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(marks * Mark.size()));
 }
 
-} // namespace
-
-namespace {
-
 // One line of a listing made ready to read: decoded, without CR, blank runs
 // collapsed (into a buffer reused from line to line) and split into fields.
 struct Line {
@@ -244,8 +240,8 @@ QByteArrayView lineAt(QByteArrayView all, qsizetype start) {
 
 std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
     auto files = std::make_shared<CFtpFiles>();
-    QString collapsed;
-    Line line;
+    QString buffer;
+    Line scratch;
 
     // Line by line from the bytes: decoding the whole listing at once would
     // hold a second, twice as large copy of it. A line end byte never occurs
@@ -254,7 +250,7 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
     const QByteArrayView all(text);
     for (qsizetype start = 0; start <= all.size();) {
         const QByteArrayView bytes = lineAt(all, start);
-        if (prepareLine(bytes, start == 0, collapsed, line))
+        if (prepareLine(bytes, start == 0, buffer, scratch))
             files->AddLine(start);
         start += bytes.size() + 1;
     }
