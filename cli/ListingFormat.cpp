@@ -41,6 +41,10 @@ void appendJsonString(QString& out, QStringView text) {
         } else if (TerminalText::isControl(u)) {
             const char escaped[] = {'\\', 'u', '0', '0', Hex[u >> 4], Hex[u & 0xf]};
             out += QLatin1StringView(escaped, 6);
+        } else if (u == 0xFEFF) {
+            // Written raw at the start of a string, QJsonDocument takes it
+            // for a byte order mark and drops it.
+            out += QLatin1StringView("\\ufeff");
         } else {
             out += c;
         }

@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdlib>
 
 namespace {
@@ -45,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         json.array().size() != files->Count())
         std::abort();
     // The escapes lose nothing: every name comes back as parsed.
+    const QJsonArray entries = json.array();
     for (int i = 0; i < files->Count(); ++i) {
-        if (json.array()[i].toObject()[QLatin1StringView("name")].toString() !=
+        if (entries[i].toObject()[QLatin1StringView("name")].toString() !=
             files->Item(i + 1)->FileName)
             std::abort();
     }
