@@ -12,6 +12,8 @@
 
 // Every line of the listing that is not empty, not a "total" line and (in the
 // Unix style) not "." or "..", as one entry, in order. Bytes are read as UTF-8.
+// The listing keeps the bytes (shared, not copied) and reads each entry from
+// its line when it is first asked for (see CFtpFiles).
 std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text);
 
 // Fields of one prepared line (no "\r", blank runs collapsed): 9 when it
