@@ -91,6 +91,10 @@ public:
     void dropControl();
     // Resets the control connection (RST instead of an orderly close).
     void resetControl();
+    // Resets the data connection at once (RST).
+    void resetData() { resetSocket(m_Data); }
+    // Bytes received on the current data connection so far.
+    qsizetype dataBytesReceived() const { return m_DataBytes.size(); }
     // Opens a passive listener and returns its 227 reply text.
     QString openPassive(const QString& text = {});
 
