@@ -276,8 +276,9 @@ private:
     qint64 m_BlockIndex = 0;
     qint16 m_DataPort = 0;
     // Upload blocks: the socket gets the next block only after the previous
-    // one has been sent completely, so memory stays at one block.
-    static constexpr qint64 UploadBlockSize = 4096;
+    // one has been sent completely, so memory stays at one block. Each block
+    // costs an event-loop round; 64 KiB keeps that cost small next to the copy.
+    static constexpr qint64 UploadBlockSize = 64 * 1024;
     QByteArray m_UploadBlock;
     // Length of the local file, taken once at the start.
     qint64 m_UploadLength = 0;
