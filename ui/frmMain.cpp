@@ -31,6 +31,7 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextFrame>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -80,6 +81,9 @@ frmMain::frmMain(Prompts& prompts, QWidget* parent)
     createToolbar();
     client->installEventFilter(this);
     setMinimumWidth(toPixels(MainLayout::MinimumWindowWidth));
+    m_ProgressTimer = new QTimer(this);
+    m_ProgressTimer->setSingleShot(true);
+    connect(m_ProgressTimer, &QTimer::timeout, this, &frmMain::showTransferProgress);
     Form_Load();
 }
 
@@ -802,6 +806,8 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
         setProgressValue(0.01);
         m_lTransferFileSize = 0;
     }
+    // A report still waiting would overwrite the new state's text.
+    dropTransferProgress();
     if (State >= 0 && State <= 10)
         setStatusText(tr(texts[State]));
     else
@@ -809,17 +815,43 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
 }
 
 void frmMain::m_FtpConnection_DownloadProgress(qint64 lBytes) {
-    setStatusText(tr("Downloading ") + m_strTransferFileName + QStringLiteral(" (") +
-                  QString::number(lBytes) + tr(" bytes)"));
-    if (m_lTransferFileSize != 0)
-        setProgressValue(lBytes / (m_lTransferFileSize / 100.0));
+    queueTransferProgress(tr("Downloading "), lBytes);
 }
 
 void frmMain::m_FtpConnection_UploadProgress(qint64 lBytes) {
-    setStatusText(tr("Uploading ") + m_strTransferFileName + QStringLiteral(" (") +
-                  QString::number(lBytes) + tr(" bytes)"));
+    queueTransferProgress(tr("Uploading "), lBytes);
+}
+
+// The first report shows at once; later ones within the interval only keep
+// the latest, which the timer shows when the interval has passed.
+void frmMain::queueTransferProgress(const QString& verb, qint64 bytes) {
+    m_PendingProgressVerb = verb;
+    m_PendingProgressBytes = bytes;
+    m_ProgressPending = true;
+    const qint64 since = m_ProgressShown.isValid() ? m_ProgressShown.elapsed() : -1;
+    if (since < 0 || since >= ProgressIntervalMs)
+        showTransferProgress();
+    else if (!m_ProgressTimer->isActive())
+        m_ProgressTimer->start(int(ProgressIntervalMs - since));
+}
+
+void frmMain::showTransferProgress() {
+    m_ProgressTimer->stop();
+    if (!m_ProgressPending)
+        return;
+    m_ProgressPending = false;
+    m_ProgressShown.start();
+    setStatusText(m_PendingProgressVerb + m_strTransferFileName + QStringLiteral(" (") +
+                  QString::number(m_PendingProgressBytes) + tr(" bytes)"));
     if (m_lTransferFileSize != 0)
-        setProgressValue(lBytes / (m_lTransferFileSize / 100.0));
+        setProgressValue(m_PendingProgressBytes / (m_lTransferFileSize / 100.0));
+}
+
+void frmMain::dropTransferProgress() {
+    m_ProgressTimer->stop();
+    m_ProgressPending = false;
+    // The next transfer's first report shows at once.
+    m_ProgressShown.invalidate();
 }
 
 void frmMain::m_FtpConnection_ListingDataArrived(qint64 lTotalBytes) {

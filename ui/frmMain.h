@@ -7,6 +7,7 @@
 #include "about.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
@@ -28,6 +29,7 @@ class QProgressBar;
 class QRadioButton;
 class QStatusBar;
 class QTextEdit;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -110,6 +112,11 @@ public:
     QString statusText() const;
     void setStatusText(const QString& text);
     double progressValue() const { return m_ProgressValue; }
+    // Transfer progress reaches the widgets at most this often: the engine
+    // reports every block, and drawing each report costs more than the block.
+    static constexpr int ProgressIntervalMs = 200;
+    // A progress report is waiting for the interval to pass.
+    bool transferProgressPending() const { return m_ProgressPending; }
     void setProgressValue(double percent);
     QString logText() const;
     CFtpConnection* connection() const { return m_FtpConnection; }
@@ -293,4 +300,13 @@ private:
     // engine finds its node again by key instead of using a stale pointer.
     quint64 m_TreeGeneration = 0;
     QRect m_PlacementTwips;
+    // The latest transfer report not yet shown, and when one was last shown.
+    void queueTransferProgress(const QString& verb, qint64 bytes);
+    void showTransferProgress();
+    void dropTransferProgress();
+    QTimer* m_ProgressTimer = nullptr;
+    QElapsedTimer m_ProgressShown;
+    bool m_ProgressPending = false;
+    QString m_PendingProgressVerb;
+    qint64 m_PendingProgressBytes = 0;
 };

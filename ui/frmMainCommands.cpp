@@ -148,6 +148,7 @@ bool frmMain::LocalFileExists(const QString& path) {
 }
 
 void frmMain::ResetTransferDisplay() {
+    dropTransferProgress();
     ProgressBar1->setValue(0);
     m_ProgressValue = 0;
     setStatusText(QString());

@@ -409,21 +409,22 @@ private slots:
         QCOMPARE(window.progressValue(), 25.0);
         QCOMPARE(window.ProgressBar1->value(), 2500);
 
+        // Later reports show once the progress interval has passed.
         // 0 bytes and an overshoot keep the bar; the text still moves on.
         window.m_FtpConnection_DownloadProgress(0);
-        QCOMPARE(window.statusText(), QStringLiteral("Downloading big.iso (0 bytes)"));
+        QTRY_COMPARE(window.statusText(), QStringLiteral("Downloading big.iso (0 bytes)"));
         QCOMPARE(window.progressValue(), 25.0);
         window.m_FtpConnection_UploadProgress(2048);
-        QCOMPARE(window.statusText(), QStringLiteral("Uploading big.iso (2048 bytes)"));
+        QTRY_COMPARE(window.statusText(), QStringLiteral("Uploading big.iso (2048 bytes)"));
         QCOMPARE(window.progressValue(), 100.0);
         window.m_FtpConnection_UploadProgress(4096);
-        QCOMPARE(window.statusText(), QStringLiteral("Uploading big.iso (4096 bytes)"));
+        QTRY_COMPARE(window.statusText(), QStringLiteral("Uploading big.iso (4096 bytes)"));
         QCOMPARE(window.progressValue(), 100.0);
 
         // Sizes past 2 GiB.
         window.m_lTransferFileSize = Q_INT64_C(8) * 1024 * 1024 * 1024;
         window.m_FtpConnection_DownloadProgress(Q_INT64_C(6) * 1024 * 1024 * 1024);
-        QCOMPARE(window.progressValue(), 75.0);
+        QTRY_COMPARE(window.progressValue(), 75.0);
 
         window.m_FtpConnection_StateChanged(10);
         QCOMPARE(window.progressValue(), 0.01);
@@ -432,6 +433,61 @@ private slots:
         window.m_FtpConnection_DownloadProgress(100);
         QCOMPARE(window.progressValue(), 0.01);
         QCOMPARE(window.statusText(), QStringLiteral("Downloading big.iso (100 bytes)"));
+    }
+
+    // A transfer reports every block; the widgets get the first report at
+    // once, then the latest one per interval, and never a stale one after the
+    // transfer has ended.
+    void progressBursts_data() {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<int>("ending");
+        QTest::newRow("download, completed") << false << int(CFtpConnection::TransferCompleted);
+        QTest::newRow("upload, completed") << true << int(CFtpConnection::TransferCompleted);
+        QTest::newRow("download, display reset") << false << -1;
+    }
+    void progressBursts() {
+        QFETCH(bool, upload);
+        QFETCH(int, ending);
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        window.m_strTransferFileName = QStringLiteral("big.iso");
+        window.m_lTransferFileSize = 10000;
+        const QString verb = upload ? QStringLiteral("Uploading") : QStringLiteral("Downloading");
+        auto report = [&](qint64 bytes) {
+            if (upload)
+                window.m_FtpConnection_UploadProgress(bytes);
+            else
+                window.m_FtpConnection_DownloadProgress(bytes);
+        };
+        auto shown = [&](qint64 bytes) {
+            return verb + QStringLiteral(" big.iso (%1 bytes)").arg(bytes);
+        };
+
+        report(100);
+        QCOMPARE(window.statusText(), shown(100));
+        QCOMPARE(window.progressValue(), 1.0);
+        for (qint64 bytes = 101; bytes <= 5000; ++bytes)
+            report(bytes);
+        QTRY_COMPARE(window.statusText(), shown(5000));
+        QCOMPARE(window.progressValue(), 50.0);
+        QVERIFY(!window.transferProgressPending());
+
+        for (qint64 bytes = 5001; bytes <= 6000; ++bytes)
+            report(bytes);
+        if (ending >= 0) {
+            window.m_FtpConnection_StateChanged(ending);
+            QCOMPARE(window.statusText(), QStringLiteral("Transfer completed."));
+        } else {
+            window.ResetTransferDisplay();
+            QCOMPARE(window.statusText(), QString());
+        }
+        QVERIFY(!window.transferProgressPending());
+
+        // The next transfer's first report shows at once.
+        window.m_lTransferFileSize = 10000;
+        report(9000);
+        QCOMPARE(window.statusText(), shown(9000));
+        QCOMPARE(window.progressValue(), 90.0);
     }
 
     void listingProgress_data() {
