@@ -13,14 +13,13 @@ class tst_FileListView : public QObject {
                                    const QString& perms = QStringLiteral("-rw-r--r--"),
                                    const QString& owner = QStringLiteral("ftp")) {
         FileListView::Item i;
-        i.key = QLatin1Char('F') + name;
-        i.text = name;
+        i.name = name;
         i.icon = frmMain::GetImageNumber(name);
         i.size = size;
         i.lastWrite = date;
-        // Sizes shown as the list shows them: grouped text that sorts wrongly.
-        i.subItems = {QLocale(QLocale::English).toString(size), QString::number(date, 'f', 2),
-                      perms, owner, QStringLiteral("users")};
+        i.permissions = perms;
+        i.owner = owner;
+        i.group = QStringLiteral("users");
         return i;
     }
 
