@@ -459,7 +459,10 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node) {
         giveMemoryBack();
     if (node) {
         m_ListedNode = NodeRef(m_Nodes, node);
-        selectNode(node);
+        // The tree shows the listed folder, unless the user is moving
+        // through it with the keys: that folder is listed in a moment.
+        if (!m_KeyboardListTimer->isActive())
+            selectNode(node);
         node->setExpanded(true);
     }
     return true;
