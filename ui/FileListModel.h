@@ -55,6 +55,8 @@ public:
 
 private:
     bool lessThan(const Entry& a, const Entry& b) const;
+    // Rows in the order of the sort column (stable).
+    std::vector<int> sortedOrder() const;
     QString text(const Entry& entry, int column) const;
 
     std::vector<Entry> m_Rows;

@@ -8,19 +8,21 @@ QString NodeIndex::key(const QTreeWidgetItem* node) {
     return node ? node->data(0, KeyRole).toString() : QString();
 }
 
-namespace {
-
-QTreeWidgetItem* newNode(const QString& key, const QString& text, int image, int expandedImage) {
+QTreeWidgetItem* NodeIndex::newNode(const QString& key, const QString& text, int image,
+                                    int expandedImage) {
     auto* node = new QTreeWidgetItem;
     node->setText(0, text);
-    node->setData(0, NodeIndex::KeyRole, key);
-    node->setData(0, NodeIndex::ImageRole, image);
-    node->setData(0, NodeIndex::ExpandedImageRole, expandedImage);
-    node->setIcon(0, Artwork::treeIcon(image));
+    node->setData(0, KeyRole, key);
+    node->setData(0, ImageRole, image);
+    node->setData(0, ExpandedImageRole, expandedImage);
+    // Drawn once per image: the nodes of a big folder share one icon.
+    if (image >= 0 && image < ImageCount) {
+        if (m_Icons[image].isNull())
+            m_Icons[image] = Artwork::treeIcon(image);
+        node->setIcon(0, m_Icons[image]);
+    }
     return node;
 }
-
-} // namespace
 
 QTreeWidgetItem* NodeIndex::add(QTreeWidgetItem* parent, const QString& key, const QString& text,
                                 int image, int expandedImage) {

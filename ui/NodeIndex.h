@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QString>
 
@@ -44,10 +45,13 @@ public:
     int size() const { return int(m_Nodes.size()); }
 
 private:
+    static constexpr int ImageCount = 4;
+    QTreeWidgetItem* newNode(const QString& key, const QString& text, int image, int expandedImage);
     void forget(QTreeWidgetItem* node);
 
     QTreeWidget* m_Tree = nullptr;
     QHash<QString, QTreeWidgetItem*> m_Nodes;
+    QIcon m_Icons[ImageCount];
 };
 
 // A node remembered by its key across an engine call: the wait may delete
