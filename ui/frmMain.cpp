@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -1026,7 +1027,12 @@ void frmMain::setShellOpenUrl(std::function<bool(const QString&)> open) {
 }
 
 QString frmMain::helpFilePath() const {
-    return m_ProgramDirectory + QLatin1Char('/') + HelpFileName;
+    // Beside the program (the build tree), else where the package puts it.
+    const QString beside = m_ProgramDirectory + QLatin1Char('/') + HelpFileName;
+    const QString shared = m_ProgramDirectory + QStringLiteral("/../share/krellin/") + HelpFileName;
+    if (!QFileInfo(beside).isFile() && QFileInfo(shared).isFile())
+        return QDir::cleanPath(shared);
+    return beside;
 }
 
 void frmMain::help_Click() {

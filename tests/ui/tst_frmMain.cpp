@@ -8,6 +8,7 @@
 #include "frmWelcomeMessage.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
@@ -683,6 +684,23 @@ private slots:
         QPointer<HelpViewer> viewer = window.helpViewer();
         window.close();
         QTRY_VERIFY(!viewer);
+    }
+
+    // Installed from the package the help lives in share/krellin beside bin;
+    // a file beside the program still wins.
+    void helpInTheSharedFolder() {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("share/krellin")));
+        const QString shared = prefix.path() + QStringLiteral("/share/krellin/Krellin.Hlp");
+        QVERIFY(QFile::copy(QStringLiteral(KRELLIN_SOURCE_DIR "/ui/help/Krellin.Hlp"), shared));
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        window.setProgramDirectory(prefix.path() + QStringLiteral("/bin"));
+        QCOMPARE(window.helpFilePath(), shared);
+        const QString beside = prefix.path() + QStringLiteral("/bin/Krellin.Hlp");
+        QVERIFY(QFile::copy(shared, beside));
+        QCOMPARE(window.helpFilePath(), beside);
     }
 
     void productPage() {
