@@ -85,3 +85,7 @@ void MainLayout::defaultSize(int areaWidth, int areaHeight, int& width, int& hei
     width = std::min(areaWidth, std::max(900, areaWidth * 7 / 10));
     height = std::min(areaHeight, std::max(600, areaHeight * 7 / 10));
 }
+
+int MainLayout::initialSplitterLeft(int windowWidth) {
+    return std::clamp(windowWidth / 4, DefaultSplitterLeft, 4500);
+}

@@ -452,6 +452,7 @@ void frmMain::Form_Load() {
     // saved, so a placement read back never drifts by the frame's size.
     setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
     m_PlacementTwips = QRect(left, top, width, height);
+    m_SplitterLeft = MainLayout::initialSplitterLeft(width);
     m_LogHeight =
         std::max(MainLayout::MinimumLogHeight,
                  settingNumber(section, QStringLiteral("LogHeight"), MainLayout::LogHeight));

@@ -180,6 +180,20 @@ private slots:
         }
     }
 
+    void initialSplitter_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("splitter");
+        QTest::newRow("narrowest") << 9000 << 2250;
+        QTest::newRow("default on a laptop") << 15120 << 3780;
+        QTest::newRow("narrower than the design") << 6500 << 1965;
+        QTest::newRow("very wide") << 40000 << 4500;
+    }
+    void initialSplitter() {
+        QFETCH(int, width);
+        QFETCH(int, splitter);
+        QCOMPARE(MainLayout::initialSplitterLeft(width), splitter);
+    }
+
     void defaultSize_data() {
         QTest::addColumn<int>("areaWidth");
         QTest::addColumn<int>("areaHeight");

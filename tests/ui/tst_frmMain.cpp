@@ -173,17 +173,18 @@ private slots:
     // ----------------------------------------------------------- layout
 
     void defaultLayout() {
-        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("9000"),
+        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("12000"),
                        QStringLiteral("6500"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
-        QCOMPARE(window.splitterLeft(), 1965);
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 1965);
-        QCOMPARE(window.twipsGeometry(window.lvListView).left(), 2005);
-        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 9000 - (1965 + 140));
-        QCOMPARE(window.twipsGeometry(window.picTitle).left(), 2005);
-        QCOMPARE(window.lvListView->x(), window.toPixels(2005));
+        // A quarter of the width goes to the tree.
+        QCOMPARE(window.splitterLeft(), 3000);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 3000);
+        QCOMPARE(window.twipsGeometry(window.lvListView).left(), 3040);
+        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 12000 - (3000 + 140));
+        QCOMPARE(window.twipsGeometry(window.picTitle).left(), 3040);
+        QCOMPARE(window.lvListView->x(), window.toPixels(3040));
         // The legend floats over the right end of the log.
         const QRect log = window.twipsGeometry(window.txtMessages);
         const QRect legend = window.twipsGeometry(window.picLegend);
@@ -304,7 +305,7 @@ private slots:
         window.imgSplitter_MouseMove(window.toPixels(-5000));
         QCOMPARE(window.ghostLeft(), 500);
         // Only the ghost moves while dragging.
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 1965);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 2250); // a quarter of 9000
         window.imgSplitter_MouseUp();
         QVERIFY(!window.isMovingSplitter());
         QVERIFY(window.picSplitter->isHidden());
