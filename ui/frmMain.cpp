@@ -259,10 +259,10 @@ void frmMain::createPanes() {
             m_KeyboardListTimer->start();
     });
     connect(m_KeyboardListTimer, &QTimer::timeout, this, [this] {
-        // A mouse press or an open menu is not a resting selection; a busy
-        // engine lists nothing now, so the folder is listed after it.
+        // A mouse press or an open menu is not a resting selection; while a
+        // question is open or the engine is busy, the folder is listed after.
         if (QApplication::mouseButtons() != Qt::NoButton || QApplication::activePopupWidget() ||
-            busy()) {
+            QApplication::activeModalWidget() || busy()) {
             m_KeyboardListTimer->start();
             return;
         }

@@ -743,8 +743,14 @@ void frmMain::endTransfer(bool arrived, const QString& verb) {
 void frmMain::DownloadSelectedFile() {
     const int row = selectedListRow();
     // Nothing is selected: there is nothing to name in the dialog either.
-    if (row < 0 || lvListView->icon(row) == 3)
+    if (row < 0)
         return;
+    if (lvListView->icon(row) == 3) {
+        ask(QStringLiteral("Select a file to download, please. A folder opens with Enter or a "
+                           "double-click."),
+            Prompts::OkOnly, Prompts::Information, QStringLiteral("Download file"));
+        return;
+    }
     const QString remoteName = lvListView->text(row);
     const qint64 remoteSize = lvListView->size(row);
     const QString localPath =
@@ -947,8 +953,11 @@ void frmMain::UploadBody() {
     endTransfer(uploaded, tr("Upload of "));
     // Stopped by the user: the listing shows what reached the server.
     if (uploaded || n == CFtpConnection::ErrCancelled) {
+        const QString status = statusText();
         if (QTreeWidgetItem* listed = m_ListedNode.get())
             ListDirectory(listed);
+        if (!uploaded)
+            setStatusText(status); // the cancel, not the listing, is the news
         return;
     }
     ask(QStringLiteral("Can't upload file.") + CrLf + CrLf + QStringLiteral("Server response: ") +
@@ -992,15 +1001,15 @@ void frmMain::DeleteBody() {
         if (!isDotEntry(lvListView->text(row)))
             targets.append({lvListView->text(row), lvListView->icon(row) == 3});
     }
-    QTreeWidgetItem* listed = m_ListedNode.get();
-    if (targets.isEmpty() || !listed) {
+    const NodeRef folder = m_ListedNode;
+    if (targets.isEmpty() || !folder) {
         ask(QStringLiteral("Select file or directory to delete, please."), Prompts::OkOnly,
             Prompts::Information, QStringLiteral("Delete file or directory"));
         return;
     }
     // Paths come from the folder the list shows, whatever the tree's
     // selection is by now.
-    const QString base = NodeIndex::key(listed);
+    const QString base = folder.key();
     QString question;
     if (targets.size() == 1) {
         question = (targets[0].directory ? QStringLiteral("Do you really want to remove directory ")
@@ -1018,7 +1027,6 @@ void frmMain::DeleteBody() {
     if (ask(question, Prompts::YesNoCancel, Prompts::NoIcon, QStringLiteral("Delete file")) !=
         Prompts::Yes)
         return;
-    const NodeRef folder(m_Nodes, listed);
     QStringList failures;
     bool anyDone = false;
     for (const Target& target : targets) {
