@@ -342,7 +342,6 @@ private:
     void beginTransfer(const QString& name, qint64 size);
     void endTransfer(bool arrived, const QString& verb);
     void showTransferProgress(const QString& verb, qint64 bytes);
-    void createActions();
     QAction* makeAction(const Command& command, QObject* parent);
     void showContextMenu(Place place, const QPoint& globalPos);
     void loadConnectChoices();
