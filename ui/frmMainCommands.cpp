@@ -272,8 +272,9 @@ void frmMain::dropPendingMessage() {
 }
 
 QString frmMain::failureReason(qint32 n) {
-    // Reply codes carry the server's own words; the engine's codes its text.
-    if ((n >= 37 && n <= 57) || n >= 62) {
+    // Reply codes carry the server's own words; the engine's codes (an
+    // unexpected reply's among them) carry theirs in the description.
+    if (n >= 37 && n <= 57) {
         const QString reply = engine().GetLastServerResponse().trimmed();
         if (!reply.isEmpty())
             return QStringLiteral("Server response: ") + reply;
@@ -375,6 +376,10 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node) {
         return false;
     }
 
+    // The folder's node went while the listing ran (Stop, a new connection):
+    // the list keeps the folder it shows rather than show one of no node.
+    if (!node)
+        return false;
     std::vector<FileListView::Item> items;
     if (files) {
         items.reserve(size_t(files->Count()));
@@ -390,22 +395,19 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node) {
             item.owner = entry->Owner;
             item.group = entry->Group;
         }
-        if (node)
-            syncChildren(node, *files);
+        syncChildren(node, *files);
     }
     const bool wasBig = lvListView->count() >= TrimAfterRows;
     files.reset();
     lvListView->setItems(std::move(items));
     if (wasBig)
         giveMemoryBack();
-    if (node) {
-        m_ListedNode = NodeRef(m_Nodes, node);
-        // The tree shows the listed folder, unless the user is moving
-        // through it with the keys: that folder is listed in a moment.
-        if (!m_KeyboardListTimer->isActive())
-            selectNode(node);
-        node->setExpanded(true);
-    }
+    m_ListedNode = NodeRef(m_Nodes, node);
+    // The tree shows the listed folder, unless the user is moving through it
+    // with the keys: that folder is listed in a moment.
+    if (!m_KeyboardListTimer->isActive())
+        selectNode(node);
+    node->setExpanded(true);
     return true;
 }
 
