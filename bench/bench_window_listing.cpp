@@ -5,7 +5,10 @@
 // after leaving the folder. The engine's own listing of the same folder, on
 // a connection of its own, is the peer. Figures are printed, never asserted.
 //
-//   build/bench/bench_window_listing [ENTRIES...]     (default 10000 100000)
+//   build/bench/bench_window_listing [ENTRIES[d]...]   (default 10000 100000 20000d)
+//
+// A size ending in "d" is a folder of sub-folders only: every entry becomes a
+// tree node as well as a row.
 
 #include "CFtpConnection.h"
 #include "FileListView.h"
@@ -53,13 +56,13 @@ void settle() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-// A folder of n entries: one in a hundred a sub-folder, the rest files of
-// assorted sizes (sparse, so the disk holds next to nothing).
-bool makeFolder(const QString& path, int n) {
+// A folder of n entries: one in a hundred a sub-folder (or all of them), the
+// rest files of assorted sizes (sparse, so the disk holds next to nothing).
+bool makeFolder(const QString& path, int n, bool foldersOnly) {
     if (!QDir().mkpath(path))
         return false;
     for (int i = 0; i < n; ++i) {
-        if (i % 100 == 0) {
+        if (foldersOnly || i % 100 == 0) {
             if (!QDir(path).mkdir(QStringLiteral("folder %1").arg(i)))
                 return false;
             continue;
@@ -78,6 +81,7 @@ struct Figures {
     double sort[FileListView::ColumnCount] = {};
     double rssBefore = 0, rssWith = 0, rssAfter = 0;
     int rows = 0;
+    QString label;
 };
 
 double engineListing(const PyFtpdServer& server, const QString& folder) {
@@ -156,19 +160,21 @@ int main(int argc, char* argv[]) {
     QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 
-    QList<int> sizes;
+    QStringList sizes;
     for (int i = 1; i < argc; ++i)
-        sizes << QString::fromLocal8Bit(argv[i]).toInt();
-    sizes.removeAll(0);
+        sizes << QString::fromLocal8Bit(argv[i]);
     if (sizes.isEmpty())
-        sizes = {10000, 100000};
+        sizes = {QStringLiteral("10000"), QStringLiteral("100000"), QStringLiteral("20000d")};
 
     PyFtpdServer server;
-    for (int n : sizes) {
-        std::printf("making a folder of %d entries ...\n", n);
+    for (const QString& size : sizes) {
+        const bool foldersOnly = size.endsWith(QLatin1Char('d'));
+        const int n = QString(size).remove(QLatin1Char('d')).toInt();
+        std::printf("making a folder of %d %s ...\n", n, foldersOnly ? "folders" : "entries");
         std::fflush(stdout);
-        if (!makeFolder(server.rootPath() + QStringLiteral("/big%1").arg(n), n)) {
-            std::fprintf(stderr, "cannot make the folder of %d entries\n", n);
+        if (n <= 0 ||
+            !makeFolder(server.rootPath() + QStringLiteral("/big") + size, n, foldersOnly)) {
+            std::fprintf(stderr, "cannot make the folder %s\n", qPrintable(size));
             return 1;
         }
     }
@@ -197,18 +203,21 @@ int main(int argc, char* argv[]) {
     }
 
     std::printf("\nmain window listing a big folder (pyftpdlib on 127.0.0.1, offscreen)\n");
+    std::printf("(entries: rows of the list; \"d\": every entry a folder, a tree node too)\n");
     std::printf("%-9s %10s %10s %8s %10s   %s\n", "entries", "engine s", "window s", "ratio",
                 "fill s", "target fill");
     QList<Figures> all;
-    for (int n : sizes) {
+    for (const QString& size : sizes) {
         Figures f;
-        if (!measure(window, server, QStringLiteral("big%1").arg(n), f)) {
-            std::fprintf(stderr, "listing the folder of %d entries failed\n", n);
+        if (!measure(window, server, QStringLiteral("big") + size, f)) {
+            std::fprintf(stderr, "listing the folder %s failed\n", qPrintable(size));
             return 1;
         }
+        f.label = size;
         all << f;
-        std::printf("%-9d %10.3f %10.3f %8.2f %10.3f   < %.1f s (100,000)\n", f.rows, f.engineList,
-                    f.windowTotal, f.engineList > 0 ? f.windowTotal / f.engineList : 0.0, f.fill,
+        std::printf("%-9s %10.3f %10.3f %8.2f %10.3f   < %.1f s (100,000)\n", qPrintable(size),
+                    f.engineList, f.windowTotal,
+                    f.engineList > 0 ? f.windowTotal / f.engineList : 0.0, f.fill,
                     FillTargetSeconds);
     }
 
@@ -216,16 +225,17 @@ int main(int argc, char* argv[]) {
     std::printf("%-9s %8s %8s %8s %8s %8s %8s\n", "entries", "name", "size", "date", "perms",
                 "owner", "group");
     for (const Figures& f : all)
-        std::printf("%-9d %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n", f.rows, f.sort[0], f.sort[1],
-                    f.sort[2], f.sort[3], f.sort[4], f.sort[5]);
+        std::printf("%-9s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n", qPrintable(f.label), f.sort[0],
+                    f.sort[1], f.sort[2], f.sort[3], f.sort[4], f.sort[5]);
 
     std::printf("\nresident memory, MiB (target: < %.0f MiB more for 100,000, given back after "
                 "leaving)\n",
                 MemoryTargetMiB);
+    std::printf("(a folder of folders leaves its sub-folders' nodes in the tree: \"kept\")\n");
     std::printf("%-9s %10s %10s %10s %10s\n", "entries", "before", "listed", "left", "kept");
     for (const Figures& f : all)
-        std::printf("%-9d %10.1f %10.1f %10.1f %10.1f\n", f.rows, f.rssBefore, f.rssWith,
-                    f.rssAfter, f.rssAfter - f.rssBefore);
+        std::printf("%-9s %10.1f %10.1f %10.1f %10.1f\n", qPrintable(f.label), f.rssBefore,
+                    f.rssWith, f.rssAfter, f.rssAfter - f.rssBefore);
     window.close();
     return 0;
 }
