@@ -100,7 +100,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"RemoveDirectory",   "Remo&ve Directory",    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, true,  &frmMain::mnuRemoveDir_Click},
         {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, false, &frmMain::RefreshCurrentDirectory},
         {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, false, &frmMain::UpOneLevel},
-        {"Close",             "&Close",               nullptr,                                 0,  {},                   Nowhere,         0, false, &frmMain::mnuFileClose_Click},
+        {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, false, &frmMain::mnuFileClose_Click},
         {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, false, view(FileListView::LargeIcons)},
         {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, false, view(FileListView::SmallIcons)},
         {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, false, view(FileListView::List)},

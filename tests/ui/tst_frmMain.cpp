@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -702,6 +703,52 @@ private slots:
         const QString beside = prefix.path() + QStringLiteral("/bin/Krellin.Hlp");
         QVERIFY(QFile::copy(shared, beside));
         QCOMPARE(window.helpFilePath(), beside);
+    }
+
+    // No two items of one menu share an access letter, nor do the menu bar
+    // and the title pane's controls.
+    void distinctAccessLetters() {
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        auto letter = [](const QString& text) {
+            const int amp = text.indexOf(QLatin1Char('&'));
+            return amp >= 0 && amp + 1 < text.size() ? text.at(amp + 1).toLower() : QChar();
+        };
+        for (QMenu* menu : {window.mnuFile, window.mnuEdit, window.mnuView, window.mnuHelp}) {
+            QSet<QChar> seen;
+            for (const QAction* item : menu->actions()) {
+                if (item->isSeparator() || !item->isVisible())
+                    continue;
+                const QChar c = letter(item->text());
+                QVERIFY2(!c.isNull(), qPrintable(item->text()));
+                QVERIFY2(!seen.contains(c),
+                         qPrintable(menu->title() + QLatin1Char(' ') + item->text()));
+                seen.insert(c);
+            }
+        }
+        QSet<QChar> top;
+        const QStringList texts = {window.mnuFile->title(),  window.mnuEdit->title(),
+                                   window.mnuView->title(),  window.mnuHelp->title(),
+                                   window.Check1->text(),    window.Option1[0]->text(),
+                                   window.Option1[1]->text()};
+        for (const QString& text : texts) {
+            QVERIFY2(!top.contains(letter(text)), qPrintable(text));
+            top.insert(letter(text));
+        }
+    }
+
+    // The passive mode chosen is the one the next start opens with.
+    void passiveModeIsKept() {
+        {
+            ScriptedPrompts prompts;
+            frmMain window(prompts);
+            QVERIFY(!window.Check1->isChecked());
+            window.Check1->setChecked(true);
+            window.close();
+        }
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        QVERIFY(window.Check1->isChecked());
     }
 
     void productPage() {
