@@ -30,7 +30,6 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -171,8 +170,7 @@ void frmMain::createMenus() {
     connect(mnuView, &QMenu::aboutToShow, this, &frmMain::mnuView_Click);
 
     mnuHelp = bar->addMenu(tr("&Help"));
-    help =
-        mnuHelp->addAction(tr("&Help Topics") + QStringLiteral("\tF1"), this, &frmMain::help_Click);
+    help = mnuHelp->addAction(tr("&Help Topics"), this, &frmMain::help_Click);
     help->setShortcut(QKeySequence(Qt::Key_F1));
     mnuHelp->addSeparator();
     Download = mnuHelp->addAction(tr("&Download latest version"), this, &frmMain::Download_Click);
