@@ -423,8 +423,10 @@ private slots:
         QVERIFY(n != 0);
         const QStringList asked = ui.takeQuestions();
         QCOMPARE(asked.size(), 2);
+        // The server's own reply says why.
         QCOMPARE(asked[1], QStringLiteral("|Error #") + QString::number(n) + CrLf + CrLf +
-                               ui.engine()->GetFtpErrorDescription(n));
+                               ui.engine()->GetFtpErrorDescription(n) + CrLf + CrLf +
+                               QStringLiteral("Server response: 550 Can't list here."));
         QVERIFY(ui.listNames().isEmpty());
         QVERIFY(ui.selectedNode()->isExpanded());
     }
@@ -470,7 +472,15 @@ private slots:
         });
         ui.clickNode(QStringLiteral("/"));
         QCOMPARE(server.controlConnectionCount(), 4);
-        QVERIFY(ui.prompts.asked.isEmpty());
+        // The user learns that the folder could not be opened, and the
+        // selection is back on the folder the list shows.
+        const QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(
+            asked[0].startsWith(QStringLiteral("Can't open directory|Can't open directory /.")),
+            qPrintable(asked[0]));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/"));
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});
     }
 };
 
