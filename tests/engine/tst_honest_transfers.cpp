@@ -51,13 +51,13 @@ void TestHonestTransfers::downloads_data() {
     QTest::newRow("short of the announced size")
         << announced << 30000 << false << "226 Done" << 1 << 63;
     QTest::newRow("more than announced") << announced << 400001 << false << "226 Done" << 1 << 63;
-    QTest::newRow("reset data connection") << "150 Opening" << 30000 << true << "226 Done" << 1
-                                           << 10054;
+    QTest::newRow("reset data connection")
+        << "150 Opening" << 30000 << true << "226 Done" << 1 << 10054;
     QTest::newRow("no size announced") << "150 Opening" << 30000 << false << "226 Done" << 1 << 0;
     // ASCII type may change line ends on the way: the size says nothing then.
     QTest::newRow("ASCII type") << announced << 30000 << false << "226 Done" << 0 << 0;
-    QTest::newRow("426 after the data") << announced << 30000 << false
-                                        << "426 Connection closed; transfer aborted." << 1 << 43;
+    QTest::newRow("426 after the data")
+        << announced << 30000 << false << "426 Connection closed; transfer aborted." << 1 << 43;
     QTest::newRow("multi-line final reply")
         << announced << 400000 << false << "226-Transfer\n226 complete" << 1 << 0;
 }

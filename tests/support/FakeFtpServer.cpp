@@ -197,6 +197,10 @@ void FakeFtpServer::resetControl() {
     resetSocket(m_Control);
 }
 
+void FakeFtpServer::resetData() {
+    resetSocket(m_Data);
+}
+
 void FakeFtpServer::resetSocket(QTcpSocket* socket) {
     if (!socket)
         return;

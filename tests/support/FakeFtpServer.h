@@ -92,7 +92,7 @@ public:
     // Resets the control connection (RST instead of an orderly close).
     void resetControl();
     // Resets the data connection at once (RST).
-    void resetData() { resetSocket(m_Data); }
+    void resetData();
     // Bytes received on the current data connection so far.
     qsizetype dataBytesReceived() const { return m_DataBytes.size(); }
     // Opens a passive listener and returns its 227 reply text.
