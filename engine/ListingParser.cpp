@@ -110,10 +110,27 @@ double listingDate(QStringView day, QStringView month, QStringView yearOrTime, i
     bool yearOk = true;
     const int d = day.toShort(&dayOk);
     const int m = monthNumber(month, monthOk);
-    const int y = yearOrTime.contains(QLatin1Char(':')) ? currentYear : yearOrTime.toShort(&yearOk);
-    if (!dayOk || !monthOk || !yearOk)
+    const qsizetype colon = yearOrTime.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        const int y = yearOrTime.toShort(&yearOk);
+        if (!dayOk || !monthOk || !yearOk)
+            return FtpDate::Zero;
+        return FtpDate::FromCalendar(y, m, d).value_or(FtpDate::Zero);
+    }
+    // "ls -l" gives the time of day instead of the year for the last six
+    // months; a date after tomorrow can only be last year's.
+    bool hourOk = false;
+    bool minuteOk = false;
+    const int hour = yearOrTime.left(colon).toShort(&hourOk);
+    const int minute = yearOrTime.sliced(colon + 1).toShort(&minuteOk);
+    if (!dayOk || !monthOk || !hourOk || !minuteOk || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59)
         return FtpDate::Zero;
-    return FtpDate::FromCalendar(y, m, d).value_or(FtpDate::Zero);
+    int y = currentYear;
+    const QDate today = QDate::currentDate();
+    if (y == today.year() && QDate(y, m, d).isValid() && QDate(y, m, d) > today.addDays(1))
+        --y;
+    return FtpDate::FromCalendar(y, m, d, hour, minute).value_or(FtpDate::Zero);
 }
 
 // Permissions, owner and group mostly repeat from line to line: an equal
