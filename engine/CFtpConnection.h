@@ -144,11 +144,11 @@ private:
     bool SendCommand(const QString& strCommand, const QString& strLogged = {});
 
     enum class WaitEnd { Completed, TimedOut, Cancelled, Failed };
-    // The engine's one wait: starts the timer, then
-    // blocks for events and tests, in this order, the cancel flag (61), the
-    // completion test, a failed control connection (7, 62 or the socket's
-    // number), the inactivity time-out and the wait's total bound (58). The
-    // first pass does not block, so a reply already queued completes at once.
+    // The engine's one wait: starts the timers, then blocks for events and
+    // tests, in this order, the cancel flag (61), the completion test, a
+    // failed control connection (7, 62 or the socket's number), the
+    // inactivity time-out and the wait's total bound (58). The first pass
+    // does not block, so a reply already queued completes at once.
     // The timers are stopped on the way out, also when a fault passes.
     WaitEnd WaitFor(const std::function<bool()>& completed);
     // Data moved or a reply came: the wait's total bound starts again.
