@@ -104,7 +104,10 @@ int monthNumber(QStringView month, bool& ok) {
     return month.toShort(&ok);
 }
 
-double listingDate(QStringView day, QStringView month, QStringView yearOrTime, int currentYear) {
+// today is asked of the caller: reading the clock (and the time zone file)
+// once per line would cost more than the rest of the parse.
+double listingDate(QStringView day, QStringView month, QStringView yearOrTime, int currentYear,
+                   QDate today) {
     bool dayOk = false;
     bool monthOk = false;
     bool yearOk = true;
@@ -127,7 +130,6 @@ double listingDate(QStringView day, QStringView month, QStringView yearOrTime, i
         minute > 59)
         return FtpDate::Zero;
     int y = currentYear;
-    const QDate today = QDate::currentDate();
     if (y == today.year() && QDate(y, m, d).isValid() && QDate(y, m, d) > today.addDays(1))
         --y;
     return FtpDate::FromCalendar(y, m, d, hour, minute).value_or(FtpDate::Zero);
@@ -164,7 +166,7 @@ QStringView unixName(QStringView rest, bool link) {
     return name;
 }
 
-void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int currentYear,
+void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, QDate today,
               SharedTexts& texts) {
     const QStringView permissions = fields.at[0];
     file.Permissions = shared(permissions, texts.permissions);
@@ -187,7 +189,7 @@ void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int curren
             QStringView(file.FilePath).sliced(file.FilePath.lastIndexOf(QLatin1Char('/')) + 1);
         file.IsDirectory = !last.contains(QLatin1Char('.'));
     }
-    file.LastWriteTime = listingDate(fields.at[6], fields.at[5], fields.at[7], currentYear);
+    file.LastWriteTime = listingDate(fields.at[6], fields.at[5], fields.at[7], today.year(), today);
 }
 
 void fillDos(CFtpFile& file, const Fields& fields, QStringView name, bool dayFirst) {
@@ -274,12 +276,12 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
 
     // The reader shares the caller's bytes rather than copying them.
     files->SetLineReader([text, dayFirst = ListingParser::LocaleReadsDayFirst(),
-                          currentYear = QDate::currentDate().year(), texts = SharedTexts(),
+                          today = QDate::currentDate(), texts = SharedTexts(),
                           collapsed = QString(), line = Line()](qint64 position) mutable {
         prepareLine(lineAt(text, position), position == 0, collapsed, line);
         auto file = std::make_shared<CFtpFile>();
         if (line.fields.count == 9)
-            fillUnix(*file, line.fields, line.name, currentYear, texts);
+            fillUnix(*file, line.fields, line.name, today, texts);
         else
             fillDos(*file, line.fields, line.name, dayFirst);
         return file;
@@ -297,12 +299,13 @@ QStringList SplitListingLine(const QString& line) {
 }
 
 double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime) {
-    return listingDate(day, month, yearOrTime, QDate::currentDate().year());
+    const QDate today = QDate::currentDate();
+    return listingDate(day, month, yearOrTime, today.year(), today);
 }
 
 double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime,
                         int currentYear) {
-    return listingDate(day, month, yearOrTime, currentYear);
+    return listingDate(day, month, yearOrTime, currentYear, QDate::currentDate());
 }
 
 namespace ListingParser {
