@@ -248,7 +248,7 @@ void Stream::pump() {
 }
 
 void Stream::flushOut() {
-    if (!m_Out || !m_Socket)
+    if (!m_Out || !m_Socket || m_Socket->state() == QAbstractSocket::UnconnectedState)
         return;
     char buffer[16384];
     // Bounded by what the output BIO holds.
@@ -262,7 +262,7 @@ void Stream::flushOut() {
 }
 
 void Stream::write(const QByteArray& bytes) {
-    if (!m_Socket || bytes.isEmpty())
+    if (!m_Socket || bytes.isEmpty() || m_Socket->state() == QAbstractSocket::UnconnectedState)
         return;
     if (!m_Ssl) {
         m_Socket->write(bytes);
