@@ -63,6 +63,9 @@ int CliSession::run() {
 }
 
 bool CliSession::connectToServer() {
+    // Never log in in clear text where TLS was asked for.
+    if (m_Options.url.security != FtpSecurity::Mode::Plain)
+        return failLocal(QStringLiteral("FTP over TLS is not available in this build"));
     CFtpConnection& c = *m_Connection;
     c.setTimeout(static_cast<qint16>(m_Options.timeoutSeconds));
     c.setFtpServer(m_Options.url.host);
