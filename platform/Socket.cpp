@@ -164,6 +164,7 @@ public:
     void addTlsSession(const QByteArray& asn1);
     QByteArray takeTlsSession();
     void deliverEncrypted();
+    void continueFinish();
     void startLinger();
     void endLinger();
 
@@ -226,8 +227,12 @@ void Socket::Private::wire(QTcpSocket* s) {
                          post([this, err, text] { deliverError(err, text); });
                      });
     if (auto* tls = qobject_cast<QSslSocket*>(s)) {
-        QObject::connect(tls, &QSslSocket::encrypted, q,
-                         [this] { post([this] { deliverEncrypted(); }); });
+        QObject::connect(tls, &QSslSocket::encrypted, q, [this] {
+            post([this] {
+                deliverEncrypted();
+                continueFinish();
+            });
+        });
         // TLS 1.3 tickets come after the handshake, on whichever connection.
         QObject::connect(tls, &QSslSocket::newSessionTicketReceived, q, [this, tls] {
             const QByteArray ticket = tls->sslConfiguration().sessionTicket();
@@ -239,6 +244,8 @@ void Socket::Private::wire(QTcpSocket* s) {
     }
     QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s](qint64 written) {
         const qint64 remaining = s->bytesToWrite();
+        if (finishing)
+            post([this] { continueFinish(); });
         post([this, written, remaining] {
             QPointer<Socket> guard(q);
             const quint64 gen = generation;
@@ -258,8 +265,9 @@ void Socket::Private::deliverArrival() {
 }
 
 void Socket::Private::deliverPeerClose() {
-    if (!socket || (state != Socket::Connected && state != Socket::Connecting) || finishing)
+    if (!socket || (state != Socket::Connected && state != Socket::Connecting) || lingerFd >= 0)
         return;
+    finishing = false;
     // Whatever arrived before the peer closed is announced before the close,
     // so a reader that stops at the close still gets the tail.
     QPointer<Socket> guard(q);
@@ -391,6 +399,31 @@ void Socket::Private::deliverEncrypted() {
     }
     encrypted = true;
     emit q->encrypted();
+}
+
+void Socket::Private::continueFinish() {
+    if (!finishing || lingerFd >= 0 || !socket)
+        return;
+    // Qt drops what is still queued when it is told to close before its
+    // handshake has finished: wait for the handshake and for every byte to
+    // be handed to TLS (encrypted and bytesWritten call again).
+    QSslSocket* tls = ssl();
+    if (tls && tls->mode() != QSslSocket::UnencryptedMode &&
+        (!tls->isEncrypted() || tls->bytesToWrite() > 0))
+        return;
+    const int fd = int(socket->socketDescriptor());
+    lingerFd = fd >= 0 ? ::dup(fd) : -1;
+    if (lingerFd < 0) {
+        // Without a duplicate the close cannot linger; Qt still sends what
+        // is queued (and close_notify) before it closes.
+        finishing = false;
+        socket->disconnectFromHost();
+        return;
+    }
+    // Qt sends what is queued and, over TLS, the close_notify, then closes
+    // its descriptor (the duplicate keeps the connection); the disconnected
+    // signal then starts the linger.
+    socket->disconnectFromHost();
 }
 
 void Socket::Private::startLinger() {
@@ -578,17 +611,8 @@ void Socket::finish() {
         throw wrongState("finish");
     if (d->finishing)
         return;
-    const int fd = int(d->socket->socketDescriptor());
-    const int duplicate = fd >= 0 ? ::dup(fd) : -1;
-    if (duplicate < 0)
-        throw Fault(GenericSocketError,
-                    QStringLiteral("Cannot keep the connection for an orderly close."));
     d->finishing = true;
-    d->lingerFd = duplicate;
-    // Qt sends what is queued and, over TLS, the close_notify, then closes
-    // its descriptor (the duplicate keeps the connection); the disconnected
-    // signal then starts the linger.
-    d->socket->disconnectFromHost();
+    d->continueFinish();
 }
 
 void Socket::listen() {
