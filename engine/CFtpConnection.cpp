@@ -24,40 +24,18 @@ constexpr qint32 ErrConnectionPending = 5;
 constexpr qint32 ErrGreeting120 = 37;
 constexpr qint32 ErrBadArguments = 48;
 constexpr qint32 ErrNotLoggedIn = 52;
-constexpr qint32 ErrClosedByServer = 7;
 // Codeless lines a CWD reply may bring before its real reply; a server that
 // sends nothing else would otherwise keep the step waiting for ever.
 constexpr int MaxCodelessReplies = 100;
-// Pumps inside one control arrival; whatever is still unread is then taken
-// without pumping, so the collect loop ends even under a steady stream.
-constexpr int MaxArrivalPumps = 64;
+// Replies nobody asked for. More than this is a flood, not a conversation.
+constexpr std::size_t MaxQueuedReplies = 1000;
+// A reply may trickle in, every arrival restarting the inactivity interval;
+// this many intervals bound the whole wait for one reply.
+constexpr quint32 ReplyBoundIntervals = 4;
+// After ABOR: how long a silence ends the wait for a reply that may not come.
+constexpr quint32 AbortQuietMs = 1500;
 
-const QString LineEnd = QStringLiteral("\r\n");
-
-bool startsWithCode(const QString& line) {
-    return line.size() >= 4 && line[0].isDigit() && line[1].isDigit() && line[2].isDigit() &&
-           line[0].unicode() < 128 && line[1].unicode() < 128 && line[2].unicode() < 128;
-}
-
-// Adds the intermediate lines of a later scan. A later scan usually covers the
-// earlier one (the buffer has grown), and then holds the whole message; when
-// the buffer was taken in between, it holds only the lines that followed.
-void mergeLines(QStringList& collected, const QStringList& scanned) {
-    for (qsizetype start = scanned.size() - collected.size(); start >= 0; --start) {
-        if (scanned.mid(start, collected.size()) == collected) {
-            collected = scanned;
-            return;
-        }
-    }
-    collected += scanned;
-}
-
-QString joinedMessage(const QStringList& lines) {
-    QString text;
-    for (const QString& line : lines)
-        text += line + LineEnd;
-    return text;
-}
+const QString ClosedByServerText = QStringLiteral("The connection was closed by the server.");
 
 } // namespace
 
@@ -71,6 +49,7 @@ CFtpConnection::CFtpConnection(QObject* parent) : QObject(parent) {
     m_TimeoutTimer->setWindowHandle(m_WindowHandle);
 
     connect(wscControl, &Socket::dataArrival, this, &CFtpConnection::wscControl_DataArrival);
+    connect(wscControl, &Socket::closed, this, &CFtpConnection::wscControl_Close);
     connect(wscControl, &Socket::error, this, &CFtpConnection::wscControl_Error);
 
     connect(wscData, &Socket::connectionRequest, this, &CFtpConnection::wscData_ConnectionRequest);
@@ -118,7 +97,7 @@ qint32 CFtpConnection::TransferMode() const {
 void CFtpConnection::setTransferMode(qint32 value) {
     // Sets the flag without checking it, like CancelTransfer: the write is
     // allowed from inside another operation's wait.
-    BusyOverride busy{m_Busy};
+    BusyOverride busy{m_Busy, m_CancelCall};
     if (value != m_TransferMode && ProcessTYPECommand(value))
         m_TransferMode = value;
 }
@@ -176,120 +155,64 @@ QString CFtpConnection::WelcomeMessage() {
 // Control channel
 
 void CFtpConnection::wscControl_DataArrival(qint64) {
-    // Each statement stands on its own: a fault skips it and the handler goes on.
-    QString arrival;
+    ReplyReader::Output out;
     try {
-        for (int pump = 0; pump < MaxArrivalPumps; ++pump) {
-            platform::pumpEvents();
-            const QByteArrayView bytes = wscControl->readAvailable();
-            if (bytes.isEmpty())
-                break;
-            arrival += m_ControlDecoder.decode(bytes);
-        }
-        for (QByteArrayView rest = wscControl->readAvailable(); !rest.isEmpty();
-             rest = wscControl->readAvailable())
-            arrival += m_ControlDecoder.decode(rest);
+        m_Reader.feed(wscControl->readAvailable(), out);
     } catch (const platform::Fault&) {
+        // The socket went away between the event and the read; its close or
+        // error event follows.
     }
-    m_ReplyBuffer += arrival;
-    m_LastServerResponse = arrival;
     m_TimeoutTimer->Reset();
+    TakeReaderOutput(out);
+}
 
-    qint16 code = 0;
-    try {
-        code = ParseServerReply(arrival);
-    } catch (const platform::Fault&) {
-    }
-    if (code == 426) {
-        // The server gave up the transfer; it closes the control connection
-        // as well, so the session ends here whatever step is waiting.
-        if (m_Downloading || m_Uploading) {
-            try {
-                wscData->close();
-            } catch (const platform::Fault&) {
-            }
-            ResetTransferState();
-        }
-        try {
-            wscControl->close();
-        } catch (const platform::Fault&) {
-        }
-        m_Busy = false;
-    }
-
-    if (arrival.size() < 2)
-        return;
-    // Only a trailing line end is dropped: an arrival that splits a line
-    // must not lose the characters at its end.
-    const QString logged = arrival.endsWith(LineEnd) ? arrival.chopped(2) : arrival;
-    emit SessionProtocolMessage(logged, code >= 400 ? ServerBadResponse : ServerResponse);
+void CFtpConnection::wscControl_Close() {
+    ReplyReader::Output out;
+    m_Reader.finish(out);
+    TakeReaderOutput(out);
+    ControlFailed(ErrClosedByServer, ClosedByServerText);
 }
 
 void CFtpConnection::wscControl_Error(qint32 Number, const QString& Description) {
-    CancelAnyCall();
-    m_LastError = qint16(Number);
-    m_LastErrorDescription = Description;
+    // A reset or refused connection says so itself; it is never a user's cancel.
+    ControlFailed(Number, Description);
 }
 
-qint16 CFtpConnection::ParseServerReply(QString& text) {
-    QStringList message;
-    qint16 code = 0;
-    // A multi-line wait outside any command wait still needs a bound.
-    quint32 ownTimer = 0;
-    const quint32 outerWaitTimer = m_WaitTimerId;
-    auto stopOwnTimer = qScopeGuard([&] {
-        if (ownTimer != 0) {
-            m_TimeoutTimer->StopTimer(ownTimer);
-            m_WaitTimerId = outerWaitTimer;
-        }
-    });
+void CFtpConnection::TakeReaderOutput(ReplyReader::Output& out) {
+    for (const FtpReplyLine& line : std::as_const(out.lines))
+        emit SessionProtocolMessage(line.text,
+                                    line.code >= 400 ? ServerBadResponse : ServerResponse);
+    for (FtpReply& reply : out.replies)
+        m_ReplyBuffer.push_back(std::move(reply));
+    if (!out.replies.isEmpty())
+        NoteProgress();
+    if (m_Reader.status() != ReplyReader::Status::Ok)
+        ControlFailed(ErrReplyTooLong, QStringLiteral("The server's reply is too long."));
+    else if (m_ReplyBuffer.size() > MaxQueuedReplies)
+        ControlFailed(ErrReplyTooLong, QStringLiteral("The server sent too many replies."));
+}
 
-    for (;;) { // bounded by the wait's timer, the socket state and the buffer
-        if (text.size() <= 2)
-            return 0;
-        QStringList intermediate;
-        const QStringList lines = text.split(LineEnd);
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString& line = lines[i];
-            if (!startsWithCode(line))
-                continue;
-            // A piece after the last line end is not a line yet: as an
-            // intermediate line it would be collected once cut and once whole.
-            const bool terminated = i + 1 < lines.size();
-            if (line[3] == u'-') {
-                if (terminated)
-                    intermediate << line.mid(4);
-            } else if (line[3] == u' ')
-                code = qint16(line.left(3).toInt());
-        }
-        mergeLines(message, intermediate);
-
-        if (code != 0 || joinedMessage(message).size() <= 2)
-            break;
-
-        // Incomplete multi-line reply: wait for more of it.
-        if (m_WaitTimerId == 0) {
-            ownTimer = platform::TimerService::tickCount();
-            m_TimeoutTimer->StartTimer(ownTimer);
-            m_WaitTimerId = ownTimer;
-        }
-        if (m_ReplyBuffer != text || m_ReplyBuffer.startsWith(u"221-"))
-            platform::pumpEvents();
-        else
-            platform::waitForEvents();
-        text = m_ReplyBuffer;
-        if (text.startsWith(u"221-"))
-            break;
-        if (wscControl->state() != Socket::Connected)
-            break;
-        if (m_TimeoutTimer->Timeout(m_WaitTimerId) || m_CancelCall)
-            break;
+void CFtpConnection::ControlFailed(qint32 number, const QString& description) {
+    if (m_ControlFailure == 0) {
+        m_ControlFailure = number;
+        m_ControlFailureText = description;
     }
+    if (number == ErrReplyTooLong) {
+        m_ReplyBuffer.clear();
+        emit SessionProtocolMessage(description, ApplicationMessage);
+    }
+    try {
+        if (wscControl->state() != Socket::Closed)
+            wscControl->close();
+    } catch (const platform::Fault&) {
+    }
+}
 
-    const QString messageText = joinedMessage(message);
-    if (messageText.size() > 2)
-        m_WelcomeMessage = messageText.chopped(2);
-    return code;
+void CFtpConnection::ResetControlChannel() {
+    m_Reader.reset();
+    m_ReplyBuffer.clear();
+    m_ControlFailure = 0;
+    m_ControlFailureText.clear();
 }
 
 void CFtpConnection::WriteControl(const QByteArray& line) {
@@ -309,77 +232,120 @@ bool CFtpConnection::SendCommand(const QString& strCommand, const QString& strLo
         throw platform::Fault(Socket::ErrWrongState,
                               QStringLiteral("Wrong protocol or connection state for the "
                                              "requested transaction or request"));
-    WriteControl((strCommand + LineEnd).toUtf8());
+    WriteControl((strCommand + QStringLiteral("\r\n")).toUtf8());
     emit SessionProtocolMessage(strLogged.isEmpty() ? strCommand : strLogged, UserCommand);
     return true;
+}
+
+void CFtpConnection::NoteProgress() {
+    if (m_BoundTimerId != 0)
+        platform::TimerService::setTimer(m_BoundTimerId,
+                                         ReplyBoundIntervals * m_TimeoutTimer->intervalMs(),
+                                         [this](quint32 id) { BoundTimerFired(id); });
+}
+
+void CFtpConnection::BoundTimerFired(quint32 id) {
+    platform::TimerService::killTimer(id);
+    if (id == m_BoundTimerId)
+        m_BoundPassed = true;
 }
 
 CFtpConnection::WaitEnd CFtpConnection::WaitFor(const std::function<bool()>& completed) {
     quint32 timerId = platform::TimerService::tickCount();
     m_TimeoutTimer->StartTimer(timerId);
-    const quint32 outerWaitTimer = m_WaitTimerId;
-    m_WaitTimerId = timerId;
+    // A nested wait (Stop inside a transfer) has a bound of its own; the
+    // outer one's is back in force when it ends.
+    const quint32 outerBound = m_BoundTimerId;
+    const bool outerPassed = m_BoundPassed;
+    m_BoundTimerId =
+        platform::TimerService::setTimer(0, ReplyBoundIntervals * m_TimeoutTimer->intervalMs(),
+                                         [this](quint32 id) { BoundTimerFired(id); });
+    m_BoundPassed = false;
     auto stop = qScopeGuard([&] {
         m_TimeoutTimer->StopTimer(timerId);
-        m_WaitTimerId = outerWaitTimer;
+        platform::TimerService::killTimer(m_BoundTimerId);
+        m_BoundTimerId = outerBound;
+        m_BoundPassed = outerPassed;
     });
-    m_CancelCall = false;
 
-    // Bounded by the timer: it fires unless data keeps arriving.
+    // Bounded by the timers: the inactivity interval, and the total bound that
+    // only data and complete replies restart.
     for (bool first = true;; first = false) {
-        if (first)
-            platform::pumpEvents();
-        else
-            platform::waitForEvents();
-        if (m_TimeoutTimer->Timeout(timerId)) {
-            m_LastError = ErrTimeout;
-            return WaitEnd::TimedOut;
-        }
+        // A cancel ends the operation before anything else runs: the window
+        // that asked for it may be going away.
         if (m_CancelCall) {
             m_LastError = ErrCancelled;
             return WaitEnd::Cancelled;
         }
+        if (first)
+            platform::pumpEvents();
+        else
+            platform::waitForEvents();
+        if (m_CancelCall) {
+            m_LastError = ErrCancelled;
+            return WaitEnd::Cancelled;
+        }
+        // What came is what happened, even when the timer has meanwhile run
+        // out on it (a question box held the loop, say).
         if (completed())
             return WaitEnd::Completed;
+        if (m_ControlFailure != 0) {
+            m_LastError = m_ControlFailure;
+            m_LastErrorDescription = m_ControlFailureText;
+            return WaitEnd::Failed;
+        }
+        if (m_TimeoutTimer->Timeout(timerId) || m_BoundPassed) {
+            m_LastError = ErrTimeout;
+            return WaitEnd::TimedOut;
+        }
     }
 }
 
-QString CFtpConnection::TakeReply() {
-    QString reply;
-    reply.swap(m_ReplyBuffer);
+FtpReply CFtpConnection::TakeReply() {
+    FtpReply reply = std::move(m_ReplyBuffer.front());
+    m_ReplyBuffer.pop_front();
+    m_LastServerResponse = reply.text();
     return reply;
 }
 
-bool CFtpConnection::ReplyComplete(Completion test) {
-    switch (test) {
-    case Completion::LineEnd:
-        return m_ReplyBuffer.contains(LineEnd);
-    case Completion::Length:
-        return m_ReplyBuffer.size() > 3;
-    case Completion::Parsed:
-        return ParseServerReply(m_ReplyBuffer) > 0;
-    }
-    return false;
-}
-
-std::optional<QString> CFtpConnection::Exchange(const QString& strCommand, Completion test,
-                                                const QString& strLogged) {
-    if (!SendCommand(strCommand, strLogged))
-        return std::nullopt;
-    if (WaitFor([this, test] { return ReplyComplete(test); }) != WaitEnd::Completed)
+std::optional<FtpReply> CFtpConnection::WaitForReply() {
+    if (WaitFor([this] { return !m_ReplyBuffer.empty(); }) != WaitEnd::Completed)
         return std::nullopt;
     return TakeReply();
 }
 
-bool CFtpConnection::Expect(const std::optional<QString>& reply, qint16 accepted) {
+std::optional<FtpReply> CFtpConnection::Exchange(const QString& strCommand,
+                                                 const QString& strLogged) {
+    if (!SendCommand(strCommand, strLogged))
+        return std::nullopt;
+    return WaitForReply();
+}
+
+bool CFtpConnection::Expect(const std::optional<FtpReply>& reply, qint16 accepted) {
     if (!reply)
         return false;
-    QString text = *reply;
-    const qint16 code = ParseServerReply(text);
-    if (code == accepted)
+    if (reply->hasCode && reply->code == accepted)
         return true;
-    TranslateReplyCode(code);
+    RecordRefusal(*reply);
     return false;
+}
+
+void CFtpConnection::RecordRefusal(const FtpReply& reply) {
+    const auto error = reply.hasCode ? FtpErrors::replyError(reply.code) : std::nullopt;
+    if (error && error->code >= 0) {
+        m_LastError = error->code;
+        m_LastErrorDescription =
+            error->description ? QString::fromLatin1(error->description) : reply.text();
+        return;
+    }
+    m_LastError = ErrUnexpectedReply;
+    m_LastErrorDescription = QStringLiteral("Unexpected reply from the server: ") + reply.text();
+}
+
+void CFtpConnection::KeepMessage(const FtpReply& reply) {
+    const QString message = reply.message();
+    if (!message.isEmpty())
+        m_WelcomeMessage = message;
 }
 
 // ---------------------------------------------------------------------------
@@ -390,8 +356,10 @@ bool CFtpConnection::Connect() {
         m_LastError = ErrBusy;
         return false;
     }
-    m_ReplyBuffer.clear();
     m_LastError = 0;
+    m_CancelCall = false;
+    // A message nobody read belongs to the session before.
+    m_WelcomeMessage.clear();
     m_Busy = true;
     BusyScope scope{m_Busy};
 
@@ -412,110 +380,66 @@ bool CFtpConnection::Connect() {
 
 void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
     wscControl->close();
-    m_ControlDecoder.resetState();
+    ResetControlChannel();
     wscControl->setLocalPort(0);
     wscControl->connectToHost(m_FtpServer, m_Port);
 
-    quint32 timerId = platform::TimerService::tickCount();
-    m_TimeoutTimer->StartTimer(timerId);
-    const quint32 outerWaitTimer = m_WaitTimerId;
-    m_WaitTimerId = timerId;
-    auto stop = qScopeGuard([&] {
-        m_TimeoutTimer->StopTimer(timerId);
-        m_WaitTimerId = outerWaitTimer;
-    });
-    m_CancelCall = false;
-
-    bool wasConnected = false;
-    bool pumpOnly = true; // the first pass, and the pass after a greeting wait, do not block
-    for (;;) {            // bounded by the timer, a cancel or the server closing
-        if (pumpOnly)
-            platform::pumpEvents();
-        else
-            platform::waitForEvents();
-        pumpOnly = false;
-        if (m_TimeoutTimer->Timeout(timerId)) {
-            m_LastError = ErrTimeout;
-            return;
-        }
-        if (m_CancelCall) {
-            m_LastError = ErrCancelled;
-            return;
-        }
-        const int state = wscControl->state();
-        if (state == Socket::Connected) {
-            wasConnected = true;
-            m_TimeoutTimer->StopTimer(timerId);
-            timerId = 0;
-            m_WaitTimerId = 0;
-            emit StateChanged(Connected);
-            // Each greeting wait starts clean: a time-out of the previous
-            // interval must not stand as the error of a greeting that came.
-            m_LastError = 0;
-            // The greeting wait ends early when the server closes: waiting out
-            // the time-out for a greeting that can no longer come helps nobody.
-            const WaitEnd end = WaitFor([this] {
-                return ParseServerReply(m_ReplyBuffer) > 0 ||
-                       wscControl->state() != Socket::Connected;
-            });
-            if (end == WaitEnd::Cancelled)
-                return;
-            if (end == WaitEnd::TimedOut) {
-                // No greeting within the interval: say "connected" again and
-                // wait another interval, until a cancel or a socket error.
-                pumpOnly = true;
-                continue;
-            }
-            QString greeting = m_ReplyBuffer;
-            const qint16 code = ParseServerReply(greeting);
-            if (code <= 0) {
-                // The wait ended because the server closed before greeting.
-                m_LastError = ErrClosedByServer;
-                m_LastErrorDescription = QStringLiteral("The connection was closed by the server.");
-                return;
-            }
-            TakeReply();
-            if (code == 220)
-                return LogIn(loggedIn);
-            if (code == 120) {
-                m_LastError = ErrGreeting120;
-                // The connect dialog shows the description alone.
-                m_LastErrorDescription =
-                    QStringLiteral("The server is not ready yet. Try again in a few minutes.");
-                wscControl->close();
-            } else if (code == 421) {
-                // Through the table, so the description says why (41).
-                TranslateReplyCode(code);
-                wscControl->close();
-            }
-            return;
-        }
-        if (state == Socket::Closing || (wasConnected && state == Socket::Closed)) {
-            m_LastError = ErrClosedByServer;
-            m_LastErrorDescription = QStringLiteral("The connection was closed by the server.");
-            return;
-        }
-        if (state == Socket::ConnectionPending) {
-            m_LastError = ErrConnectionPending;
-            return;
-        }
+    // Connect wait: a refused connection or an unknown host ends it at once
+    // with the socket's own number (the socket's error event).
+    int state = Socket::Closed;
+    const WaitEnd connected = WaitFor([&] {
+        state = wscControl->state();
         if (state == Socket::ResolvingHost)
             emit StateChanged(ResolvingHost);
         else if (state == Socket::HostResolved)
             emit StateChanged(HostResolved);
-        if (timerId == 0) {
-            // After a greeting time-out the connect wait runs on a fresh timer.
-            timerId = platform::TimerService::tickCount();
-            m_TimeoutTimer->StartTimer(timerId);
-            m_WaitTimerId = timerId;
+        return state == Socket::Connected || state == Socket::ConnectionPending;
+    });
+    if (connected != WaitEnd::Completed)
+        return;
+    if (state == Socket::ConnectionPending) {
+        m_LastError = ErrConnectionPending;
+        return;
+    }
+    emit StateChanged(Connected);
+
+    // Greeting wait: one interval; a server that says nothing ends with 58.
+    m_LastError = 0;
+    std::optional<FtpReply> greeting = WaitForReply();
+    if (greeting && greeting->hasCode && greeting->code == 120) {
+        // "Ready in a few minutes": the 220 may still follow within an interval.
+        KeepMessage(*greeting);
+        greeting = WaitForReply();
+        if (!greeting || !greeting->hasCode || greeting->code != 220) {
+            m_LastError = ErrGreeting120;
+            // The connect dialog shows the description alone.
+            m_LastErrorDescription =
+                QStringLiteral("The server is not ready yet. Try again in a few minutes.");
+            wscControl->close();
+            return;
         }
     }
+    if (!greeting)
+        return;
+    if (greeting->hasCode && greeting->code == 220) {
+        KeepMessage(*greeting);
+        return LogIn(loggedIn);
+    }
+    // 421 through the table, so the description says why (41); anything else
+    // names the reply the server sent.
+    RecordRefusal(*greeting);
+    wscControl->close();
 }
 
 void CFtpConnection::LogIn(bool& loggedIn) {
     const qint32 user = ProcessUSERCommand();
     loggedIn = user == 230 || (user == 331 && ProcessPASSCommand() == 230);
     if (!loggedIn) {
+        // No answer at all (a time-out, a cancel, a lost connection) says more
+        // than "not logged in"; an answer that refused says just that.
+        if (m_LastError == ErrTimeout || m_LastError == ErrCancelled ||
+            (m_ControlFailure != 0 && m_LastError == m_ControlFailure))
+            return;
         m_LastError = ErrNotLoggedIn;
         // The dialog shows the description alone; an older text would mislead.
         m_LastErrorDescription = QString::fromLatin1(FtpErrors::replyError(530)->description);
@@ -536,16 +460,13 @@ qint32 CFtpConnection::ProcessUSERCommand() {
                 return 0;
             m_Password = AnonymousPassword;
         }
-        const auto reply = Exchange(QStringLiteral("USER ") + m_UserName, Completion::Length);
+        const auto reply = Exchange(QStringLiteral("USER ") + m_UserName);
         if (!reply)
             return 0;
-        QString text = *reply;
-        const qint16 code = ParseServerReply(text);
-        if (code == 230 || code == 331)
-            return code;
-        // Unlike the other steps, a code the table does not know stays visible.
-        m_LastError = code;
-        TranslateReplyCode(code);
+        KeepMessage(*reply);
+        if (reply->hasCode && (reply->code == 230 || reply->code == 331))
+            return reply->code;
+        RecordRefusal(*reply);
         return 0;
     });
 }
@@ -554,8 +475,9 @@ qint32 CFtpConnection::ProcessPASSCommand() {
     return Trapped("ProcessPASSCommand", [this]() -> qint32 {
         m_LastError = 0;
         const QString masked = QStringLiteral("PASS ") + QString(m_Password.size(), u'*');
-        const auto reply =
-            Exchange(QStringLiteral("PASS ") + m_Password, Completion::Parsed, masked);
+        const auto reply = Exchange(QStringLiteral("PASS ") + m_Password, masked);
+        if (reply)
+            KeepMessage(*reply);
         return Expect(reply, 230) ? 230 : 0;
     });
 }
@@ -563,18 +485,19 @@ qint32 CFtpConnection::ProcessPASSCommand() {
 bool CFtpConnection::ProcessPWDCommand() {
     return Trapped("ProcessPWDCommand", [this] {
         m_LastError = 0;
-        const auto reply = Exchange(QStringLiteral("PWD"), Completion::LineEnd);
+        const auto reply = Exchange(QStringLiteral("PWD"));
         if (!Expect(reply, 257))
             return false;
         // The name ends at the first quote after the opening one; doubled
         // quotes inside a name are not undone.
-        const qsizetype open = reply->indexOf(u'"');
+        const QString text = reply->lines.constLast();
+        const qsizetype open = text.indexOf(u'"');
         if (open < 0)
             return false;
-        const qsizetype close = reply->indexOf(u'"', open + 1);
+        const qsizetype close = text.indexOf(u'"', open + 1);
         if (close < 0)
             return false;
-        m_CurrentDirectory = reply->mid(open + 1, close - open - 1).replace(u'\\', u'/');
+        m_CurrentDirectory = text.mid(open + 1, close - open - 1).replace(u'\\', u'/');
         return true;
     });
 }
@@ -585,7 +508,7 @@ bool CFtpConnection::ProcessPWDCommand() {
 bool CFtpConnection::ProcessTYPECommand(qint32 vTransferMode) {
     return Trapped("ProcessTYPECommand", [&] {
         const QString type = vTransferMode == 0 ? QStringLiteral("A") : QStringLiteral("I");
-        return Expect(Exchange(QStringLiteral("TYPE ") + type, Completion::LineEnd), 200);
+        return Expect(Exchange(QStringLiteral("TYPE ") + type), 200);
     });
 }
 
@@ -595,13 +518,14 @@ bool CFtpConnection::ProcessCWDCommand(const QString& strNewDirectory) {
             return false;
         // Some servers send lines without a code before the real reply; each
         // such line starts the wait over.
-        for (int reply = 0; reply < MaxCodelessReplies; ++reply) {
-            if (WaitFor([this] { return ReplyComplete(Completion::LineEnd); }) !=
-                WaitEnd::Completed)
+        for (int line = 0; line < MaxCodelessReplies; ++line) {
+            const auto reply = WaitForReply();
+            if (!reply)
                 return false;
-            QString text = TakeReply();
-            if (ParseServerReply(text) != 0)
-                return Expect(text, 250);
+            if (reply->hasCode) {
+                KeepMessage(*reply);
+                return Expect(reply, 250);
+            }
         }
         m_LastError = ErrTimeout;
         return false;
@@ -610,55 +534,80 @@ bool CFtpConnection::ProcessCWDCommand(const QString& strNewDirectory) {
 
 bool CFtpConnection::ProcessCDUPCommand() {
     return Trapped("ProcessCDUPCommand", [&] {
-        return Expect(Exchange(QStringLiteral("CDUP"), Completion::LineEnd), 250);
+        const auto reply = Exchange(QStringLiteral("CDUP"));
+        if (reply)
+            KeepMessage(*reply);
+        return Expect(reply, 250);
     });
 }
 
 bool CFtpConnection::ProcessMKDCommand(const QString& strDirName) {
-    return Trapped("ProcessMKDCommand", [&] {
-        return Expect(Exchange(QStringLiteral("MKD ") + strDirName, Completion::LineEnd), 257);
-    });
+    return Trapped("ProcessMKDCommand",
+                   [&] { return Expect(Exchange(QStringLiteral("MKD ") + strDirName), 257); });
 }
 
 bool CFtpConnection::ProcessRMDCommand(const QString& strDirName) {
-    return Trapped("ProcessRMDCommand", [&] {
-        return Expect(Exchange(QStringLiteral("RMD ") + strDirName, Completion::LineEnd), 250);
-    });
+    return Trapped("ProcessRMDCommand",
+                   [&] { return Expect(Exchange(QStringLiteral("RMD ") + strDirName), 250); });
 }
 
 bool CFtpConnection::ProcessDELECommand(const QString& strFileName) {
-    return Trapped("ProcessDELECommand", [&] {
-        return Expect(Exchange(QStringLiteral("DELE ") + strFileName, Completion::LineEnd), 250);
-    });
+    return Trapped("ProcessDELECommand",
+                   [&] { return Expect(Exchange(QStringLiteral("DELE ") + strFileName), 250); });
 }
 
 bool CFtpConnection::ProcessRNFRCommand(const QString& strFileName) {
-    return Trapped("ProcessRNFRCommand", [&] {
-        return Expect(Exchange(QStringLiteral("RNFR ") + strFileName, Completion::LineEnd), 350);
-    });
+    return Trapped("ProcessRNFRCommand",
+                   [&] { return Expect(Exchange(QStringLiteral("RNFR ") + strFileName), 350); });
 }
 
 bool CFtpConnection::ProcessRNTOCommand(const QString& strFileName) {
-    return Trapped("ProcessRNTOCommand", [&] {
-        return Expect(Exchange(QStringLiteral("RNTO ") + strFileName, Completion::LineEnd), 250);
-    });
+    return Trapped("ProcessRNTOCommand",
+                   [&] { return Expect(Exchange(QStringLiteral("RNTO ") + strFileName), 250); });
 }
 
 bool CFtpConnection::ProcessQUITCommand() {
-    return Trapped("ProcessQUITCommand", [&] {
-        return Expect(Exchange(QStringLiteral("QUIT"), Completion::LineEnd), 221);
-    });
+    return Trapped("ProcessQUITCommand",
+                   [&] { return Expect(Exchange(QStringLiteral("QUIT")), 221); });
 }
 
 bool CFtpConnection::ProcessABORCommand() {
     return Trapped("ProcessABORCommand", [&] {
-        const auto reply = Exchange(QStringLiteral("ABOR"), Completion::LineEnd);
-        if (!reply)
+        // The interrupted transfer's own final reply (426, or 226 when it had
+        // just ended) comes before ABOR's, unless its wait already took it.
+        int owed = m_TransferReplyOwed ? 2 : 1;
+        m_TransferReplyOwed = false;
+        if (!SendCommand(QStringLiteral("ABOR")))
             return false;
-        // The interrupted transfer waits further up this same thread for its
-        // final reply; this 226 lets that wait end.
-        m_ReplyBuffer = QStringLiteral("226") + LineEnd;
-        return Expect(reply, 426);
+        // Servers differ in how many replies an ABOR gets (RFC 959 says two
+        // during a transfer, several send one); a short quiet spell ends the
+        // wait rather than the full time-out.
+        bool quiet = false;
+        const quint32 quietTimer =
+            platform::TimerService::setTimer(0, AbortQuietMs, [&quiet](quint32 id) {
+                platform::TimerService::killTimer(id);
+                quiet = true;
+            });
+        auto stopQuiet = qScopeGuard([&] { platform::TimerService::killTimer(quietTimer); });
+        std::optional<FtpReply> last;
+        while (owed > 0) { // bounded by the quiet timer and the wait's own bounds
+            if (WaitFor([&] { return !m_ReplyBuffer.empty() || quiet; }) != WaitEnd::Completed)
+                return false;
+            if (m_ReplyBuffer.empty())
+                break;
+            last = TakeReply();
+            if (!last->isPreliminary())
+                --owed;
+        }
+        if (!last) {
+            m_LastError = ErrTimeout;
+            return false;
+        }
+        // 225/226 close the abort; a 426 alone says the transfer was cut.
+        if (last->hasCode && (last->code == 225 || last->code == 226 || last->code == 426))
+            return true;
+        RecordRefusal(*last);
+        return false;
     });
 }
 
@@ -696,7 +645,14 @@ bool CFtpConnection::RenameFile(const QString& strOldFileName, const QString& st
 }
 
 bool CFtpConnection::CancelTransfer() {
-    BusyOverride busy{m_Busy};
+    BusyOverride busy{m_Busy, m_CancelCall};
+    // The data connection goes first: it stops the flow at once, and some
+    // servers (vsftpd) read ABOR only once the transfer has ended, so they
+    // would otherwise send or take the whole file before listening.
+    if (m_Downloading || m_Uploading || m_TransferReplyOwed) {
+        m_TransferCancelled = true;
+        CloseDataSocket();
+    }
     const bool result = ProcessABORCommand();
     if (m_Downloading || m_Uploading)
         ResetTransferState();
@@ -705,7 +661,7 @@ bool CFtpConnection::CancelTransfer() {
 }
 
 bool CFtpConnection::CloseConnection() {
-    BusyOverride busy{m_Busy};
+    BusyOverride busy{m_Busy, m_CancelCall};
     if (m_Downloading || m_Uploading) {
         m_LastError = ErrTransferInProgress;
         return false;

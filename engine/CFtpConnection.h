@@ -3,11 +3,12 @@
 #include "CFtpFiles.h"
 #include "CTimeout.h"
 #include "Fault.h"
+#include "ReplyReader.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QStringDecoder>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,7 +46,21 @@ public:
         ApplicationMessage = 3
     };
     // The engine's own error codes.
-    enum { ErrTimeout = 58, ErrTransferInProgress = 59, ErrBusy = 60, ErrCancelled = 61 };
+    enum {
+        ErrClosedByServer = 7,
+        ErrTimeout = 58,
+        ErrTransferInProgress = 59,
+        ErrBusy = 60,
+        ErrCancelled = 61,
+        // The server's reply (or listing, or flood of replies) broke a limit;
+        // the control connection is closed.
+        ErrReplyTooLong = 62,
+        // The data connection ended before the whole file arrived or was sent.
+        ErrIncompleteTransfer = 63,
+        // A reply the step did not expect and the tables have no error for;
+        // the description carries the reply's text.
+        ErrUnexpectedReply = 64
+    };
 
     explicit CFtpConnection(QObject* parent = nullptr);
     ~CFtpConnection() override;
@@ -109,12 +124,17 @@ protected:
 
 private:
     // ----- control channel (CFtpConnection.cpp)
+    // Feeds what arrived to the reply reader, logs each complete line once and
+    // queues each complete reply. Never waits and never parses for a step.
     void wscControl_DataArrival(qint64 bytesTotal);
+    void wscControl_Close();
     void wscControl_Error(qint32 Number, const QString& Description);
-    // The reply code of the text's last final line, 0 when it holds none. An
-    // incomplete multi-line reply is awaited (the running wait's time-out and
-    // cancel still apply) and the caller's text becomes the whole buffer.
-    qint16 ParseServerReply(QString& text);
+    void TakeReaderOutput(ReplyReader::Output& out);
+    // The control connection is gone or unusable: every wait ends with this
+    // code and text (the first failure stands), the socket is closed.
+    void ControlFailed(qint32 number, const QString& description);
+    // A fresh control channel for a new connection.
+    void ResetControlChannel();
 
     // The one function that puts a command line on the wire. A line holding
     // CR, LF or NUL is refused (last error 48, nothing sent or logged) and the
@@ -123,26 +143,35 @@ private:
     // Logs strLogged, or the command itself when strLogged is empty.
     bool SendCommand(const QString& strCommand, const QString& strLogged = {});
 
-    enum class WaitEnd { Completed, TimedOut, Cancelled };
-    // The common wait: starts the timer from the tick count, clears the cancel
-    // flag, then blocks for events and tests time-out (58), cancel (61) and
-    // the completion test, in that order. Sets the last error on 58 and 61.
-    // The first pass does not block, so a reply already buffered completes at
-    // once. The timer is stopped on the way out, also when a fault passes.
-    // While it runs, m_WaitTimerId names its timer.
+    enum class WaitEnd { Completed, TimedOut, Cancelled, Failed };
+    // The engine's one wait: starts the timer, then
+    // blocks for events and tests, in this order, the cancel flag (61), the
+    // completion test, a failed control connection (7, 62 or the socket's
+    // number), the inactivity time-out and the wait's total bound (58). The
+    // first pass does not block, so a reply already queued completes at once.
+    // The timers are stopped on the way out, also when a fault passes.
     WaitEnd WaitFor(const std::function<bool()>& completed);
-    QString TakeReply(); // the whole reply buffer, emptied
-
-    // Completion tests of the command steps.
-    enum class Completion { LineEnd, Length, Parsed };
-    bool ReplyComplete(Completion test);
-    // SendCommand + WaitFor(test) + TakeReply. Empty when the line was refused
-    // or the wait timed out or was cancelled (last error already set).
-    std::optional<QString> Exchange(const QString& strCommand, Completion test,
-                                    const QString& strLogged = {});
-    // True when code is the accepted one; otherwise records it through
-    // TranslateReplyCode. An empty reply (no exchange) is a plain failure.
-    bool Expect(const std::optional<QString>& reply, qint16 accepted);
+    // Data moved or a reply came: the wait's total bound starts again.
+    void NoteProgress();
+    void BoundTimerFired(quint32 id);
+    // The next complete reply, taken from the queue; its text becomes the
+    // last server response.
+    FtpReply TakeReply();
+    // Waits for the next complete reply. Empty after a time-out, a cancel or
+    // a failed connection (last error already set).
+    std::optional<FtpReply> WaitForReply();
+    // SendCommand + WaitForReply. Empty when the line was refused or no reply came.
+    std::optional<FtpReply> Exchange(const QString& strCommand, const QString& strLogged = {});
+    // True when the reply carries the accepted code; otherwise the refusal is
+    // recorded (RecordRefusal). No reply is a plain failure.
+    bool Expect(const std::optional<FtpReply>& reply, qint16 accepted);
+    // The last error for a reply the step did not accept: the table's code and
+    // text, or, for a code the table has no error for, 64 with the reply's own
+    // text, so no failure goes unnamed.
+    void RecordRefusal(const FtpReply& reply);
+    // A multi-line reply of the greeting, the log-in or a directory change
+    // leaves its message for WelcomeMessage.
+    void KeepMessage(const FtpReply& reply);
 
     // Fault path of a trapped step: a known fault number becomes the last
     // error (and its description), an unknown one is rethrown with the source
@@ -166,6 +195,8 @@ private:
             return busyResult;
         }
         m_Busy = true;
+        // A cancel belongs to the operation it interrupted, not to this one.
+        m_CancelCall = false;
         BusyScope scope{m_Busy};
         return body();
     }
@@ -178,10 +209,16 @@ private:
     // an interrupted operation is still waiting further up the stack. Clearing
     // the flag there would let a second command start inside a running
     // transfer and take over its data connection.
+    // Run on their own (nothing waits), they start like any operation, with
+    // no cancel left over from before.
     struct BusyOverride {
         bool& busy;
         const bool before = busy;
-        explicit BusyOverride(bool& flag) : busy(flag) { busy = true; }
+        BusyOverride(bool& flag, bool& cancel) : busy(flag) {
+            if (!before)
+                cancel = false;
+            busy = true;
+        }
         ~BusyOverride() { busy = before; }
     };
 
@@ -219,24 +256,36 @@ private:
     bool ProcessLISTCommand();
     bool ProcessRESTCommand(qint64 lStartPoint);
     bool ProcessRETRCommand(const QString& strFileName);
-    bool ProcessSTORCommand(const QString& strLocalFileName, const QString& strRemoteFileName,
-                            qint64 lStartPoint);
-    void UploadData(qint64 lStartPoint);
+    bool ProcessSTORCommand(const QString& strRemoteFileName);
     void wscData_ConnectionRequest(int requestID);
     void wscData_DataArrival(qint64 bytesTotal);
     void wscData_Close();
     void wscData_Error(qint32 number, const QString& description);
     void wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void wscData_SendComplete();
-    // Helpers of the data side.
+
+    // How a transfer command's wait ended.
+    enum class TransferEnd { Replied, NoReply, Cancelled, Flooded };
+    // Sends a transfer command (LIST, RETR, STOR) and waits for its replies
+    // and its data: each preliminary 1xx reply goes to onPreliminary, the
+    // final one to finalReply; a positive final reply also waits for the end
+    // of the data connection. onPass runs on every pass (the upload's pump).
+    TransferEnd TransferExchange(const QString& strCommand, FtpReply& finalReply,
+                                 const std::function<void(const FtpReply&)>& onPreliminary,
+                                 const std::function<void()>& onPass = {});
+    // The last error for a transfer whose command got a final reply: the
+    // refusal, or a data connection that failed (reset) on the way.
+    bool TransferSucceeded(const FtpReply& finalReply);
+    void PrepareDataConnection();
+    bool DataConnectionEnded() const;
     // The data side's fault trap: TrapFault, but a fault an inner step has
     // already named passes on unchanged. Returns the step's failure value.
     bool StepFault(const platform::Fault& fault, const char* step);
     void DrainDataSocket();
     void CloseDataSocket();
     void ConfirmDownload();
-    bool UploadDataPass(qint64 lStartPoint);
-    void SendUploadBlock(qint64 size);
+    void StartUpload();
+    void SendNextUploadBlock();
     void RecordTransferFault(qint32 number, const QString& description);
 
     // ----- fields
@@ -251,19 +300,24 @@ private:
     qint32 m_TransferMode = 0;
     qint32 m_LastError = 0;
     QString m_LastErrorDescription;
-    QString m_ReplyBuffer;
+    // Complete replies no wait has taken yet, oldest first.
+    std::deque<FtpReply> m_ReplyBuffer;
     QString m_LastServerResponse;
+    ReplyReader m_Reader;
+    // Set once the control connection closed, failed or broke a limit.
+    qint32 m_ControlFailure = 0;
+    QString m_ControlFailureText;
+    // The total bound of the innermost wait (see WaitFor).
+    quint32 m_BoundTimerId = 0;
+    bool m_BoundPassed = false;
     CTimeout* m_TimeoutTimer = nullptr;
     bool m_CancelCall = false;
     qint32 m_WindowHandle = 0;
     quint16 m_Port = 21;
-    QStringDecoder m_ControlDecoder{QStringDecoder::Utf8};
-    // Timer of the wait in progress (0 when none); the multi-line reply wait
-    // inside ParseServerReply honours it.
-    quint32 m_WaitTimerId = 0;
 
     // data-transfer state
     QByteArray m_ListingText;
+    bool m_ListingOverflow = false;
     QString m_LocalFileName;
     std::unique_ptr<platform::LocalFile> m_LocalFile;
     bool m_LocalFileOpen = false;
@@ -271,26 +325,36 @@ private:
     qint64 m_DownloadBytes = 0;
     bool m_Uploading = false;
     qint64 m_UploadBytes = 0;
-    qint64 m_BlockCount = 0;
-    qint32 m_LastBlockSize = 0;
-    qint64 m_BlockIndex = 0;
     qint16 m_DataPort = 0;
+    // How the data connection of the running command ended: still open, closed
+    // by the peer in order, or failed (reset) with the socket's number.
+    enum class DataEnd { Open, Closed, Failed };
+    DataEnd m_DataEnd = DataEnd::Open;
+    qint32 m_DataError = 0;
+    QString m_DataErrorText;
+    // A transfer command was sent and its final reply not yet taken.
+    bool m_TransferReplyOwed = false;
+    // CancelTransfer ran inside the transfer's wait and took its replies.
+    bool m_TransferCancelled = false;
     // Upload blocks: the socket gets the next block only after the previous
     // one has been sent completely, so memory stays at one block.
     static constexpr qint64 UploadBlockSize = 4096;
     QByteArray m_UploadBlock;
-    // Length of the local file, taken once at the start.
+    // Length of the local file, taken once at the start, and how far the
+    // blocks handed to the data connection reach.
     qint64 m_UploadLength = 0;
+    qint64 m_UploadQueued = 0;
     // The server confirmed STOR; the first block waits for the data connection.
     bool m_UploadStarted = false;
     bool m_FirstBlockPending = false;
-    // Every byte was sent and the client closed the data connection.
+    // Every byte was handed over and the client closed the data connection.
     bool m_UploadDataDone = false;
     // Download: the local file is cut back only once the server confirms.
     qint64 m_DownloadStartPoint = 0;
     bool m_TruncatePending = false;
-    bool m_LocalFileExisted = false;
     bool m_DownloadConfirmed = false;
+    // The size a 150 reply announced ("(N bytes)"), -1 when none.
+    qint64 m_AnnouncedSize = -1;
     // A fault inside a data-socket handler cannot travel through the event
     // loop; it is kept here and raised by the waiting step.
     bool m_TransferFaulted = false;

@@ -5,56 +5,41 @@
 #include "CFtpConnection.h"
 
 #include "Fault.h"
+#include "FtpErrors.h"
 #include "ListingParser.h"
 #include "LocalFile.h"
 #include "Socket.h"
 
-#include "EventPump.h"
-
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <algorithm>
 #include <limits>
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
-
 // The active-mode ports: counted from FirstDataPort, back to it after the
 // largest value the 16-bit counter holds.
 constexpr qint16 FirstDataPort = 11000;
 constexpr int MaxPortAttempts = 100;
-// More than this many reply lines in one pass means the server floods us;
-// the next pass takes the rest.
-constexpr int MaxLinesPerPass = 64;
+// Preliminary replies one transfer command may bring; more is a flood.
+constexpr int MaxPreliminaryReplies = 100;
 constexpr int MaxDrainReads = 64;
-
-// Length of the 150/125 reply the buffer begins with, its line end included:
-// 0 when the buffer begins with another reply, -1 while a multi-line 150 is
-// still incomplete. The whole buffer cannot simply be parsed: when the final
-// reply came in the same arrival the last code would hide the 150.
-qsizetype preliminaryReplyLength(const QString& buffer) {
-    if (buffer.size() < 4 ||
-        !(buffer.startsWith(QLatin1String("150")) || buffer.startsWith(QLatin1String("125"))))
-        return 0;
-    qsizetype lastLine = 0;
-    if (buffer.at(3) == QLatin1Char('-')) {
-        lastLine = buffer.indexOf(CrLf + buffer.left(3) + QLatin1Char(' '));
-        if (lastLine < 0)
-            return -1;
-        lastLine += 2;
-    } else if (buffer.at(3) != QLatin1Char(' ')) {
-        return 0;
-    }
-    const qsizetype end = buffer.indexOf(CrLf, lastLine);
-    return end < 0 ? -1 : end + 2;
-}
+// A listing larger than this is no directory anyone can use.
+constexpr qsizetype MaxListingBytes = qsizetype(512) * 1024 * 1024;
 
 // A port field of a 227 reply: a decimal number 0..255, blanks around it allowed.
 bool portField(const QString& field, int& value) {
     bool ok = false;
     value = field.trimmed().toInt(&ok, 10);
     return ok && value >= 0 && value <= 255;
+}
+
+// The size a 150 reply announces, "(4194304 bytes)" as most servers put it; -1 when none.
+qint64 announcedSize(const FtpReply& reply) {
+    static const QRegularExpression pattern(QStringLiteral("\\((\\d{1,18}) bytes\\)"));
+    const QRegularExpressionMatch match = pattern.match(reply.text());
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
 }
 
 } // namespace
@@ -87,9 +72,21 @@ quint16 CFtpConnection::NextDataPort() {
     return static_cast<quint16>(m_DataPort);
 }
 
+void CFtpConnection::PrepareDataConnection() {
+    CloseDataSocket();
+    m_DataEnd = DataEnd::Open;
+    m_DataError = 0;
+    m_DataErrorText.clear();
+}
+
+bool CFtpConnection::DataConnectionEnded() const {
+    return m_DataEnd != DataEnd::Open || wscData->state() == platform::Socket::Closed;
+}
+
 bool CFtpConnection::ProcessPORTCommand() {
     try {
         emit StateChanged(EstablishingDataConnection);
+        PrepareDataConnection();
 
         // PORT can only name an IPv4 address.
         bool isV4 = false;
@@ -105,7 +102,6 @@ bool CFtpConnection::ProcessPORTCommand() {
         quint16 port = 0;
         QString lastFailure;
         for (int attempt = 0; attempt < MaxPortAttempts && port == 0; ++attempt) {
-            platform::pumpEvents();
             const quint16 candidate = NextDataPort();
             try {
                 if (wscData->state() != platform::Socket::Closed)
@@ -127,16 +123,8 @@ bool CFtpConnection::ProcessPORTCommand() {
         QString command = QStringLiteral("PORT ") + localAddress.toString();
         command.replace(QLatin1Char('.'), QLatin1Char(','));
         command += QStringLiteral(",%1,%2").arg(port / 256).arg(port % 256);
-        if (!SendCommand(command))
+        if (!Expect(Exchange(command), 200))
             return false;
-        if (WaitFor([this] { return m_ReplyBuffer.contains(CrLf); }) != WaitEnd::Completed)
-            return false;
-        QString reply = TakeReply();
-        const qint16 code = ParseServerReply(reply);
-        if (code != 200) {
-            TranslateReplyCode(code);
-            return false;
-        }
         emit StateChanged(DataConnectionEstablished);
         return true;
     } catch (const platform::Fault& fault) {
@@ -147,17 +135,11 @@ bool CFtpConnection::ProcessPORTCommand() {
 bool CFtpConnection::ProcessPASVCommand() {
     try {
         emit StateChanged(EstablishingDataConnection);
-        if (!SendCommand(QStringLiteral("PASV")))
+        PrepareDataConnection();
+        const auto reply = Exchange(QStringLiteral("PASV"));
+        if (!Expect(reply, 227))
             return false;
-        if (WaitFor([this] { return m_ReplyBuffer.contains(CrLf); }) != WaitEnd::Completed)
-            return false;
-        QString reply = TakeReply();
-        const qint16 code = ParseServerReply(reply);
-        if (code != 227) {
-            TranslateReplyCode(code);
-            return false;
-        }
-        return MakePassiveDataConnection(reply);
+        return MakePassiveDataConnection(reply->text());
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessPASVCommand");
     }
@@ -182,13 +164,22 @@ bool CFtpConnection::MakePassiveDataConnection(const QString& strReply) {
         const quint16 port = static_cast<quint16>(high * 256 + low);
         const QString host = wscControl->remoteHostIp();
 
-        wscData->close();
         wscData->setLocalAddress(QHostAddress());
         wscData->setLocalPort(0);
         wscData->connectToHost(host, port);
-        if (WaitFor([this] { return wscData->state() == platform::Socket::Connected; }) !=
-            WaitEnd::Completed)
+        if (WaitFor([this] {
+                return wscData->state() == platform::Socket::Connected ||
+                       m_DataEnd != DataEnd::Open;
+            }) != WaitEnd::Completed)
             return false;
+        if (m_DataEnd != DataEnd::Open) {
+            // Refused or unreachable: the socket's own number says which.
+            m_LastError = m_DataError != 0 ? m_DataError : 42;
+            m_LastErrorDescription =
+                m_DataError != 0 ? m_DataErrorText
+                                 : QString::fromLatin1(FtpErrors::replyError(425)->description);
+            return false;
+        }
         emit StateChanged(DataConnectionEstablished);
         emit SessionProtocolMessage(QStringLiteral("Connected to: ") + host + QLatin1Char(':') +
                                         QString::number(port),
@@ -230,9 +221,19 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
         const QByteArrayView bytes = wscData->readAvailable();
         if (bytes.isEmpty())
             return;
+        m_TimeoutTimer->Reset();
+        NoteProgress();
         if (!m_Downloading) {
-            m_ListingText.append(bytes);
-            emit ListingDataArrived(m_ListingText.size());
+            if (m_ListingText.size() + bytes.size() > MaxListingBytes) {
+                m_ListingOverflow = true;
+                m_ListingText.clear();
+                CloseDataSocket();
+                return;
+            }
+            if (!m_ListingOverflow) {
+                m_ListingText.append(bytes);
+                emit ListingDataArrived(m_ListingText.size());
+            }
         } else if (m_LocalFileOpen && m_LocalFile && !m_TransferFaulted) {
             ConfirmDownload();
             if (!m_TransferFaulted) {
@@ -241,7 +242,6 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
                 emit DownloadProgress(m_DownloadBytes);
             }
         }
-        m_TimeoutTimer->Reset();
     } catch (const platform::Fault& fault) {
         if (!m_Downloading)
             return;
@@ -261,17 +261,25 @@ void CFtpConnection::wscData_Close() {
     try {
         // Bytes still buffered belong to the listing or the file.
         DrainDataSocket();
-        for (int i = 0; i < 4 && wscData->state() == platform::Socket::Closing; ++i)
-            wscData->close();
     } catch (const platform::Fault&) {
-        // A socket that cannot be closed is closed already.
     }
+    if (m_DataEnd == DataEnd::Open)
+        m_DataEnd = DataEnd::Closed;
+    CloseDataSocket();
 }
 
 void CFtpConnection::wscData_Error(qint32 number, const QString& description) {
-    CancelAnyCall();
-    m_LastError = number;
-    m_LastErrorDescription = description;
+    // A reset is not an end: the step that waits says what was lost.
+    try {
+        DrainDataSocket();
+    } catch (const platform::Fault&) {
+    }
+    if (m_DataEnd == DataEnd::Open) {
+        m_DataEnd = DataEnd::Failed;
+        m_DataError = number;
+        m_DataErrorText = description;
+    }
+    CloseDataSocket();
 }
 
 void CFtpConnection::wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining) {
@@ -283,9 +291,10 @@ void CFtpConnection::wscData_SendProgress(qint64 bytesSent, qint64 bytesRemainin
 }
 
 void CFtpConnection::wscData_SendComplete() {
-    if (m_Uploading && m_UploadStarted && !m_FirstBlockPending)
-        UploadData(0);
     m_TimeoutTimer->Reset();
+    NoteProgress();
+    if (m_Uploading && m_UploadStarted && !m_UploadDataDone)
+        SendNextUploadBlock();
 }
 
 void CFtpConnection::DrainDataSocket() {
@@ -306,6 +315,68 @@ void CFtpConnection::CloseDataSocket() {
     }
 }
 
+// ---------------------------------------------------------------- transfer commands
+
+CFtpConnection::TransferEnd
+CFtpConnection::TransferExchange(const QString& strCommand, FtpReply& finalReply,
+                                 const std::function<void(const FtpReply&)>& onPreliminary,
+                                 const std::function<void()>& onPass) {
+    m_TransferCancelled = false;
+    if (!SendCommand(strCommand))
+        return TransferEnd::NoReply;
+    m_TransferReplyOwed = true;
+    auto owed = qScopeGuard([this] { m_TransferReplyOwed = false; });
+    bool replied = false;
+    bool flooded = false;
+    int preliminaries = 0;
+    const WaitEnd end = WaitFor([&] {
+        if (m_TransferCancelled)
+            return true;
+        while (!replied && !m_ReplyBuffer.empty()) {
+            FtpReply reply = TakeReply();
+            if (!reply.isPreliminary()) {
+                finalReply = std::move(reply);
+                replied = true;
+                m_TransferReplyOwed = false;
+                break;
+            }
+            if (++preliminaries > MaxPreliminaryReplies) {
+                flooded = true;
+                return true;
+            }
+            onPreliminary(reply);
+        }
+        if (onPass)
+            onPass();
+        // A refusal ends it at once; a success once the data is all in.
+        return replied && (!finalReply.isPositive() || DataConnectionEnded());
+    });
+    if (m_TransferCancelled)
+        return TransferEnd::Cancelled;
+    if (end != WaitEnd::Completed)
+        return TransferEnd::NoReply;
+    if (flooded) {
+        m_LastError = ErrReplyTooLong;
+        m_LastErrorDescription = QStringLiteral("The server sent too many replies.");
+        return TransferEnd::Flooded;
+    }
+    DrainDataSocket();
+    return TransferEnd::Replied;
+}
+
+bool CFtpConnection::TransferSucceeded(const FtpReply& finalReply) {
+    if (!finalReply.isPositive()) {
+        RecordRefusal(finalReply);
+        return false;
+    }
+    if (m_DataEnd == DataEnd::Failed) {
+        m_LastError = m_DataError;
+        m_LastErrorDescription = m_DataErrorText;
+        return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------- listing
 
 bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
@@ -314,13 +385,16 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
         return false;
     }
     m_Busy = true;
+    m_CancelCall = false;
     const auto done = qScopeGuard([this] {
         m_ListingText.clear();
+        m_ListingText.squeeze();
         CloseDataSocket();
         m_Busy = false;
     });
     // Bytes of an earlier aborted transfer must not open this listing.
     m_ListingText.clear();
+    m_ListingOverflow = false;
 
     if (!(m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand()))
         return false;
@@ -328,13 +402,6 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
     if (!ProcessLISTCommand())
         return false;
     try {
-        const WaitEnd end = WaitFor([this] {
-            const int state = wscData->state();
-            return state == platform::Socket::Closed || state == platform::Socket::Closing;
-        });
-        if (end != WaitEnd::Completed)
-            return false;
-        DrainDataSocket();
         oFiles = ParseListing(m_ListingText);
         emit StateChanged(DirectoryListingCompleted);
         return true;
@@ -346,31 +413,22 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
 bool CFtpConnection::ProcessLISTCommand() {
     try {
         m_LastError = 0;
-        m_ReplyBuffer.clear();
-        if (!SendCommand(QStringLiteral("LIST")))
+        FtpReply finalReply;
+        const TransferEnd end =
+            TransferExchange(QStringLiteral("LIST"), finalReply, [](const FtpReply&) {});
+        if (end == TransferEnd::Cancelled) {
+            m_LastError = ErrCancelled;
+            GetFtpErrorDescription(ErrCancelled);
             return false;
-        QString finalReply;
-        const WaitEnd end = WaitFor([&] {
-            for (int line = 0; line < MaxLinesPerPass && m_ReplyBuffer.contains(CrLf); ++line) {
-                const qsizetype preliminary = preliminaryReplyLength(m_ReplyBuffer);
-                if (preliminary < 0)
-                    return false;
-                if (preliminary > 0) {
-                    m_ReplyBuffer.remove(0, preliminary);
-                    continue;
-                }
-                finalReply = TakeReply();
-                return true;
-            }
+        }
+        if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;
-        });
-        if (end != WaitEnd::Completed)
+        if (m_ListingOverflow) {
+            m_LastError = ErrReplyTooLong;
+            m_LastErrorDescription = QStringLiteral("The server's listing is too long.");
             return false;
-        const qint16 code = ParseServerReply(finalReply);
-        if (code == 226 || code == 250)
-            return true;
-        TranslateReplyCode(code);
-        return false;
+        }
+        return true;
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessLISTCommand");
     }
@@ -385,12 +443,14 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
         return false;
     }
     m_Busy = true;
+    m_CancelCall = false;
     m_Downloading = false;
     m_LocalFileOpen = false;
     m_DownloadBytes = 0;
     m_TransferFaulted = false;
     m_TruncatePending = false;
     m_DownloadConfirmed = false;
+    m_AnnouncedSize = -1;
     // A negative start point means a whole download, never "REST -1".
     const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
     bool created = false;
@@ -429,7 +489,6 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
         throw;
     }
     m_LocalFileName = strLocalFileName;
-    m_LocalFileExisted = !created;
     m_DownloadStartPoint = startPoint;
     m_TruncatePending = true;
     m_LocalFileOpen = true;
@@ -447,31 +506,30 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
     m_Downloading = true;
 
     bool result = ProcessRETRCommand(strFileName);
-    if (result) {
-        const WaitEnd end = WaitFor([this] {
-            const int state = wscData->state();
-            return state == platform::Socket::Closed || state == platform::Socket::Closing;
-        });
-        if (end == WaitEnd::Completed) {
-            DrainDataSocket();
-            emit StateChanged(TransferCompleted);
-            if (GetLastServerResponse().startsWith(QLatin1String("426"))) {
-                TranslateReplyCode(426);
-                result = false;
-            }
-        } else {
-            result = false;
-        }
-    }
     if (m_TransferFaulted) {
         // A local write failure (a full disk, say) names the local problem.
         TranslateRuntimeError(m_TransferFaultNumber, m_TransferFaultDescription);
         m_LastError = 45;
         m_LastErrorDescription = QStringLiteral("Cannot write the local file %1: %2")
                                      .arg(strLocalFileName, m_TransferFaultDescription);
-        result = false;
+        return false;
     }
-    return result;
+    if (!result)
+        return false;
+    // Image type keeps the bytes as they are, so a size the server announced
+    // for a whole file is the size that must have arrived.
+    const qint64 received = m_DownloadBytes - startPoint;
+    if (vTransferMode != 0 && startPoint == 0 && m_AnnouncedSize >= 0 &&
+        received != m_AnnouncedSize) {
+        m_LastError = ErrIncompleteTransfer;
+        m_LastErrorDescription =
+            QStringLiteral("The transfer ended before the whole file arrived (%1 of %2 bytes).")
+                .arg(received)
+                .arg(m_AnnouncedSize);
+        return false;
+    }
+    emit StateChanged(TransferCompleted);
+    return true;
 }
 
 void CFtpConnection::ConfirmDownload() {
@@ -490,16 +548,7 @@ void CFtpConnection::ConfirmDownload() {
 
 bool CFtpConnection::ProcessRESTCommand(qint64 lStartPoint) {
     try {
-        if (!SendCommand(QStringLiteral("REST ") + QString::number(lStartPoint)))
-            return false;
-        if (WaitFor([this] { return m_ReplyBuffer.contains(CrLf); }) != WaitEnd::Completed)
-            return false;
-        QString reply = TakeReply();
-        const qint16 code = ParseServerReply(reply);
-        if (code == 350)
-            return true;
-        TranslateReplyCode(code);
-        return false;
+        return Expect(Exchange(QStringLiteral("REST ") + QString::number(lStartPoint)), 350);
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessRESTCommand");
     }
@@ -508,51 +557,27 @@ bool CFtpConnection::ProcessRESTCommand(qint64 lStartPoint) {
 bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
     try {
         m_ListingText.clear();
-        if (!SendCommand(QStringLiteral("RETR ") + strFileName))
-            return false;
-        QString finalReply;
-        bool interrupted = false;
         bool started = false;
-        const WaitEnd end = WaitFor([&] {
-            // A 426 on the control connection or CancelTransfer cleared the
-            // transfer state; what the buffer holds is this wait's answer.
-            if (!m_Downloading) {
-                interrupted = true;
-                finalReply = TakeReply();
-                return true;
-            }
-            for (int line = 0; line < MaxLinesPerPass && m_ReplyBuffer.contains(CrLf); ++line) {
-                const qsizetype preliminary = preliminaryReplyLength(m_ReplyBuffer);
-                if (preliminary < 0)
-                    return false;
-                if (preliminary > 0) {
-                    m_ReplyBuffer.remove(0, preliminary);
-                    if (!started)
-                        emit StateChanged(TransferInProgress);
-                    started = true;
-                    ConfirmDownload();
-                    continue;
-                }
-                finalReply = TakeReply();
-                return true;
-            }
-            return false;
-        });
-        if (end != WaitEnd::Completed)
-            return false;
-        const qint16 code = ParseServerReply(finalReply);
-        if (interrupted && code != 426) {
+        FtpReply finalReply;
+        const TransferEnd end = TransferExchange(QStringLiteral("RETR ") + strFileName, finalReply,
+                                                 [&](const FtpReply& reply) {
+                                                     if (!started)
+                                                         emit StateChanged(TransferInProgress);
+                                                     started = true;
+                                                     if (m_AnnouncedSize < 0)
+                                                         m_AnnouncedSize = announcedSize(reply);
+                                                     ConfirmDownload();
+                                                 });
+        if (end == TransferEnd::Cancelled) {
             m_LastError = ErrCancelled;
             GetFtpErrorDescription(ErrCancelled);
             return false;
         }
-        if (code == 226 || code == 250) {
-            // An empty file may come without a 150 and without data.
-            ConfirmDownload();
-            return true;
-        }
-        TranslateReplyCode(code);
-        return false;
+        if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
+            return false;
+        // An empty file may come without a 150 and without data.
+        ConfirmDownload();
+        return true;
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessRETRCommand");
     }
@@ -567,10 +592,11 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
         return false;
     }
     m_Busy = true;
+    m_CancelCall = false;
     m_Uploading = false;
     m_LocalFileOpen = false;
     m_UploadBytes = 0;
-    m_BlockIndex = 0;
+    m_UploadQueued = 0;
     m_UploadStarted = false;
     m_FirstBlockPending = false;
     m_UploadDataDone = false;
@@ -584,6 +610,8 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
         if (m_LocalFile)
             m_LocalFile->close();
         m_LocalFileOpen = false;
+        m_UploadBlock.clear();
+        m_UploadBlock.squeeze();
         CloseDataSocket();
         m_Busy = false;
     });
@@ -601,6 +629,7 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
         throw;
     }
     m_LocalFileOpen = true;
+    m_LocalFileName = strLocalFileName;
     if (startPoint > m_UploadLength) {
         TranslateRuntimeError(40021,
                               QStringLiteral("The start point %1 lies beyond the end of %2 (%3 "
@@ -616,155 +645,118 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
     m_TransferMode = vTransferMode;
     if (!(m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand()))
         return false;
-    if (!ProcessRESTCommand(startPoint))
+    // REST only to resume: some servers refuse it outright (pyftpdlib in
+    // ASCII type, servers without REST), and "REST 0" asks for nothing.
+    if (startPoint > 0 && !ProcessRESTCommand(startPoint))
         return false;
-    m_LocalFileName = strLocalFileName;
+    try {
+        m_LocalFile->seek(startPoint);
+    } catch (const platform::Fault& fault) {
+        return StepFault(fault, "UploadFile");
+    }
+    m_UploadBytes = startPoint;
+    m_UploadQueued = startPoint;
     m_Uploading = true;
-    if (!ProcessSTORCommand(strLocalFileName, strRemoteFileName, startPoint))
+    if (!ProcessSTORCommand(strRemoteFileName))
         return false;
-
-    // The server's final reply has confirmed the file: a time-out or cancel
-    // while the data connection winds down does not undo that.
-    const WaitEnd end = WaitFor([this] {
-        const int state = wscData->state();
-        return state == platform::Socket::Closed || state == platform::Socket::Closing;
-    });
-    if (end == WaitEnd::Completed)
-        emit StateChanged(TransferCompleted);
+    // Once more, now the server has confirmed the file.
+    emit StateChanged(TransferCompleted);
     return true;
 }
 
-bool CFtpConnection::ProcessSTORCommand(const QString& strLocalFileName,
-                                        const QString& strRemoteFileName, qint64 lStartPoint) {
+bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
     try {
         m_ListingText.clear();
-        if (!SendCommand(QStringLiteral("STOR ") + strRemoteFileName))
-            return false;
-        QString finalReply;
-        bool interrupted = false;
-        const WaitEnd end = WaitFor([&] {
-            if (!m_Uploading && !m_UploadDataDone) {
-                interrupted = true;
-                finalReply = TakeReply();
-                return true;
-            }
-            for (int line = 0; line < MaxLinesPerPass && m_ReplyBuffer.contains(CrLf); ++line) {
-                const qsizetype preliminary = preliminaryReplyLength(m_ReplyBuffer);
-                if (preliminary < 0)
-                    break;
-                if (preliminary > 0) {
-                    m_ReplyBuffer.remove(0, preliminary);
-                    if (!m_UploadStarted && !m_FirstBlockPending) {
-                        emit StateChanged(TransferInProgress);
-                        m_LocalFileName = strLocalFileName;
-                        m_FirstBlockPending = true;
-                    }
-                    continue;
+        FtpReply finalReply;
+        const TransferEnd end = TransferExchange(
+            QStringLiteral("STOR ") + strRemoteFileName, finalReply,
+            [this](const FtpReply&) {
+                if (!m_UploadStarted && !m_FirstBlockPending) {
+                    emit StateChanged(TransferInProgress);
+                    m_FirstBlockPending = true;
                 }
-                finalReply = TakeReply();
-                return true;
-            }
-            return UploadDataPass(lStartPoint);
-        });
-        if (end != WaitEnd::Completed)
+            },
+            [this] {
+                // The first block goes once the data connection is up; the
+                // rest follow each send-complete.
+                if (m_FirstBlockPending && !m_TransferFaulted &&
+                    wscData->state() == platform::Socket::Connected) {
+                    m_FirstBlockPending = false;
+                    StartUpload();
+                }
+                // Nothing more can be read: closing tells the server, whose
+                // reply then ends the wait.
+                if (m_TransferFaulted)
+                    CloseDataSocket();
+            });
+        if (end == TransferEnd::Cancelled) {
+            m_LastError = ErrCancelled;
+            GetFtpErrorDescription(ErrCancelled);
             return false;
+        }
         if (m_TransferFaulted) {
             m_TransferFaulted = false;
             return StepFault(platform::Fault(m_TransferFaultNumber, m_TransferFaultDescription),
                              "UploadData");
         }
-        const qint16 code = ParseServerReply(finalReply);
-        if (interrupted && code != 426) {
-            m_LastError = ErrCancelled;
-            GetFtpErrorDescription(ErrCancelled);
+        if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
+            return false;
+        // A server that confirms a file it cannot have received whole (its
+        // data connection ended early) must not be believed.
+        if (!m_UploadDataDone) {
+            m_LastError = ErrIncompleteTransfer;
+            m_LastErrorDescription =
+                QStringLiteral("The data connection ended before the whole file was sent "
+                               "(%1 of %2 bytes).")
+                    .arg(m_UploadBytes)
+                    .arg(m_UploadLength);
             return false;
         }
-        if (code == 226 || code == 250)
-            return true;
-        TranslateReplyCode(code);
-        return false;
+        return true;
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessSTORCommand");
     }
 }
 
-// One pass of the STOR wait over the data side: the first block once the data
-// connection is up, and the end of the data once every byte is reported sent.
-// Returns true only when nothing more can happen (a local fault with the data
-// connection gone).
-bool CFtpConnection::UploadDataPass(qint64 lStartPoint) {
-    if (m_TransferFaulted) {
-        // The server sees the end of the data and answers; that reply ends the wait.
-        CloseDataSocket();
-        return false;
-    }
-    if (m_FirstBlockPending && wscData->state() == platform::Socket::Connected) {
-        m_FirstBlockPending = false;
-        UploadData(lStartPoint);
-    }
-    if (m_UploadStarted && !m_FirstBlockPending && !m_UploadDataDone && !m_TransferFaulted &&
-        m_UploadBytes >= m_UploadLength) {
-        // Closing the data connection tells the server the file is complete.
-        m_UploadDataDone = true;
-        CloseDataSocket();
-        if (m_LocalFile)
-            m_LocalFile->close();
-        emit StateChanged(TransferCompleted);
-        m_UploadBytes = 0;
-        m_LocalFileOpen = false;
-        m_Uploading = false;
-    }
-    if (m_UploadDataDone && wscData->state() != platform::Socket::Closed)
-        CloseDataSocket();
-    return false;
+void CFtpConnection::StartUpload() {
+    m_UploadStarted = true;
+    // Many small blocks: whole segments cost the receiver (and on loopback
+    // this process too) far less than one per block.
+    wscData->setSendCoalescing(true);
+    SendNextUploadBlock();
 }
 
-void CFtpConnection::UploadData(qint64 lStartPoint) {
+// Hands the next block to the data connection, or, once every byte has been
+// handed over and sent, closes it: that close tells the server the file is
+// complete.
+void CFtpConnection::SendNextUploadBlock() {
     try {
-        if (!m_UploadStarted) {
-            m_UploadStarted = true;
-            if (lStartPoint >= 1) {
-                m_LocalFile->seek(lStartPoint);
-                m_UploadBytes = lStartPoint;
-            }
-            const qint64 length = m_UploadLength - std::max<qint64>(lStartPoint, 0);
-            m_BlockCount = length / UploadBlockSize;
-            m_LastBlockSize = static_cast<qint32>(length % UploadBlockSize);
-            if (m_BlockCount != 0) {
-                // Many small blocks: whole segments cost the receiver (and
-                // on loopback this process too) far less than one per block.
-                wscData->setSendCoalescing(true);
-                SendUploadBlock(UploadBlockSize);
-                m_BlockIndex = 1;
-            } else {
-                SendUploadBlock(m_LastBlockSize);
-                m_BlockIndex = 0;
-            }
+        const qint64 size = std::min(UploadBlockSize, m_UploadLength - m_UploadQueued);
+        if (size <= 0) {
+            if (m_DataEnd != DataEnd::Open)
+                return; // the peer closed or reset first: the step reports it
+            wscData->setSendCoalescing(false);
+            m_UploadDataDone = true;
+            CloseDataSocket();
+            if (m_LocalFile)
+                m_LocalFile->close();
+            m_LocalFileOpen = false;
+            m_Uploading = false;
+            emit StateChanged(TransferCompleted);
             return;
         }
-        if (m_BlockIndex > 0 && m_BlockIndex < m_BlockCount) {
-            SendUploadBlock(UploadBlockSize);
-            ++m_BlockIndex;
-        } else if (m_BlockIndex != 0) {
-            m_BlockIndex = 0;
-            SendUploadBlock(m_LastBlockSize);
-            wscData->setSendCoalescing(false);
-        }
+        m_LocalFile->read(m_UploadBlock, size);
+        if (m_UploadBlock.size() != size)
+            throw platform::Fault(
+                platform::LocalFile::ErrDeviceIO,
+                QStringLiteral("The local file %1 became shorter during the upload.")
+                    .arg(m_LocalFileName));
+        m_UploadQueued += size;
+        wscData->send(m_UploadBlock);
     } catch (const platform::Fault& fault) {
         RecordTransferFault(fault.number(), fault.description());
         if (m_LocalFile)
             m_LocalFile->close();
         m_LocalFileOpen = false;
     }
-}
-
-void CFtpConnection::SendUploadBlock(qint64 size) {
-    if (size <= 0)
-        return;
-    m_LocalFile->read(m_UploadBlock, size);
-    if (m_UploadBlock.size() != size)
-        throw platform::Fault(platform::LocalFile::ErrDeviceIO,
-                              QStringLiteral("The local file %1 became shorter during the upload.")
-                                  .arg(m_LocalFileName));
-    wscData->send(m_UploadBlock);
 }

@@ -5,12 +5,16 @@
 
 namespace {
 
-quint32 intervalMs(qint16 seconds) {
+quint32 secondsToMs(qint16 seconds) {
     // A negative time-out means nothing sensible; treat it like 0 (fire at once).
     return seconds > 0 ? quint32(seconds) * 1000u : 0u;
 }
 
 } // namespace
+
+quint32 CTimeout::intervalMs() const {
+    return ::secondsToMs(m_TimeoutValue);
+}
 
 CTimeout::~CTimeout() {
     const QList<quint32> ids = m_TimerIds;
@@ -24,7 +28,7 @@ void CTimeout::StartTimer(quint32& lngIDEvent) {
     // timer and later kill it, leaving the outer wait without a time-out.
     if (lngIDEvent != 0 && platform::TimerService::isRunning(lngIDEvent))
         lngIDEvent = 0;
-    lngIDEvent = platform::TimerService::setTimer(lngIDEvent, intervalMs(m_TimeoutValue),
+    lngIDEvent = platform::TimerService::setTimer(lngIDEvent, secondsToMs(m_TimeoutValue),
                                                   &MFtpSupport::TimerProc);
     m_TimerIds.append(lngIDEvent);
 }
@@ -41,6 +45,6 @@ bool CTimeout::Timeout(quint32 lngIDEvent) const {
 
 void CTimeout::Reset() {
     for (quint32 id : std::as_const(m_TimerIds))
-        platform::TimerService::setTimer(id, intervalMs(m_TimeoutValue), &MFtpSupport::TimerProc);
+        platform::TimerService::setTimer(id, secondsToMs(m_TimeoutValue), &MFtpSupport::TimerProc);
     MFtpSupport::FiredTimerIds().clear();
 }

@@ -22,6 +22,8 @@ public:
 
     qint16 TimeoutValue() const { return m_TimeoutValue; }
     void setTimeoutValue(qint16 seconds) { m_TimeoutValue = seconds; }
+    // The interval in milliseconds; a negative value counts as 0.
+    quint32 intervalMs() const;
     void setWindowHandle(qint32 hwnd) { m_WindowHandle = hwnd; }
 
 private:

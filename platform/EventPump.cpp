@@ -22,23 +22,6 @@ struct Delivery {
 // rest to whatever loop runs next.
 std::deque<Delivery> pending;
 
-// What the innermost running code on the thread is: an engine wait inside
-// Qt's event processing, or a delivered handler (which may run a loop of its
-// own, a modal dialog say).
-enum class Frame { None, Wait, Delivery };
-Frame innermost = Frame::None;
-
-class FrameScope {
-public:
-    explicit FrameScope(Frame frame) : m_Outer(innermost) { innermost = frame; }
-    ~FrameScope() { innermost = m_Outer; }
-    FrameScope(const FrameScope&) = delete;
-    FrameScope& operator=(const FrameScope&) = delete;
-
-private:
-    Frame m_Outer;
-};
-
 // Runs what was queued when it was called; what those handlers queue waits
 // for the next pass, as with Qt's posted events. A nested wait inside a
 // handler may take some of the same deliveries first.
@@ -48,7 +31,6 @@ void runPending() {
         pending.pop_front();
         if (!delivery.context)
             continue;
-        const FrameScope scope(Frame::Delivery);
         delivery.run();
     }
 }
@@ -57,15 +39,13 @@ QTimer* carrier() {
     static QTimer* const timer = [] {
         auto* t = new QTimer;
         QObject::connect(t, &QTimer::timeout, t, [t] {
+            // Whatever loop runs delivers: an engine wait's, or a question
+            // box's opened inside one, so a transfer keeps moving while the
+            // box is up, and the timer never spins on undelivered events.
             if (pending.empty()) {
                 t->stop();
                 return;
             }
-            // Inside an engine wait the wait itself runs them when Qt returns,
-            // in the order Qt's posted events would have had: what arrives
-            // during one pass of the loop is handled in the next.
-            if (innermost == Frame::Wait)
-                return;
             runPending();
         });
         return t;
@@ -84,7 +64,6 @@ void queueDelivery(QObject* context, std::function<void()> run) {
 
 void pumpEvents() {
     runPending();
-    const FrameScope scope(Frame::Wait);
     QCoreApplication::processEvents();
 }
 
@@ -93,11 +72,9 @@ void waitForEvents() {
         runPending();
         // Sockets, timers and Qt's posted events get their turn without
         // blocking: a steady stream of deliveries must not starve them.
-        const FrameScope scope(Frame::Wait);
         QCoreApplication::processEvents();
         return;
     }
-    const FrameScope scope(Frame::Wait);
     // Sleeps in the event dispatcher until a socket, timer or posted event
     // wakes it; a queued delivery keeps the carrier timer due, so the
     // dispatcher does not block past it.

@@ -5,6 +5,7 @@
 
 #include <QAbstractSocket>
 #include <QMetaObject>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QSslCipher>
 #include <QSslConfiguration>
@@ -15,6 +16,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -177,12 +179,20 @@ public:
         });
     }
 
+    // Qt reads a reset as an orderly end of the stream and closes its
+    // descriptor at once. A duplicate keeps the connection's kernel state
+    // readable until the close is handled, so a reset can be told apart.
+    int watchFd = -1;
+    void watch(QTcpSocket* s);
+    bool peerReset() const;
+    void unwatch();
+
     void wire(QTcpSocket* s);
     void dropSocket();
     void dropServer();
     void dropRequests();
     void deliverArrival();
-    void deliverPeerClose();
+    void deliverPeerClose(bool reset);
     void deliverError(QAbstractSocket::SocketError err, const QString& text);
 };
 
@@ -190,7 +200,9 @@ void Socket::Private::wire(QTcpSocket* s) {
     s->setReadBufferSize(QtReadBufferLimit);
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
     QObject::connect(s, &QAbstractSocket::stateChanged, q,
-                     [this](QAbstractSocket::SocketState qtState) {
+                     [this, s](QAbstractSocket::SocketState qtState) {
+                         if (qtState == QAbstractSocket::ConnectedState)
+                             watch(s);
                          post([this, qtState] {
                              if (state == Socket::Error || state == Socket::Closing)
                                  return;
@@ -214,11 +226,15 @@ void Socket::Private::wire(QTcpSocket* s) {
                          });
                      });
     QObject::connect(s, &QAbstractSocket::disconnected, q, [this] {
-        post([this] {
+        const bool reset = peerReset();
+        unwatch();
+        post([this, reset] {
+            // finish() closed Qt's side on purpose; the connection lives on
+            // in the linger descriptor.
             if (lingerFd >= 0)
                 startLinger();
             else
-                deliverPeerClose();
+                deliverPeerClose(reset);
         });
     });
     QObject::connect(s, &QAbstractSocket::errorOccurred, q,
@@ -264,7 +280,30 @@ void Socket::Private::deliverArrival() {
         emit q->dataArrival(available);
 }
 
-void Socket::Private::deliverPeerClose() {
+void Socket::Private::watch(QTcpSocket* s) {
+    if (watchFd < 0 && s->socketDescriptor() >= 0)
+        watchFd = ::fcntl(int(s->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+}
+
+bool Socket::Private::peerReset() const {
+    if (watchFd < 0)
+        return false;
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(watchFd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        return false;
+    // An orderly close leaves the connection waiting for our own close; a
+    // reset has ended it.
+    return info.tcpi_state == TCP_CLOSE;
+}
+
+void Socket::Private::unwatch() {
+    if (watchFd >= 0)
+        ::close(watchFd);
+    watchFd = -1;
+}
+
+void Socket::Private::deliverPeerClose(bool reset) {
     if (!socket || (state != Socket::Connected && state != Socket::Connecting) || lingerFd >= 0)
         return;
     finishing = false;
@@ -277,6 +316,11 @@ void Socket::Private::deliverPeerClose() {
         if (!guard || gen != generation)
             return;
     }
+    if (reset) {
+        state = Socket::Error;
+        emit q->error(10054, QStringLiteral("The connection was reset by the server."));
+        return;
+    }
     state = Socket::Closing;
     emit q->closed();
 }
@@ -287,7 +331,7 @@ void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QStri
     // before it closes the TCP connection must not hold a wait until the time-out.
     if (err == QAbstractSocket::RemoteHostClosedError) {
         if (ssl() && encrypted)
-            deliverPeerClose();
+            deliverPeerClose(false);
         return;
     }
     if (finishing && lingerFd >= 0)
@@ -476,6 +520,8 @@ void Socket::Private::dropSocket() {
         finishing = false;
         endLinger();
     }
+    // After Qt's own descriptor: the duplicate must not outlive the close.
+    const auto unwatchLater = qScopeGuard([this] { unwatch(); });
     if (!socket)
         return;
     QTcpSocket* s = socket;
@@ -662,6 +708,7 @@ void Socket::accept(int requestId) {
     d->peerAddress = peer;
     d->peerPort = s->peerPort();
     d->wire(s);
+    d->watch(s);
     if (s->state() == QAbstractSocket::ConnectedState) {
         d->state = Connected;
         if (s->bytesAvailable() > 0)
@@ -669,7 +716,7 @@ void Socket::accept(int requestId) {
     } else {
         // The peer is already gone: report what it sent, then its close.
         d->state = Connected;
-        d->post([this] { d->deliverPeerClose(); });
+        d->post([this] { d->deliverPeerClose(false); });
     }
 }
 

@@ -9,20 +9,20 @@ namespace {
 
 const QList<Expect> Table = {
     {Step::Greeting, Fault::CloseControl, false, 7},
-    // A silent or garbled greeting is awaited until the user cancels.
-    {Step::Greeting, Fault::Stall, false, 61},
-    {Step::Greeting, Fault::Garbage, false, 61},
+    // A silent greeting ends at the time-out; a garbled one names itself.
+    {Step::Greeting, Fault::Stall, false, 58},
+    {Step::Greeting, Fault::Garbage, false, 64},
     {Step::Greeting, Fault::Reply421, false, 41},
-    // A greeting with a code the log-in does not know leaves the code as it was.
-    {Step::Greeting, Fault::Reply426, false, 0},
-    // Every failed log-in step reads as "Not logged in." (52).
-    {Step::User, Fault::CloseControl, false, 52},
-    {Step::User, Fault::Stall, false, 52},
+    {Step::Greeting, Fault::Reply426, false, 43},
+    // A refused log-in step reads as "Not logged in." (52); no answer at all
+    // (a closed connection, a time-out) says so instead.
+    {Step::User, Fault::CloseControl, false, 7},
+    {Step::User, Fault::Stall, false, 58},
     {Step::User, Fault::Garbage, false, 52},
     {Step::User, Fault::Reply421, false, 52},
     {Step::User, Fault::Reply426, false, 52},
-    {Step::Pass, Fault::CloseControl, false, 52},
-    {Step::Pass, Fault::Stall, false, 52},
+    {Step::Pass, Fault::CloseControl, false, 7},
+    {Step::Pass, Fault::Stall, false, 58},
     {Step::Pass, Fault::Garbage, false, 52},
     {Step::Pass, Fault::Reply421, false, 52},
     {Step::Pass, Fault::Reply426, false, 52},

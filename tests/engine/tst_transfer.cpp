@@ -443,14 +443,17 @@ private slots:
 
         Session s(passive);
         s.server.expect("TYPE A").reply("200 Type set");
-        s.dataSetUp().expect("REST " + QString::number(start)).reply("350 Restarting");
+        // REST only to resume: "REST 0" is refused by some servers.
+        s.dataSetUp();
+        if (start > 0)
+            s.server.expect("REST " + QString::number(start)).reply("350 Restarting");
         s.server.expect("STOR up.bin").reply("150 Receiving");
         s.connectBack().dataReceive().reply("226 Stored");
         QVERIFY(s.login());
         QVERIFY(s.ftp.UploadFile(local, "up.bin", 0, start));
         QVERIFY(!s.ftp.Busy());
         QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
-        QCOMPARE(s.transfer().size(), 4);
+        QCOMPARE(s.transfer().size(), start > 0 ? 4 : 3);
         QCOMPARE(s.server.uploads().value(0), bytes.mid(start));
         QCOMPARE(deltas(s.uploads, start), blocks);
         QCOMPARE(s.states, QList<int>({5, 6, 9, 10, 10}));
@@ -489,7 +492,7 @@ private slots:
         Session s;
         s.ftp.setTimeout(how == "timeout" ? 1 : 10);
         s.server.expect("TYPE I").reply("200 Type set");
-        s.dataSetUp().expect("REST 0").reply("350 Restarting").expect("STOR up.bin");
+        s.dataSetUp().expect("STOR up.bin");
         if (how == "426") {
             s.server.reply("150 Receiving\n426 Connection closed; transfer aborted.");
         } else if (how == "abort") {

@@ -1,7 +1,9 @@
 #include "FakeFtpServer.h"
 
 #include "ExtendedAddress.h"
+
 #include "TestUtil.h"
+#include <sys/socket.h>
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -258,6 +260,20 @@ void FakeFtpServer::sendBytes(const QByteArray& bytes) {
 void FakeFtpServer::dropControl() {
     if (m_Control)
         m_Control->close();
+}
+
+void FakeFtpServer::resetControl() {
+    resetSocket(m_Control ? m_Control->socket() : nullptr);
+}
+
+void FakeFtpServer::resetSocket(QTcpSocket* socket) {
+    if (!socket)
+        return;
+    // A zero linger time makes the close a reset (RST), not an orderly FIN.
+    const linger hard{1, 0};
+    if (socket->socketDescriptor() >= 0)
+        ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    socket->abort();
 }
 
 QString FakeFtpServer::openPassive(const QString& text, bool extended) {
@@ -554,7 +570,7 @@ bool FakeFtpServer::runStep(Step& step) {
     case Step::DataAbort:
         if (!m_Data || m_Connecting)
             return false;
-        m_Data->abort();
+        resetSocket(m_Data->socket());
         return true;
     case Step::DataReceive:
         if (!m_Data || m_Connecting || !m_DataPeerClosed)

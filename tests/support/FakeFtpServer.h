@@ -112,7 +112,7 @@ public:
     FakeFtpServer& dataSend(const QByteArray& bytes, int chunks = 1);
     // Closes the data connection after flushing what was sent.
     FakeFtpServer& dataClose();
-    // Resets the data connection.
+    // Resets the data connection (RST).
     FakeFtpServer& dataAbort();
     // Waits for the data connection, keeps all it receives until the client
     // closes it (see uploads()).
@@ -123,6 +123,8 @@ public:
     void sendReply(const QString& text);
     void sendBytes(const QByteArray& bytes);
     void dropControl();
+    // Resets the control connection (RST instead of an orderly close).
+    void resetControl();
     // Opens a passive listener and returns its 227 (or 229) reply text.
     QString openPassive(const QString& text = {}, bool extended = false);
 
@@ -191,6 +193,7 @@ private:
     void failScript(const QString& message);
     TestTls::ServerContext& tlsContext();
     bool dataReady() const;
+    static void resetSocket(QTcpSocket* socket);
 
     QHostAddress m_Address;
     QTcpServer* m_Listener = nullptr;

@@ -399,15 +399,15 @@ private slots:
                  (QStringList{
                      QStringLiteral("Create new directory|Enter directory name, please."),
                      QStringLiteral("Can't create directory|Can't create new directory.") + CrLf +
-                         CrLf + QStringLiteral("Server response: 550 Permission denied.") + CrLf,
+                         CrLf + QStringLiteral("Server response: 550 Permission denied."),
                      QStringLiteral("Delete file|Do you really want to delete file /pub/a.bin?"),
                      QStringLiteral("Can't delete file|Can't delete file.") + CrLf + CrLf +
-                         QStringLiteral("Server response: 550 No such file.") + CrLf,
+                         QStringLiteral("Server response: 550 No such file."),
                      QStringLiteral("Rename File|Enter new file name for a.bin"),
                      QStringLiteral("Rename File|Do you really want to rename file a.bin to "
                                     "b.bin?"),
                      QStringLiteral("Can't rename file|Can't rename file.") + CrLf + CrLf +
-                         QStringLiteral("Server response: 553 Not allowed.") + CrLf,
+                         QStringLiteral("Server response: 553 Not allowed."),
                  }));
         // The list stays as it was after refusals.
         QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});

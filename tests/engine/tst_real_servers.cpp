@@ -1,0 +1,317 @@
+// The engine against real server daemons -- vsftpd, proftpd, pure-ftpd and
+// pyftpdlib -- in passive and active mode, through the public CFtpConnection
+// API only: log-in, listing, byte-exact transfers, the file and directory
+// commands, and a Stop in the middle of a large download and upload after
+// which the same session goes on working.
+//
+// vsftpd, proftpd and pure-ftpd need root (see RealFtpServer); where one
+// cannot run, its rows skip and say why. CI runs as root and always has
+// vsftpd and pyftpdlib.
+
+#include "CFtpConnection.h"
+#include "RealFtpServer.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+using Kind = RealFtpServer::Kind;
+Q_DECLARE_METATYPE(RealFtpServer::Kind)
+
+namespace {
+
+const QList<Kind> AllKinds = {Kind::Vsftpd, Kind::Proftpd, Kind::PureFtpd, Kind::Pyftpdlib};
+
+// Large enough that no socket buffer holds a real part of it: a Stop that
+// does not stop the server shows up as most of the file arriving.
+constexpr qint64 StopSize = 256 * 1024 * 1024;
+// An odd size, so that a block boundary bug cannot hide.
+constexpr qint64 RoundTripSize = 3 * 1024 * 1024 + 17;
+
+QString failure(CFtpConnection& ftp) {
+    return QStringLiteral("#%1 %2 (server: %3)")
+        .arg(ftp.FtpGetLastError())
+        .arg(ftp.GetFtpErrorDescription(ftp.FtpGetLastError()), ftp.GetLastServerResponse());
+}
+
+std::shared_ptr<CFtpFile> listed(CFtpConnection& ftp, const QString& name) {
+    std::shared_ptr<CFtpFiles> files;
+    if (!ftp.EnumFiles(files) || !files)
+        return nullptr;
+    for (const auto& file : *files) {
+        if (file->FileName == name)
+            return file;
+    }
+    return nullptr;
+}
+
+// A sparse file of the given size: costs no disk, reads as zeros.
+bool makeSparseFile(const QString& path, qint64 size) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size);
+}
+
+qint64 fileSize(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() ? info.size() : -1;
+}
+
+} // namespace
+
+class TestRealServers : public QObject {
+    Q_OBJECT
+
+    std::map<Kind, std::unique_ptr<RealFtpServer>> m_Servers;
+    std::map<Kind, QString> m_Unavailable;
+    QTemporaryDir m_Local;
+
+    // The running server of a kind, started on first use; null (with the
+    // reason in m_Unavailable) when it cannot run here.
+    RealFtpServer* server(Kind kind) {
+        if (m_Unavailable.count(kind))
+            return nullptr;
+        auto& slot = m_Servers[kind];
+        if (!slot) {
+            auto started = std::make_unique<RealFtpServer>(kind);
+            if (!started->start()) {
+                m_Unavailable[kind] = started->lastError();
+                return nullptr;
+            }
+            slot = std::move(started);
+        }
+        return slot.get();
+    }
+
+    std::unique_ptr<CFtpConnection> logIn(RealFtpServer& srv, bool passive) {
+        auto ftp = std::make_unique<CFtpConnection>();
+        ftp->setTimeout(10);
+        ftp->setFtpServer(srv.host());
+        ftp->setPort(srv.port());
+        ftp->setUserName(srv.userName());
+        ftp->setPassword(srv.password());
+        ftp->setPassiveMode(passive);
+        if (!ftp->Connect()) {
+            qWarning("log-in to %s failed: %s", qPrintable(RealFtpServer::kindName(srv.kind())),
+                     qPrintable(failure(*ftp)));
+            return nullptr;
+        }
+        return ftp;
+    }
+
+    QString local(const QString& name) const { return m_Local.filePath(name); }
+
+    // Server × data connection mode, for every test below.
+    void serverRows() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("passive");
+        for (Kind kind : AllKinds) {
+            for (bool passive : {true, false}) {
+                QTest::addRow("%s %s", qPrintable(RealFtpServer::kindName(kind)),
+                              passive ? "passive" : "active")
+                    << kind << passive;
+            }
+        }
+    }
+
+#define REAL_SERVER(var)                                                                           \
+    QFETCH(Kind, kind);                                                                            \
+    QFETCH(bool, passive);                                                                         \
+    RealFtpServer* var = server(kind);                                                             \
+    if (!var)                                                                                      \
+        QSKIP(qPrintable(RealFtpServer::kindName(kind) + ": " + m_Unavailable[kind]));             \
+    const QString tag =                                                                            \
+        QStringLiteral("%1-%2").arg(RealFtpServer::kindName(kind), passive ? "p" : "a");
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_Local.isValid());
+        for (Kind kind : AllKinds) {
+            const QString reason = RealFtpServer::unavailableReason(kind);
+            qInfo("%-9s %-22s %s", qPrintable(RealFtpServer::kindName(kind)),
+                  qPrintable(RealFtpServer::version(kind)),
+                  reason.isEmpty() ? "runs" : qPrintable("skips: " + reason));
+        }
+    }
+
+    void session_data() {
+        serverRows();
+    }
+    void session() {
+        REAL_SERVER(srv);
+        const QString root = srv->rootPath();
+        const QString incoming = root + '/' + RealFtpServer::writableDir();
+        QVERIFY(TestUtil::writePatternFile(root + "/src-" + tag, RoundTripSize));
+        const QByteArray sum = TestUtil::fileChecksum(root + "/src-" + tag);
+
+        auto ftp = logIn(*srv, passive);
+        QVERIFY(ftp);
+        QCOMPARE(ftp->GetCurrentDirectory(), QStringLiteral("/"));
+
+        const auto entry = listed(*ftp, "src-" + tag);
+        QVERIFY2(entry, qPrintable(failure(*ftp)));
+        QCOMPARE(entry->FileSize, RoundTripSize);
+        QVERIFY(!entry->IsDirectory);
+
+        QVERIFY2(ftp->DownloadFile("src-" + tag, local("got-" + tag), 1, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::fileChecksum(local("got-" + tag)), sum);
+
+        QVERIFY2(ftp->SetCurrentDirectory(RealFtpServer::writableDir()), qPrintable(failure(*ftp)));
+        QVERIFY2(ftp->UploadFile(local("got-" + tag), "up-" + tag, 1, 0),
+                 qPrintable(failure(*ftp)));
+        // Some servers finish writing just after their final reply.
+        QVERIFY(TestUtil::waitUntil(
+            [&] { return TestUtil::fileChecksum(incoming + "/up-" + tag) == sum; }, 5000));
+
+        QVERIFY2(ftp->CreateDirectory("dir-" + tag), qPrintable(failure(*ftp)));
+        QVERIFY(QFileInfo(incoming + "/dir-" + tag).isDir());
+        const auto dir = listed(*ftp, "dir-" + tag);
+        QVERIFY(dir);
+        QVERIFY(dir->IsDirectory);
+
+        QVERIFY2(ftp->RenameFile("up-" + tag, "dir-" + tag + "/moved"), qPrintable(failure(*ftp)));
+        QVERIFY(!QFileInfo::exists(incoming + "/up-" + tag));
+        QCOMPARE(TestUtil::fileChecksum(incoming + "/dir-" + tag + "/moved"), sum);
+        // A directory that is not empty stays.
+        QVERIFY(!ftp->RemoveDirectory("dir-" + tag));
+        QVERIFY(QFileInfo(incoming + "/dir-" + tag).isDir());
+        QVERIFY2(ftp->DeleteFile("dir-" + tag + "/moved"), qPrintable(failure(*ftp)));
+        QVERIFY(!QFileInfo::exists(incoming + "/dir-" + tag + "/moved"));
+        QVERIFY2(ftp->RemoveDirectory("dir-" + tag), qPrintable(failure(*ftp)));
+        QVERIFY(!QFileInfo::exists(incoming + "/dir-" + tag));
+
+        // Refusals are failures, and the session goes on.
+        QVERIFY(!ftp->DeleteFile("absent-" + tag));
+        QVERIFY(ftp->FtpGetLastError() != 0);
+        QVERIFY(!ftp->DownloadFile("absent-" + tag, local("absent-" + tag), 1, 0));
+        QVERIFY(ftp->FtpGetLastError() != 0);
+        QVERIFY(ftp->SetParentAsCurrentDirectory());
+        QVERIFY(listed(*ftp, "src-" + tag));
+
+        QVERIFY(ftp->CloseConnection());
+        QVERIFY(!ftp->Busy());
+    }
+
+    void stopDownload_data() {
+        serverRows();
+    }
+    void stopDownload() {
+        REAL_SERVER(srv);
+        const QString big = "big-down-" + tag;
+        QVERIFY(makeSparseFile(srv->rootPath() + '/' + big, StopSize));
+        QVERIFY(TestUtil::writePatternFile(srv->rootPath() + "/small-" + tag, 100000));
+
+        auto ftp = logIn(*srv, passive);
+        QVERIFY(ftp);
+        CFtpConnection* raw = ftp.get();
+        // The Stop button: an event that the download's wait delivers,
+        // once the first bytes have arrived.
+        QObject context;
+        bool stopAsked = false;
+        bool stopped = false;
+        QElapsedTimer sinceStop;
+        connect(raw, &CFtpConnection::DownloadProgress, &context, [&](qint64) {
+            if (stopAsked)
+                return;
+            stopAsked = true;
+            QTimer::singleShot(0, &context, [&] {
+                sinceStop.start();
+                raw->CancelTransfer();
+                stopped = true;
+            });
+        });
+        QElapsedTimer total;
+        total.start();
+        const bool ok = ftp->DownloadFile(big, local(big), 1, 0);
+        const qint64 afterStop = stopped ? sinceStop.elapsed() : -1;
+        const qint64 arrived = fileSize(local(big));
+        qInfo("%s: download stopped after %lld ms (%lld ms in all), %lld of %lld bytes arrived",
+              qPrintable(tag), afterStop, total.elapsed(), arrived, StopSize);
+        QVERIFY2(stopped, "no progress arrived, or the download ended before the Stop ran");
+        QVERIFY2(!ok, "a stopped download reported success");
+        QCOMPARE(ftp->FtpGetLastError(), int(CFtpConnection::ErrCancelled));
+        QVERIFY2(arrived < StopSize / 2, qPrintable(QString::number(arrived)));
+        QVERIFY(!ftp->Busy());
+        disconnect(raw, nullptr, &context, nullptr);
+
+        // The same session goes on: a listing, then a small download.
+        const auto entry = listed(*ftp, big);
+        QVERIFY2(entry, qPrintable(failure(*ftp)));
+        QCOMPARE(entry->FileSize, StopSize);
+        QVERIFY2(ftp->DownloadFile("small-" + tag, local("small-" + tag), 1, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::fileChecksum(local("small-" + tag)),
+                 TestUtil::fileChecksum(srv->rootPath() + "/small-" + tag));
+        QVERIFY(ftp->CloseConnection());
+        QFile::remove(local(big));
+    }
+
+    void stopUpload_data() {
+        serverRows();
+    }
+    void stopUpload() {
+        REAL_SERVER(srv);
+        const QString big = "big-up-" + tag;
+        const QString stored = srv->rootPath() + '/' + RealFtpServer::writableDir() + '/' + big;
+        QVERIFY(makeSparseFile(local(big), StopSize));
+        QVERIFY(TestUtil::writePatternFile(srv->rootPath() + "/small-up-" + tag, 100000));
+
+        auto ftp = logIn(*srv, passive);
+        QVERIFY(ftp);
+        QVERIFY2(ftp->SetCurrentDirectory(RealFtpServer::writableDir()), qPrintable(failure(*ftp)));
+        CFtpConnection* raw = ftp.get();
+        QObject context;
+        bool stopAsked = false;
+        bool stopped = false;
+        QElapsedTimer sinceStop;
+        connect(raw, &CFtpConnection::UploadProgress, &context, [&](qint64) {
+            if (stopAsked)
+                return;
+            stopAsked = true;
+            QTimer::singleShot(0, &context, [&] {
+                sinceStop.start();
+                raw->CancelTransfer();
+                stopped = true;
+            });
+        });
+        QElapsedTimer total;
+        total.start();
+        const bool ok = ftp->UploadFile(local(big), big, 1, 0);
+        const qint64 afterStop = stopped ? sinceStop.elapsed() : -1;
+        qInfo("%s: upload stopped after %lld ms (%lld ms in all), the server holds %lld of %lld "
+              "bytes",
+              qPrintable(tag), afterStop, total.elapsed(), fileSize(stored), StopSize);
+        QVERIFY2(stopped, "no progress arrived, or the upload ended before the Stop ran");
+        QVERIFY2(!ok, "a stopped upload reported success");
+        QCOMPARE(ftp->FtpGetLastError(), int(CFtpConnection::ErrCancelled));
+        QVERIFY(!ftp->Busy());
+        disconnect(raw, nullptr, &context, nullptr);
+        // The local file is never touched by an upload.
+        QCOMPARE(fileSize(local(big)), StopSize);
+
+        // The same session goes on: a listing, then a small download.
+        std::shared_ptr<CFtpFiles> files;
+        QVERIFY2(ftp->EnumFiles(files), qPrintable(failure(*ftp)));
+        QVERIFY(ftp->SetParentAsCurrentDirectory());
+        QVERIFY2(ftp->DownloadFile("small-up-" + tag, local("small-up-" + tag), 1, 0),
+                 qPrintable(failure(*ftp)));
+        QCOMPARE(TestUtil::fileChecksum(local("small-up-" + tag)),
+                 TestUtil::fileChecksum(srv->rootPath() + "/small-up-" + tag));
+        QVERIFY(ftp->CloseConnection());
+        // What the server kept is well under the whole file.
+        QVERIFY2(fileSize(stored) < StopSize / 2, qPrintable(QString::number(fileSize(stored))));
+        QFile::remove(local(big));
+        QFile::remove(stored);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRealServers)
+#include "tst_real_servers.moc"
