@@ -600,6 +600,26 @@ void CFtpConnection::AfterLogIn() {
                 m_Features = FtpFeatures::FromReply(features->text());
             if (m_Features.Utf8())
                 Exchange(QStringLiteral("OPTS UTF8 ON"));
+            // Facts a server offers without sending them by default (pyftpdlib's
+            // unix.mode) are asked for, so MLSD fills what LIST would.
+            static const QStringList wanted = {
+                QStringLiteral("type"),           QStringLiteral("size"),
+                QStringLiteral("sizd"),           QStringLiteral("modify"),
+                QStringLiteral("unix.mode"),      QStringLiteral("unix.owner"),
+                QStringLiteral("unix.ownername"), QStringLiteral("unix.group"),
+                QStringLiteral("unix.groupname"), QStringLiteral("unix.uid"),
+                QStringLiteral("unix.gid")};
+            QString facts;
+            bool missing = false;
+            const QStringList enabled = m_Features.MlstFactsEnabled();
+            for (const QString& fact : m_Features.MlstFacts()) {
+                if (!wanted.contains(fact))
+                    continue;
+                facts += fact + QLatin1Char(';');
+                missing = missing || !enabled.contains(fact);
+            }
+            if (m_Features.Mlst() && missing)
+                Exchange(QStringLiteral("OPTS MLST ") + facts);
         }
         // None of these is needed for the log-in to stand.
         m_LastError = 0;
