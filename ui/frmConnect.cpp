@@ -5,6 +5,7 @@
 #include "Twips.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +23,7 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
                    Qt::WindowCloseButtonHint);
     const double scale = Twips::fontScale(this);
     auto scaled = [this, scale](int twips) { return Twips::toPixels(this, qRound(twips * scale)); };
-    setFixedSize(scaled(5280), scaled(1620));
+    setFixedSize(scaled(5280), scaled(2040));
     auto place = [scaled](QWidget* control, int left, int top, int width, int height) {
         control->setGeometry(scaled(left), scaled(top), scaled(width), scaled(height));
     };
@@ -53,6 +54,15 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     chkAnonym = new QCheckBox(tr("Anonymous"), this);
     place(chkAnonym, 3960, 1200, 1215, 255);
     chkAnonym->setChecked(true);
+    lblEncryption = new QLabel(tr("Encryption:"), this);
+    place(lblEncryption, 120, 1560, 1095, 315);
+    cboEncryption = new QComboBox(this);
+    place(cboEncryption, 1215, 1560, 3960, 315);
+    for (FtpSecurity::Mode mode :
+         {FtpSecurity::Mode::ExplicitIfAvailable, FtpSecurity::Mode::ExplicitRequired,
+          FtpSecurity::Mode::Implicit, FtpSecurity::Mode::Plain})
+        cboEncryption->addItem(FtpSecurity::modeText(mode), int(mode));
+    lblEncryption->setBuddy(cboEncryption);
     // The check box's text decides the dialog's width when it needs more.
     const int anonymWidth = std::max(chkAnonym->width(), chkAnonym->sizeHint().width());
     chkAnonym->resize(anonymWidth, chkAnonym->height());
@@ -64,6 +74,7 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setTabOrder(txtPassword, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, chkAnonym);
+    setTabOrder(chkAnonym, cboEncryption);
 
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -99,6 +110,7 @@ void frmConnect::cmdOK_Click() {
     m_URL = txtURL->text().toLower();
     m_UserName = txtUserName->text();
     m_Password = txtPassword->text();
+    m_Encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
     m_Action = 0;
     accept();
 }

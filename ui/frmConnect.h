@@ -1,9 +1,12 @@
 #pragma once
 
+#include "FtpSecurity.h"
+
 #include <QDialog>
 
 class Prompts;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -24,6 +27,8 @@ public:
     QString URL() const { return m_URL; }
     QString UserName() const { return m_UserName; }
     QString Password() const { return m_Password; }
+    // The encryption chosen; explicit FTP over TLS if available by default.
+    FtpSecurity::Mode Encryption() const { return m_Encryption; }
 
     // Replaces the design host text, for a host named on the command line.
     void setHostText(const QString& host);
@@ -43,6 +48,8 @@ public:
     QPushButton* cmdCancel;
     QLabel* Label1;
     QCheckBox* chkAnonym;
+    QLabel* lblEncryption;
+    QComboBox* cboEncryption;
 
 public slots:
     void reject() override;
@@ -53,4 +60,5 @@ private:
     QString m_URL;
     QString m_UserName;
     QString m_Password;
+    FtpSecurity::Mode m_Encryption = FtpSecurity::Mode::ExplicitIfAvailable;
 };

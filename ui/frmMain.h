@@ -243,6 +243,11 @@ private:
     // Runs a command; a fault that escapes it is shown, never dropped.
     void runCommand(const std::function<void()>& command, const QString& title = {});
     void ConnectToServerBody();
+    // The title pane's server and path, after a lock while the session is encrypted.
+    void showTitle(const QString& text);
+    // Asks once about a certificate the system does not vouch for; "always
+    // trust" stores its fingerprint for the server in the settings.
+    bool askAboutCertificate(const platform::TlsPeer& peer);
     void UploadBody();
     void DeleteBody();
     void RenameBody();

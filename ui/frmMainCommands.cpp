@@ -7,6 +7,7 @@
 #include "frmMain.h"
 
 #include "CFtpConnection.h"
+#include "Desktop.h"
 #include "Fault.h"
 #include "FileListView.h"
 #include "FtpDate.h"
@@ -28,6 +29,14 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString ConnectTitle = QStringLiteral("FTP Client");
+
+// Settings section of the certificates the user chose to always trust,
+// one SHA-256 per server and port.
+const QString TrustedCertificates = QStringLiteral("TrustedCertificates");
+
+QString certificateKey(const QString& host, quint16 port) {
+    return host.toLower() + QLatin1Char('_') + QString::number(port);
+}
 
 // Engine error numbers the commands answer with a question.
 constexpr qint32 ErrConnectionLost = 4;
@@ -324,6 +333,30 @@ void frmMain::lvListView_DblClick() {
 
 // ------------------------------------------------------- session workflow
 
+void frmMain::showTitle(const QString& text) {
+    const bool locked = m_FtpConnection && m_FtpConnection->Encrypted();
+    // U+1F512, the padlock.
+    Label1->setText(locked ? QStringLiteral("\U0001F512 ") + text : text);
+    Label1->setToolTip(locked ? tr("Encrypted: ") + m_FtpConnection->ServerCertificate().protocol
+                              : QString());
+}
+
+bool frmMain::askAboutCertificate(const platform::TlsPeer& peer) {
+    const QString text = tr("The server's certificate is not trusted:") + QStringLiteral("\n\n") +
+                         FtpSecurity::describe(peer) + QStringLiteral("\n\n") +
+                         tr("Yes: always trust this certificate for this server.\n"
+                            "No: trust it for this session only.\n"
+                            "Cancel: do not connect (nothing has been sent yet).");
+    const Prompts::Answer answer = m_Prompts.messageBox(
+        this, text, Prompts::YesNoCancel, Prompts::Exclamation, tr("Unknown certificate"));
+    if (answer == Prompts::Yes && m_FtpConnection)
+        platform::Desktop::setSettingText(
+            TrustedCertificates,
+            certificateKey(m_FtpConnection->FtpServer(), m_FtpConnection->Port()),
+            QString::fromLatin1(peer.sha256.toHex()));
+    return answer == Prompts::Yes || answer == Prompts::No;
+}
+
 void frmMain::ConnectToServer() {
     runCommand([this] { ConnectToServerBody(); });
 }
@@ -356,6 +389,11 @@ void frmMain::ConnectToServerBody() {
         m_FtpConnection->setPassword(dialog->Password());
         m_FtpConnection->setPassiveMode(Check1->isChecked());
         m_FtpConnection->setPort(port);
+        m_FtpConnection->setSecurity(dialog->Encryption());
+        m_FtpConnection->setExtensions(true);
+        m_FtpConnection->setTrustedFingerprint(QByteArray::fromHex(
+            platform::Desktop::settingText(TrustedCertificates, certificateKey(host, port))
+                .toLatin1()));
     }
     setStatusText(QStringLiteral("Connecting to ") + m_FtpConnection->FtpServer() +
                   QStringLiteral(" ..."));
@@ -373,7 +411,7 @@ void frmMain::ConnectToServerBody() {
     if (!welcome.isEmpty())
         showMessageWindow(QStringLiteral("Welcome message from ") + m_FtpConnection->FtpServer(),
                           welcome);
-    Label1->setText(dialog->URL());
+    showTitle(dialog->URL());
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();

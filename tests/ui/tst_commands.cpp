@@ -34,6 +34,16 @@ const QByteArray RootListing = listingOf({
 });
 const QByteArray PubListing = listingOf({line("-rw-r--r-- 1 ftp ftp 5 Jan 01 2024 a.bin")});
 
+// A server of RFC 959 only: the window's AUTH TLS (its default "explicit
+// FTP over TLS if available") and FEAT are refused, so the session goes on
+// in plain FTP with the classic commands, as the scripts below expect.
+void legacy(FakeFtpServer& server) {
+    for (const char* verb : {"AUTH", "FEAT"})
+        server.onCommand(QLatin1String(verb), [](FakeFtpServer& s, const QString&) {
+            s.sendReply(QStringLiteral("500 Command not understood."));
+        });
+}
+
 // Log-in, the root listing and a click on pub, all in passive mode.
 void scriptToPub(FakeFtpServer& server) {
     server.expectLogin()
@@ -141,6 +151,7 @@ private slots:
 
     void nestedInitialDirectoryAndWelcome() {
         FakeFtpServer server;
+        legacy(server);
         server.expect("USER anonymous")
             .reply("331 Password required")
             .expect("PASS *")
@@ -177,6 +188,7 @@ private slots:
 
     void failedConnectAndCancelledDialog() {
         FakeFtpServer server;
+        legacy(server);
         scriptToPub(server);
         MainWindowDriver ui;
         ui.setPassive(true);
@@ -190,6 +202,7 @@ private slots:
         QVERIFY(ui.listNames().contains(QStringLiteral("pub")));
         // A server that refuses the log-in: views emptied, the reason shown.
         FakeFtpServer refusing;
+        legacy(refusing);
         refusing.expect("USER anonymous")
             .reply("331 Password required")
             .expect("PASS *")
@@ -214,6 +227,7 @@ private slots:
     // reconnects, changes to the node's full path and downloads again.
     void lostConnectionReconnects() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("TYPE I").reply("200 Type set");
@@ -253,6 +267,7 @@ private slots:
 
     void lostConnectionDeclined() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->BreakeConnection();
@@ -270,6 +285,7 @@ private slots:
     // A server that stops answering: Yes retries on the same connection.
     void timeoutRetries() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->setTimeout(1);
@@ -305,6 +321,7 @@ private slots:
     void busyDuringDownload() {
         QFETCH(bool, stop);
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("TYPE I")
@@ -376,6 +393,7 @@ private slots:
 
     void refusalsShowTheServersReply() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("MKD new")
@@ -415,6 +433,7 @@ private slots:
 
     void failedListingShowsTheError() {
         FakeFtpServer server;
+        legacy(server);
         server.expectLogin().expect("PASV").passive().expect("LIST").reply("550 Can't list here.");
         MainWindowDriver ui;
         ui.setPassive(true);
@@ -433,6 +452,7 @@ private slots:
     // nothing reaches the server.
     void noSelectionAndBadLocalFile() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.window.lvListView->clear();
@@ -451,13 +471,15 @@ private slots:
             asked[3].startsWith(QStringLiteral("|Error occured!") + CrLf + QStringLiteral("#53: ")),
             qPrintable(asked[3]));
         QVERIFY(!server.commands().contains(QStringLiteral("STOR does not exist.bin")));
-        QCOMPARE(server.commands().size(), 8); // log-in and the two listings only
+        // AUTH TLS, the log-in with FEAT, and the two listings only.
+        QCOMPARE(server.commands().size(), 10);
     }
 
     // A node click on a connection the server has dropped reconnects and
     // changes directory again, at most three times in a row.
     void nodeClickReconnectIsCapped() {
         FakeFtpServer server;
+        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         for (int i = 0; i < 4; ++i)
