@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench clean
+.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench package clean
 
 all: build
 
@@ -50,3 +50,8 @@ bench: build
 # Krellin with the bundled demo server on 127.0.0.1:2121.
 demo: build
 	bash scripts/demo
+
+# A Debian package of the program (build/krellin_<version>_<arch>.deb).
+package: build
+	bash scripts/bootstrap dpkg-dev
+	cd $(BUILD) && cpack -G DEB

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
 
     std::printf("connect_idle: result %s, last error %d, StateChanged(2) x%d\n",
                 loggedIn ? "logged in" : "not logged in", ftp.FtpGetLastError(), connectedEvents);
-    std::printf("connect_idle: wall %.2f s, cpu %.3f s, %.2f%% of one core (target < 2%%)\n",
+    std::printf("connect_idle: wall %.2f s, cpu %.3f s, %.2f%% of one core (target < 1%%)\n",
                 seconds, cpu, seconds > 0 ? 100.0 * cpu / seconds : 0.0);
     qDeleteAll(accepted);
     return 0;

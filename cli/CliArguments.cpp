@@ -302,6 +302,8 @@ QString usage() {
         "  -c \"COMMAND ARGS\"   run several commands in order, stopping at the first\n"
         "                      failure; quote names with blanks as in a shell\n"
         "  --help              this text\n"
+        "Control characters in the server's text are shown as \\t \\n \\r \\xHH \\u00HH, a\n"
+        "backslash as \\\\; ls --json gives names exactly.\n"
         "Exit status: 0 success, 1 a command failed, 2 usage error.\n");
 }
 

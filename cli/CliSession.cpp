@@ -3,13 +3,13 @@
 #include "CFtpConnection.h"
 #include "Fault.h"
 #include "ListingFormat.h"
+#include "TerminalText.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
-#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -126,7 +126,7 @@ bool CliSession::runCommand(const CliCommand& command) {
         const QString directory = c.GetCurrentDirectory();
         if (directory.isEmpty())
             return fail();
-        m_Out << directory << '\n';
+        m_Out << TerminalText::escape(directory) << '\n';
         return true;
     }
     if (name == u"get")
@@ -153,15 +153,12 @@ bool CliSession::list(const CliCommand& command) {
     std::shared_ptr<CFtpFiles> files;
     if (!m_Connection->EnumFiles(files) || !files)
         return fail();
-    if (command.json || m_Options.json) {
-        m_Out.flush();
-        const QByteArray text = ListingFormat::json(*files);
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stdout);
-        std::fflush(stdout);
-        return true;
-    }
-    for (const auto& file : *files)
-        m_Out << ListingFormat::textLine(*file) << '\n';
+    // Entry by entry into the stream, which passes on each few kilobytes.
+    if (command.json || m_Options.json)
+        ListingFormat::writeJson(*files, m_Out);
+    else
+        ListingFormat::writeText(*files, m_Out);
+    m_Out.flush();
     return true;
 }
 
@@ -283,7 +280,7 @@ bool CliSession::fail() {
     const QString reply = c.GetLastServerResponse().trimmed();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5'))) {
         for (const QString& line : reply.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            m_Err << "Server response: " << line.trimmed() << '\n';
+            m_Err << "Server response: " << TerminalText::escape(line.trimmed()) << '\n';
         m_Err.flush();
     }
     return false;
@@ -292,7 +289,7 @@ bool CliSession::fail() {
 bool CliSession::failWith(qint32 number, const QString& description) {
     endProgress();
     m_Out.flush();
-    m_Err << "Error #" << number << ": " << description << '\n';
+    m_Err << "Error #" << number << ": " << TerminalText::escape(description) << '\n';
     m_Err.flush();
     return false;
 }
@@ -300,7 +297,7 @@ bool CliSession::failWith(qint32 number, const QString& description) {
 bool CliSession::failLocal(const QString& description) {
     endProgress();
     m_Out.flush();
-    m_Err << "Error: " << description << '\n';
+    m_Err << "Error: " << TerminalText::escape(description) << '\n';
     m_Err.flush();
     return false;
 }
@@ -311,11 +308,13 @@ void CliSession::logMessage(const QString& message, int type) {
     static const char* const marks[] = {"> ", "< ", "! ", "* "};
     const char* mark = type >= 0 && type < 4 ? marks[type] : "? ";
     endProgress();
-    const QStringList lines = message.split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        line.remove(QLatin1Char('\r'));
+    // One log line per line of the message; a CR is only dropped as part of
+    // a line end, anywhere else it is shown.
+    for (QString line : message.split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
         if (!line.isEmpty())
-            m_Err << mark << line << '\n';
+            m_Err << mark << TerminalText::escape(line) << '\n';
     }
     m_Err.flush();
 }
@@ -332,7 +331,7 @@ void CliSession::showProgress(qint64 bytes) {
 }
 
 void CliSession::writeProgress() {
-    m_Err << '\r' << m_ProgressName << ": " << m_ProgressBytes << " bytes";
+    m_Err << '\r' << TerminalText::escape(m_ProgressName) << ": " << m_ProgressBytes << " bytes";
     if (m_ProgressTotal > 0)
         m_Err << " (" << qMin<qint64>(100, m_ProgressBytes * 100 / m_ProgressTotal) << "%)";
     m_Err << "\x1b[K";

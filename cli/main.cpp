@@ -1,5 +1,6 @@
 #include "CliArguments.h"
 #include "CliSession.h"
+#include "TerminalText.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -22,7 +23,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (!parsed.error.isEmpty()) {
-        err << "krellin-cli: " << parsed.error << '\n' << CliArguments::shortUsage();
+        err << "krellin-cli: " << TerminalText::escape(parsed.error) << '\n'
+            << CliArguments::shortUsage();
         return 2;
     }
     CliSession session(parsed.options, out, err);

@@ -183,11 +183,11 @@ private:
     bool SendCommand(const QString& strCommand, const QString& strLogged = {});
 
     enum class WaitEnd { Completed, TimedOut, Cancelled, Failed };
-    // The engine's one wait: starts the timer, then
-    // blocks for events and tests, in this order, the cancel flag (61), the
-    // completion test, a failed control connection (7, 62 or the socket's
-    // number), the inactivity time-out and the wait's total bound (58). The
-    // first pass does not block, so a reply already queued completes at once.
+    // The engine's one wait: starts the timers, then blocks for events and
+    // tests, in this order, the cancel flag (61), the completion test, a
+    // failed control connection (7, 62 or the socket's number), the
+    // inactivity time-out and the wait's total bound (58). The first pass
+    // does not block, so a reply already queued completes at once.
     // The timers are stopped on the way out, also when a fault passes.
     WaitEnd WaitFor(const std::function<bool()>& completed);
     // Data moved or a reply came: the wait's total bound starts again.
@@ -394,8 +394,9 @@ private:
     // CancelTransfer ran inside the transfer's wait and took its replies.
     bool m_TransferCancelled = false;
     // Upload blocks: the socket gets the next block only after the previous
-    // one has been sent completely, so memory stays at one block.
-    static constexpr qint64 UploadBlockSize = 4096;
+    // one has been sent completely, so memory stays at one block. Each block
+    // costs an event-loop round; 64 KiB keeps that cost small next to the copy.
+    static constexpr qint64 UploadBlockSize = 64 * 1024;
     QByteArray m_UploadBlock;
     // Length of the local file, taken once at the start, and how far the
     // blocks handed to the data connection reach.

@@ -110,10 +110,27 @@ double listingDate(QStringView day, QStringView month, QStringView yearOrTime, i
     bool yearOk = true;
     const int d = day.toShort(&dayOk);
     const int m = monthNumber(month, monthOk);
-    const int y = yearOrTime.contains(QLatin1Char(':')) ? currentYear : yearOrTime.toShort(&yearOk);
-    if (!dayOk || !monthOk || !yearOk)
+    const qsizetype colon = yearOrTime.indexOf(QLatin1Char(':'));
+    if (colon < 0) {
+        const int y = yearOrTime.toShort(&yearOk);
+        if (!dayOk || !monthOk || !yearOk)
+            return FtpDate::Zero;
+        return FtpDate::FromCalendar(y, m, d).value_or(FtpDate::Zero);
+    }
+    // "ls -l" gives the time of day instead of the year for the last six
+    // months; a date after tomorrow can only be last year's.
+    bool hourOk = false;
+    bool minuteOk = false;
+    const int hour = yearOrTime.left(colon).toShort(&hourOk);
+    const int minute = yearOrTime.sliced(colon + 1).toShort(&minuteOk);
+    if (!dayOk || !monthOk || !hourOk || !minuteOk || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59)
         return FtpDate::Zero;
-    return FtpDate::FromCalendar(y, m, d).value_or(FtpDate::Zero);
+    int y = currentYear;
+    const QDate today = QDate::currentDate();
+    if (y == today.year() && QDate(y, m, d).isValid() && QDate(y, m, d) > today.addDays(1))
+        --y;
+    return FtpDate::FromCalendar(y, m, d, hour, minute).value_or(FtpDate::Zero);
 }
 
 // Permissions, owner and group mostly repeat from line to line: an equal
@@ -131,6 +148,22 @@ struct SharedTexts {
     QString group;
 };
 
+bool isLink(const Fields& fields) {
+    return fields.at[0].startsWith(QLatin1Char('l'));
+}
+
+// The name of a Unix-style entry in the rest of its line: for a link, what
+// stands before "->" (empty when there is no arrow).
+QStringView unixName(QStringView rest, bool link) {
+    if (!link)
+        return rest;
+    const qsizetype arrow = rest.indexOf(QLatin1StringView("->"));
+    QStringView name = arrow >= 0 ? rest.left(arrow) : QStringView();
+    if (name.endsWith(kBlank))
+        name.chop(1);
+    return name;
+}
+
 void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int currentYear,
               SharedTexts& texts) {
     const QStringView permissions = fields.at[0];
@@ -139,12 +172,10 @@ void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int curren
     file.Owner = shared(fields.at[2], texts.owner);
     file.Group = shared(fields.at[3], texts.group);
     file.FileSize = readSize(fields.at[4]);
-    if (permissions.startsWith(QLatin1Char('l'))) {
+    file.FileName = unixName(name, isLink(fields)).toString();
+    if (isLink(fields)) {
         const qsizetype arrow = name.indexOf(QLatin1StringView("->"));
         if (arrow >= 0) {
-            file.FileName = name.left(arrow).toString();
-            if (file.FileName.endsWith(kBlank))
-                file.FileName.chop(1);
             file.FilePath = name.sliced(arrow + 2).toString();
             if (file.FilePath.startsWith(kBlank))
                 file.FilePath.remove(0, 1);
@@ -155,8 +186,6 @@ void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, int curren
         const QStringView last =
             QStringView(file.FilePath).sliced(file.FilePath.lastIndexOf(QLatin1Char('/')) + 1);
         file.IsDirectory = !last.contains(QLatin1Char('.'));
-    } else {
-        file.FileName = name.toString();
     }
     file.LastWriteTime = listingDate(fields.at[6], fields.at[5], fields.at[7], currentYear);
 }
@@ -193,47 +222,68 @@ QString decodeLine(QByteArrayView bytes, bool firstLine) {
     return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(marks * Mark.size()));
 }
 
+// One line of a listing made ready to read: decoded, without CR, blank runs
+// collapsed (into a buffer reused from line to line) and split into fields.
+struct Line {
+    QString original;
+    Fields fields;
+    QStringView name; // the rest of the original after the split columns
+};
+
+// Prepares the line of `bytes`; false when it is no entry: empty, a "total"
+// line, or in the Unix style "." or "..".
+bool prepareLine(QByteArrayView bytes, bool firstLine, QString& collapsed, Line& out) {
+    out.original = decodeLine(bytes, firstLine);
+    if (out.original.contains(QLatin1Char('\r')))
+        out.original.remove(QLatin1Char('\r'));
+    const QStringView line = collapseBlanks(out.original, collapsed);
+    if (line.isEmpty() ||
+        line.left(5).compare(QLatin1StringView("total"), Qt::CaseInsensitive) == 0)
+        return false;
+    out.fields = splitFields(line);
+    out.name = restOfOriginal(out.original, out.fields.splits);
+    if (out.fields.count != 9)
+        return true;
+    const QStringView name = unixName(out.name, isLink(out.fields));
+    return name != QLatin1StringView(".") && name != QLatin1StringView("..");
+}
+
+QByteArrayView lineAt(QByteArrayView all, qsizetype start) {
+    const qsizetype end = all.indexOf('\n', start);
+    return all.sliced(start, (end < 0 ? all.size() : end) - start);
+}
+
 } // namespace
 
 std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
     auto files = std::make_shared<CFtpFiles>();
-    const bool dayFirst = ListingParser::LocaleReadsDayFirst();
-    const int currentYear = QDate::currentDate().year();
-    SharedTexts texts;
-    QString collapsed;
+    QString buffer;
+    Line scratch;
 
     // Line by line from the bytes: decoding the whole listing at once would
     // hold a second, twice as large copy of it. A line end byte never occurs
     // inside a UTF-8 sequence, so lines decode alone just as they would together.
+    // This pass only finds the entries; each is read when it is asked for.
     const QByteArrayView all(text);
-    qsizetype start = 0;
-    while (start <= all.size()) {
-        qsizetype end = all.indexOf('\n', start);
-        if (end < 0)
-            end = all.size();
-        QString original = decodeLine(all.sliced(start, end - start), start == 0);
-        start = end + 1;
-
-        if (original.contains(QLatin1Char('\r')))
-            original.remove(QLatin1Char('\r'));
-        const QStringView line = collapseBlanks(original, collapsed);
-        if (line.isEmpty() ||
-            line.left(5).compare(QLatin1StringView("total"), Qt::CaseInsensitive) == 0)
-            continue;
-
-        const Fields fields = splitFields(line);
-        const QStringView name = restOfOriginal(original, fields.splits);
-        auto file = std::make_shared<CFtpFile>();
-        if (fields.count == 9) {
-            fillUnix(*file, fields, name, currentYear, texts);
-            if (file->FileName == QLatin1StringView(".") ||
-                file->FileName == QLatin1StringView(".."))
-                continue;
-        } else {
-            fillDos(*file, fields, name, dayFirst);
-        }
-        files->Add(std::move(file));
+    for (qsizetype start = 0; start <= all.size();) {
+        const QByteArrayView bytes = lineAt(all, start);
+        if (prepareLine(bytes, start == 0, buffer, scratch))
+            files->AddLine(start);
+        start += bytes.size() + 1;
     }
+
+    // The reader shares the caller's bytes rather than copying them.
+    files->SetLineReader([text, dayFirst = ListingParser::LocaleReadsDayFirst(),
+                          currentYear = QDate::currentDate().year(), texts = SharedTexts(),
+                          collapsed = QString(), line = Line()](qint64 position) mutable {
+        prepareLine(lineAt(text, position), position == 0, collapsed, line);
+        auto file = std::make_shared<CFtpFile>();
+        if (line.fields.count == 9)
+            fillUnix(*file, line.fields, line.name, currentYear, texts);
+        else
+            fillDos(*file, line.fields, line.name, dayFirst);
+        return file;
+    });
     return files;
 }
 

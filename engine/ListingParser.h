@@ -12,6 +12,8 @@
 
 // Every line of the listing that is not empty, not a "total" line and (in the
 // Unix style) not "." or "..", as one entry, in order. Bytes are read as UTF-8.
+// The listing keeps the bytes (shared, not copied) and reads each entry from
+// its line when it is first asked for (see CFtpFiles).
 std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text);
 
 // Fields of one prepared line (no "\r", blank runs collapsed): 9 when it
@@ -19,8 +21,9 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text);
 // the line; fields the line has no blank for stay empty.
 QStringList SplitListingLine(const QString& line);
 
-// Midnight of the listed date; a year-or-time text holding ":" means the
-// current year. Returns FtpDate::Zero when the date cannot be read.
+// The listed date. A year-or-time text holding ":" is a time of day in the
+// last six months: the current year, or last year for a date after tomorrow.
+// Returns FtpDate::Zero when the date cannot be read.
 double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime);
 // The same with the current year given, for callers that need a fixed clock.
 double BuildListingDate(const QString& day, const QString& month, const QString& yearOrTime,

@@ -14,6 +14,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -36,6 +37,9 @@ constexpr qint64 MinReadBuffer = 256 * 1024;
 // system's whole receive window (megabytes, and new memory on every arrival);
 // a bound near the cache size also keeps the copies faster.
 constexpr qint64 QtReadBufferLimit = 1024 * 1024;
+
+// Interrupted system calls are retried, but not forever.
+constexpr int MaxInterruptRetries = 100;
 
 // A socket closed while it still has bytes to send keeps flushing in the
 // background; past this bound it is dropped.
@@ -193,6 +197,9 @@ public:
     void dropRequests();
     void deliverArrival();
     void deliverPeerClose(bool reset);
+    void deliverSendProgress(qint64 written, qint64 remaining);
+    // Sends what the system takes at once without blocking; 0 on any failure.
+    qint64 sendDirect(QByteArrayView bytes);
     void deliverError(QAbstractSocket::SocketError err, const QString& text);
 };
 
@@ -262,14 +269,31 @@ void Socket::Private::wire(QTcpSocket* s) {
         const qint64 remaining = s->bytesToWrite();
         if (finishing)
             post([this] { continueFinish(); });
-        post([this, written, remaining] {
-            QPointer<Socket> guard(q);
-            const quint64 gen = generation;
-            emit q->sendProgress(written, remaining);
-            if (guard && gen == generation && remaining == 0)
-                emit q->sendComplete();
-        });
+        post([this, written, remaining] { deliverSendProgress(written, remaining); });
     });
+}
+
+void Socket::Private::deliverSendProgress(qint64 written, qint64 remaining) {
+    QPointer<Socket> guard(q);
+    const quint64 gen = generation;
+    emit q->sendProgress(written, remaining);
+    if (guard && gen == generation && remaining == 0)
+        emit q->sendComplete();
+}
+
+qint64 Socket::Private::sendDirect(QByteArrayView bytes) {
+    const qintptr fd = socket->socketDescriptor();
+    if (fd < 0)
+        return 0;
+    for (int attempt = 0; attempt < MaxInterruptRetries; ++attempt) {
+        const ssize_t sent =
+            ::send(int(fd), bytes.data(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent >= 0)
+            return qint64(sent);
+        if (errno != EINTR)
+            return 0;
+    }
+    return 0;
 }
 
 void Socket::Private::deliverArrival() {
@@ -738,8 +762,24 @@ void Socket::send(QByteArrayView bytes) {
         throw wrongState("send");
     if (bytes.isEmpty())
         return;
-    const qint64 written = d->socket->write(bytes.data(), bytes.size());
-    if (written != bytes.size())
+    // With nothing queued in Qt, the bytes go to the system directly: that
+    // saves copying every block into Qt's write buffer. What the system does
+    // not take now, and any failure, is left to Qt, which queues the rest
+    // and reports errors as usual.
+    // Never under TLS: those bytes must go through the encryption.
+    qint64 direct = 0;
+    const QSslSocket* tls = d->ssl();
+    if (d->socket->bytesToWrite() == 0 && (!tls || tls->mode() == QSslSocket::UnencryptedMode))
+        direct = d->sendDirect(bytes);
+    const QByteArrayView rest = bytes.sliced(direct);
+    if (direct > 0) {
+        const qint64 remaining = rest.size();
+        d->post([this, direct, remaining] { d->deliverSendProgress(direct, remaining); });
+    }
+    if (rest.isEmpty())
+        return;
+    const qint64 written = d->socket->write(rest.data(), rest.size());
+    if (written != rest.size())
         throw Fault(classicErrorNumber(d->socket->error()), d->socket->errorString());
     // Hand the bytes to the system now rather than on the next write
     // notification: that saves an event-loop pass per block. The progress

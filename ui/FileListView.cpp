@@ -1,50 +1,39 @@
 #include "FileListView.h"
 
-#include "Artwork.h"
-
 #include <QHeaderView>
 #include <QListView>
-#include <QSortFilterProxyModel>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
-constexpr int KeyRole = Qt::UserRole + 1;
-constexpr int IconRole = Qt::UserRole + 2;
-constexpr int SortRole = Qt::UserRole + 3;
+// Texts wider than a cell are cut in the middle, where names differ least.
+constexpr int SmallCellWidth = 240;
+constexpr int LargeCellWidth = 124;
+// Big folders are laid out in batches so the window keeps drawing.
+constexpr int LayoutBatch = 2000;
 
 } // namespace
 
 FileListView::FileListView(QWidget* parent)
-    : QWidget(parent), m_Model(new QStandardItemModel(0, ColumnCount, this)),
-      m_Proxy(new QSortFilterProxyModel(this)), m_Stack(new QStackedWidget(this)),
+    : QWidget(parent), m_Model(new FileListModel(this)), m_Stack(new QStackedWidget(this)),
       m_Icons(new QListView), m_Details(new QTreeView) {
-    m_Model->setHorizontalHeaderLabels({tr("File Name"), tr("File Size (Bytes)"),
-                                        tr("Last Write Date"), tr("Permissions"), tr("Owner"),
-                                        tr("Group")});
-    m_Model->horizontalHeaderItem(FileSize)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    m_Proxy->setSourceModel(m_Model);
-    m_Proxy->setSortRole(SortRole);
-    m_Proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
-    m_Proxy->setSortLocaleAware(false); // the same order on every machine
-    m_Proxy->setDynamicSortFilter(true);
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_Stack);
 
-    m_Icons->setModel(m_Proxy);
+    m_Icons->setModel(m_Model);
     m_Icons->setModelColumn(FileName);
     m_Icons->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_Icons->setResizeMode(QListView::Adjust);
     m_Icons->setUniformItemSizes(true);
-    m_Icons->setWordWrap(true);
+    m_Icons->setLayoutMode(QListView::Batched);
+    m_Icons->setBatchSize(LayoutBatch);
+    m_Icons->setTextElideMode(Qt::ElideMiddle);
 
-    m_Details->setModel(m_Proxy);
+    m_Details->setModel(m_Model);
     m_Details->setSelectionModel(m_Icons->selectionModel());
     m_Details->setRootIsDecorated(false);
     m_Details->setItemsExpandable(false);
@@ -52,6 +41,7 @@ FileListView::FileListView(QWidget* parent)
     m_Details->setAllColumnsShowFocus(true);
     m_Details->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_Details->setIconSize(QSize(16, 16));
+    m_Details->setTextElideMode(Qt::ElideMiddle);
     QHeaderView* header = m_Details->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
@@ -62,7 +52,7 @@ FileListView::FileListView(QWidget* parent)
         header->resizeSection(column, std::max(96, header->sectionSizeHint(column) + 8));
     // Names are the longest texts of a listing.
     header->resizeSection(FileName, 2 * header->sectionSize(FileName));
-    header->setSortIndicator(m_SortKey, m_SortOrder);
+    header->setSortIndicator(sortKey(), sortOrder());
     connect(header, &QHeaderView::sectionClicked, this, &FileListView::ColumnClick);
 
     m_Stack->addWidget(m_Icons);
@@ -70,46 +60,26 @@ FileListView::FileListView(QWidget* parent)
 
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(m_Icons), static_cast<QAbstractItemView*>(m_Details)}) {
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         connect(view, &QAbstractItemView::doubleClicked, this,
                 [this](const QModelIndex&) { emit itemDoubleClicked(); });
         connect(view, &QAbstractItemView::clicked, this,
                 [this](const QModelIndex&) { emit itemClicked(); });
     }
-    m_Proxy->sort(m_SortKey, m_SortOrder);
     setViewMode(Details);
 }
 
 bool FileListView::addItem(const Item& item) {
-    if (containsKey(item.key))
-        return false;
-    QList<QStandardItem*> row;
-    auto* name = new QStandardItem(Artwork::listIcon(item.icon), item.text);
-    name->setData(item.key, KeyRole);
-    name->setData(item.icon, IconRole);
-    name->setData(item.text, SortRole);
-    name->setToolTip(item.text);
-    row << name;
-    for (int column = FileSize; column < ColumnCount; ++column) {
-        const QString text = item.subItems.value(column - 1);
-        auto* cell = new QStandardItem(text);
-        if (column == FileSize) {
-            cell->setData(item.size, SortRole);
-            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        } else if (column == LastWriteDate) {
-            cell->setData(item.lastWrite, SortRole);
-        } else {
-            cell->setData(text, SortRole);
-        }
-        row << cell;
-    }
-    m_Model->appendRow(row);
-    return true;
+    return m_Model->add(item);
+}
+
+void FileListView::setItems(std::vector<Item>&& items) {
+    m_Model->reset(std::move(items));
 }
 
 void FileListView::clear() {
-    m_Model->removeRows(0, m_Model->rowCount());
+    m_Model->clear();
 }
 
 int FileListView::count() const {
@@ -117,37 +87,52 @@ int FileListView::count() const {
 }
 
 bool FileListView::containsKey(const QString& key) const {
-    const QModelIndexList found = m_Model->match(m_Model->index(0, FileName), KeyRole, key, 1,
-                                                 Qt::MatchExactly | Qt::MatchCaseSensitive);
-    return !found.isEmpty();
+    return key.startsWith(QLatin1Char('F')) && m_Model->contains(key.mid(1));
 }
 
 QString FileListView::text(int row, int column) const {
-    return m_Proxy->index(row, column).data(Qt::DisplayRole).toString();
+    return m_Model->index(row, column).data(Qt::DisplayRole).toString();
 }
 
 int FileListView::icon(int row) const {
-    return m_Proxy->index(row, FileName).data(IconRole).toInt();
+    return row >= 0 && row < count() ? m_Model->entry(row).icon : 0;
 }
 
 QString FileListView::key(int row) const {
-    return m_Proxy->index(row, FileName).data(KeyRole).toString();
+    return row >= 0 && row < count() ? QLatin1Char('F') + m_Model->entry(row).name : QString();
+}
+
+qint64 FileListView::size(int row) const {
+    return row >= 0 && row < count() ? m_Model->entry(row).size : 0;
 }
 
 int FileListView::selectedRow() const {
-    const QModelIndexList rows = m_Icons->selectionModel()->selectedRows(FileName);
-    if (rows.isEmpty())
-        return -1;
-    return rows.first().row();
+    const QItemSelectionModel* selection = m_Icons->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row()))
+        return current.row();
+    const QList<int> rows = selectedRows();
+    return rows.isEmpty() ? -1 : rows.first();
 }
 
-bool FileListView::selectKey(const QString& key) {
-    const QModelIndexList found = m_Proxy->match(m_Proxy->index(0, FileName), KeyRole, key, 1,
-                                                 Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found.isEmpty())
+QList<int> FileListView::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : m_Icons->selectionModel()->selectedRows(FileName))
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool FileListView::selectKey(const QString& key, bool add) {
+    if (!key.startsWith(QLatin1Char('F')))
         return false;
-    m_Icons->selectionModel()->setCurrentIndex(found.first(), QItemSelectionModel::ClearAndSelect |
-                                                                  QItemSelectionModel::Rows);
+    const int row = m_Model->rowOf(key.mid(1));
+    if (row < 0)
+        return false;
+    const QItemSelectionModel::SelectionFlags flags =
+        (add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect) |
+        QItemSelectionModel::Rows;
+    m_Icons->selectionModel()->setCurrentIndex(m_Model->index(row, FileName), flags);
     return true;
 }
 
@@ -155,27 +140,26 @@ void FileListView::setViewMode(int mode) {
     if (mode < LargeIcons || mode > Details)
         return;
     m_ViewMode = mode;
+    const int line = m_Icons->fontMetrics().height();
     switch (mode) {
     case LargeIcons:
+        // Room for three lines of a wrapped name under the icon.
         m_Icons->setViewMode(QListView::IconMode);
         m_Icons->setFlow(QListView::LeftToRight);
+        m_Icons->setWrapping(true);
+        m_Icons->setWordWrap(true);
         m_Icons->setIconSize(QSize(32, 32));
-        m_Icons->setGridSize(QSize(88, 64));
+        m_Icons->setGridSize(QSize(LargeCellWidth, 32 + 3 * line + 12));
         m_Icons->setMovement(QListView::Static);
         break;
     case SmallIcons:
-        m_Icons->setViewMode(QListView::ListMode);
-        m_Icons->setFlow(QListView::LeftToRight);
-        m_Icons->setWrapping(true);
-        m_Icons->setIconSize(QSize(16, 16));
-        m_Icons->setGridSize(QSize(150, 20));
-        break;
     case List:
         m_Icons->setViewMode(QListView::ListMode);
-        m_Icons->setFlow(QListView::TopToBottom);
+        m_Icons->setFlow(mode == SmallIcons ? QListView::LeftToRight : QListView::TopToBottom);
         m_Icons->setWrapping(true);
+        m_Icons->setWordWrap(false);
         m_Icons->setIconSize(QSize(16, 16));
-        m_Icons->setGridSize(QSize(150, 20));
+        m_Icons->setGridSize(QSize(SmallCellWidth, std::max(20, line + 4)));
         break;
     default:
         break;
@@ -188,14 +172,11 @@ void FileListView::setViewMode(int mode) {
 void FileListView::ColumnClick(int column) {
     if (column < 0 || column >= ColumnCount)
         return;
-    if (column == m_SortKey) {
-        m_SortOrder = m_SortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    } else {
-        m_SortKey = column;
-        m_SortOrder = Qt::AscendingOrder;
-    }
-    m_Details->header()->setSortIndicator(m_SortKey, m_SortOrder);
-    m_Proxy->sort(m_SortKey, m_SortOrder);
+    Qt::SortOrder order = Qt::AscendingOrder;
+    if (column == sortKey())
+        order = sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_Model->sort(column, order);
+    m_Details->header()->setSortIndicator(column, order);
 }
 
 QWidget* FileListView::currentView() const {

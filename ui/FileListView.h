@@ -1,37 +1,41 @@
 #pragma once
 
+#include "FileListModel.h"
+
+#include <QList>
 #include <QStringList>
 #include <QWidget>
+#include <vector>
 
 class QListView;
-class QModelIndex;
-class QSortFilterProxyModel;
 class QStackedWidget;
-class QStandardItemModel;
 class QTreeView;
 
 // The remote file list: one model shown by a list view (large icons, small
 // icons, list) or a tree view (details with six columns), switched by the
-// view mode. Items are found by key; a header click sorts by that column.
+// view mode. Items are found by key ("F" + name); the list is always sorted,
+// by the column last clicked. Several items may be selected at once.
 class FileListView : public QWidget {
     Q_OBJECT
 public:
     enum ViewMode { LargeIcons = 0, SmallIcons = 1, List = 2, Details = 3 };
-    enum Column { FileName = 0, FileSize, LastWriteDate, Permissions, Owner, Group, ColumnCount };
-
-    struct Item {
-        QString key;
-        QString text;
-        int icon = 2;         // 1 text page, 2 binary page, 3 folder
-        QStringList subItems; // the texts of columns 2 to 6
-        qint64 size = 0;      // what column 2 sorts by
-        double lastWrite = 0; // what column 3 sorts by
+    enum Column {
+        FileName = FileListModel::FileName,
+        FileSize = FileListModel::FileSize,
+        LastWriteDate = FileListModel::LastWriteDate,
+        Permissions = FileListModel::Permissions,
+        Owner = FileListModel::Owner,
+        Group = FileListModel::Group,
+        ColumnCount = FileListModel::ColumnCount
     };
+    using Item = FileListModel::Entry;
 
     explicit FileListView(QWidget* parent = nullptr);
 
-    // False, and nothing added, when an item with the same key exists.
+    // False, and nothing added, when an item with the same name exists.
     bool addItem(const Item& item);
+    // Replaces the whole list in one step (a folder's listing).
+    void setItems(std::vector<Item>&& items);
     void clear();
     int count() const;
     bool containsKey(const QString& key) const;
@@ -40,20 +44,27 @@ public:
     QString text(int row, int column = FileName) const;
     int icon(int row) const;
     QString key(int row) const;
+    qint64 size(int row) const;
 
-    // The selected item's row in the order shown, or -1.
+    // The selected item the user acted on last (the current one when it is
+    // selected), or -1.
     int selectedRow() const;
-    bool selectKey(const QString& key);
+    // Every selected row, top to bottom.
+    QList<int> selectedRows() const;
+    // Selects the item of a key; with add, the selection keeps the others.
+    bool selectKey(const QString& key, bool add = false);
+    int rowOfName(const QString& name) const { return m_Model->rowOf(name); }
 
     int viewMode() const { return m_ViewMode; }
     void setViewMode(int mode);
 
-    int sortKey() const { return m_SortKey; }
-    Qt::SortOrder sortOrder() const { return m_SortOrder; }
+    int sortKey() const { return m_Model->sortColumn(); }
+    Qt::SortOrder sortOrder() const { return m_Model->sortOrder(); }
 
     // Header click: sorts by the column; the same column again reverses.
     void ColumnClick(int column);
 
+    FileListModel* model() const { return m_Model; }
     QTreeView* detailsView() const { return m_Details; }
     QListView* iconView() const { return m_Icons; }
     QWidget* currentView() const;
@@ -64,12 +75,9 @@ signals:
     void itemClicked();
 
 private:
-    QStandardItemModel* m_Model;
-    QSortFilterProxyModel* m_Proxy;
+    FileListModel* m_Model;
     QStackedWidget* m_Stack;
     QListView* m_Icons;
     QTreeView* m_Details;
     int m_ViewMode = Details;
-    int m_SortKey = FileName;
-    Qt::SortOrder m_SortOrder = Qt::AscendingOrder;
 };

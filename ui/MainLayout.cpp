@@ -1,5 +1,7 @@
 #include "MainLayout.h"
 
+#include <algorithm>
+
 MainLayout::Result MainLayout::compute(const Input& in) {
     Result r;
     int x = in.splitterLeft;
@@ -40,7 +42,8 @@ MainLayout::Result MainLayout::compute(const Input& in) {
     r.titleTop = top;
     r.listTop = top + in.titleHeight;
 
-    const int treeHeight = in.clientHeight - band - status - 80 - LogHeight;
+    const int log = logHeight(in);
+    const int treeHeight = in.clientHeight - band - status - 80 - log;
     if (treeHeight < 0)
         return r;
     r.treeHeight = treeHeight;
@@ -55,7 +58,7 @@ MainLayout::Result MainLayout::compute(const Input& in) {
     if (in.clientWidth < 0)
         return r;
     r.logTop = top + treeHeight + 40;
-    r.logHeight = LogHeight;
+    r.logHeight = log;
     r.logWidth = in.clientWidth;
     r.legendTop = *r.logTop + 150;
     r.legendLeft = in.clientWidth - in.legendWidth - 300;
@@ -69,4 +72,20 @@ int MainLayout::ghostLeft(int gripLeft, int mouseX, int windowWidth) {
     if (p > windowWidth - GhostMargin)
         return windowWidth - GhostMargin;
     return p;
+}
+
+int MainLayout::logHeight(const Input& in) {
+    const int band = in.bandVisible ? in.bandHeight : 0;
+    const int status = in.statusVisible ? in.statusHeight : 0;
+    const int room = in.clientHeight - band - status - 80 - in.titleHeight - MinimumListHeight;
+    return std::max(MinimumLogHeight, std::min(in.logHeight, room));
+}
+
+void MainLayout::defaultSize(int areaWidth, int areaHeight, int& width, int& height) {
+    width = std::min(areaWidth, std::max(900, areaWidth * 7 / 10));
+    height = std::min(areaHeight, std::max(600, areaHeight * 7 / 10));
+}
+
+int MainLayout::initialSplitterLeft(int windowWidth) {
+    return std::clamp(windowWidth / 4, DefaultSplitterLeft, 4500);
 }

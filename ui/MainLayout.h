@@ -7,8 +7,12 @@
 // result through one twips-to-pixels conversion.
 class MainLayout {
 public:
-    static constexpr int LogHeight = 1375;
-    static constexpr int MinimumWindowWidth = 3000;
+    static constexpr int LogHeight = 1375; // the log's height until the user drags it
+    static constexpr int MinimumLogHeight = 600;
+    static constexpr int MinimumListHeight = 900; // below the title pane
+    // The smallest window whose panes all keep a usable size (600 x 420 px).
+    static constexpr int MinimumWindowWidth = 9000;
+    static constexpr int MinimumWindowHeight = 6300;
     static constexpr int SplitterMargin = 1500; // the layout's limits
     static constexpr int GhostMargin = 500;     // the drag's looser limits
     static constexpr int DefaultSplitterLeft = 1965;
@@ -27,6 +31,7 @@ public:
         int progressLeft = 120;
         int holderWidth = 0;
         int legendWidth = 1935;
+        int logHeight = LogHeight; // as the user left it; the layout keeps it in bounds
     };
 
     // A value is missing when the layout stopped before the step that sets
@@ -55,4 +60,16 @@ public:
     // Where the ghost bar goes while the grip is dragged: p = grip left +
     // mouse x in the grip, kept between 500 and W - 500.
     static int ghostLeft(int gripLeft, int mouseX, int windowWidth);
+
+    // The log's height for a wanted one: at least MinimumLogHeight, and at
+    // most what leaves the list MinimumListHeight below the title pane.
+    static int logHeight(const Input& in);
+
+    // Where the splitter starts in a window of that width: a quarter of it,
+    // so the tree shows typical folder names, between 1965 and 4500.
+    static int initialSplitterLeft(int windowWidth);
+
+    // The window's size with no stored placement: about 70 % of the screen's
+    // free area, at least 900 x 600 px, never more than the area (pixels).
+    static void defaultSize(int areaWidth, int areaHeight, int& width, int& height);
 };

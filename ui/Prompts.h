@@ -28,6 +28,9 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,
                                  const QString& filter) = 0;
+    // A folder that exists; empty when the dialog was cancelled.
+    virtual QString existingDirectory(QWidget* parent, const QString& title,
+                                      const QString& directory) = 0;
     // Shows a window modally and returns its result code.
     virtual int execDialog(QDialog& dialog) = 0;
 };

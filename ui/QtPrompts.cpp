@@ -77,6 +77,11 @@ QString QtPrompts::saveFileName(QWidget* parent, const QString& title, const QSt
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtPrompts::existingDirectory(QWidget* parent, const QString& title,
+                                     const QString& directory) {
+    return QFileDialog::getExistingDirectory(parent, title, directory);
+}
+
 int QtPrompts::execDialog(QDialog& dialog) {
     return dialog.exec();
 }

@@ -13,5 +13,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,
                          const QString& filter) override;
+    QString existingDirectory(QWidget* parent, const QString& title,
+                              const QString& directory) override;
     int execDialog(QDialog& dialog) override;
 };

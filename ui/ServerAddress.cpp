@@ -18,7 +18,9 @@ bool allDigits(const QString& text) {
     return true;
 }
 
-bool parsePort(const QString& digits, quint16& port, QString& error) {
+} // namespace
+
+bool ServerAddress::parsePort(const QString& digits, quint16& port, QString& error) {
     bool ok = false;
     // More than five digits is never a port; toUInt would accept them.
     const uint value = digits.size() <= 5 ? digits.toUInt(&ok) : 0;
@@ -30,9 +32,10 @@ bool parsePort(const QString& digits, quint16& port, QString& error) {
     return true;
 }
 
-} // namespace
-
-bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QString& error) {
+bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QString& error,
+                          bool* portNamed) {
+    if (portNamed)
+        *portNamed = false;
     host = text;
     port = DefaultPort;
     error.clear();
@@ -51,6 +54,8 @@ bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QSt
                         .arg(text);
             return false;
         }
+        if (portNamed)
+            *portNamed = true;
         return parsePort(rest.mid(1), port, error);
     }
     const int colon = text.lastIndexOf(QLatin1Char(':'));
@@ -61,5 +66,7 @@ bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QSt
     if (!allDigits(digits))
         return true; // "ftp://host" and the like reach the engine unchanged
     host = text.left(colon);
+    if (portNamed)
+        *portNamed = true;
     return parsePort(digits, port, error);
 }

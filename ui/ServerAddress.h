@@ -10,6 +10,10 @@ public:
     static constexpr quint16 DefaultPort = 21;
 
     // False, with a sentence for the user in error, when the text names a
-    // port that cannot be used or an unclosed bracket.
-    static bool parse(const QString& text, QString& host, quint16& port, QString& error);
+    // port that cannot be used or an unclosed bracket. portNamed tells
+    // whether the text carried a port of its own.
+    static bool parse(const QString& text, QString& host, quint16& port, QString& error,
+                      bool* portNamed = nullptr);
+    // Parses a port box's text ("2121"); false with a sentence otherwise.
+    static bool parsePort(const QString& digits, quint16& port, QString& error);
 };

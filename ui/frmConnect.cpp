@@ -1,7 +1,9 @@
 #include "frmConnect.h"
 
 #include "Artwork.h"
+#include "Desktop.h"
 #include "Prompts.h"
+#include "ServerAddress.h"
 #include "Twips.h"
 
 #include <QCheckBox>
@@ -10,6 +12,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSettings>
+
+namespace {
+
+// The last confirmed choices, in the program's settings store.
+QSettings store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope,
+                     QString::fromLatin1(platform::Desktop::SettingsOrganisation),
+                     QString::fromLatin1(platform::Desktop::SettingsApplication));
+}
+
+} // namespace
 
 // A local default: the dialog must never point a user (or a test) at a
 // stranger's server by accident.
@@ -23,41 +38,49 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
                    Qt::WindowCloseButtonHint);
     const double scale = Twips::fontScale(this);
     auto scaled = [this, scale](int twips) { return Twips::toPixels(this, qRound(twips * scale)); };
-    setFixedSize(scaled(5280), scaled(2040));
+    setFixedSize(scaled(6000), scaled(2040));
     auto place = [scaled](QWidget* control, int left, int top, int width, int height) {
         control->setGeometry(scaled(left), scaled(top), scaled(width), scaled(height));
     };
 
     // Created in tab order.
     Frame1 = new QGroupBox(tr("URL"), this);
-    place(Frame1, 120, 120, 3735, 615);
+    place(Frame1, 120, 120, 4455, 615);
     txtURL = new QLineEdit(DefaultHost, Frame1);
-    place(txtURL, 600, 240, 3015, 285);
+    place(txtURL, 600, 240, 2655, 285);
+    lblPort = new QLabel(tr("P&ort"), Frame1);
+    place(lblPort, 3315, 240, 420, 255);
+    lblPort->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    txtPort = new QLineEdit(QString::number(ServerAddress::DefaultPort), Frame1);
+    place(txtPort, 3795, 240, 600, 285);
+    txtPort->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), txtPort));
+    lblPort->setBuddy(txtPort);
     Frame2 = new QGroupBox(tr("User Name"), this);
-    place(Frame2, 120, 840, 1815, 615);
+    place(Frame2, 120, 840, 2115, 615);
     txtUserName = new QLineEdit(QStringLiteral("anonymous"), Frame2);
-    place(txtUserName, 120, 240, 1575, 285);
+    place(txtUserName, 120, 240, 1875, 285);
     Frame3 = new QGroupBox(tr("Your E-Mail Address"), this);
-    place(Frame3, 2040, 840, 1815, 615);
+    place(Frame3, 2340, 840, 2235, 615);
     txtPassword = new QLineEdit(PlaceholderEmail, Frame3);
-    place(txtPassword, 120, 240, 1575, 285);
+    place(txtPassword, 120, 240, 1995, 285);
     // Masked with "*" whatever the style's own mask character is.
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     cmdOK = new QPushButton(tr("OK"), this);
-    place(cmdOK, 3960, 240, 1215, 375);
+    place(cmdOK, 4680, 240, 1215, 375);
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(tr("Cancel"), this);
-    place(cmdCancel, 3960, 720, 1215, 375);
+    place(cmdCancel, 4680, 720, 1215, 375);
     Label1 = new QLabel(QStringLiteral(" ftp://"), Frame1);
     place(Label1, 120, 240, 855, 255);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     chkAnonym = new QCheckBox(tr("Anonymous"), this);
-    place(chkAnonym, 3960, 1200, 1215, 255);
+    place(chkAnonym, 4680, 1200, 1215, 255);
     chkAnonym->setChecked(true);
     lblEncryption = new QLabel(tr("Encryption:"), this);
     place(lblEncryption, 120, 1560, 1095, 315);
     cboEncryption = new QComboBox(this);
-    place(cboEncryption, 1215, 1560, 3960, 315);
+    place(cboEncryption, 1215, 1560, 4680, 315);
     for (FtpSecurity::Mode mode :
          {FtpSecurity::Mode::ExplicitIfAvailable, FtpSecurity::Mode::ExplicitRequired,
           FtpSecurity::Mode::Implicit, FtpSecurity::Mode::Plain})
@@ -69,7 +92,8 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setFixedSize(std::max(width(), chkAnonym->x() + anonymWidth + scaled(90)), height());
 
     txtPassword->setCursorPosition(0);
-    setTabOrder(txtURL, txtUserName);
+    setTabOrder(txtURL, txtPort);
+    setTabOrder(txtPort, txtUserName);
     setTabOrder(txtUserName, txtPassword);
     setTabOrder(txtPassword, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
@@ -79,6 +103,19 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+
+    // The choices confirmed last time; the password is never kept.
+    QSettings settings = store();
+    settings.beginGroup(QStringLiteral("Connect"));
+    txtURL->setText(settings.value(QStringLiteral("Host"), DefaultHost).toString());
+    txtPort->setText(
+        settings.value(QStringLiteral("Port"), QString::number(ServerAddress::DefaultPort))
+            .toString()
+            .left(5));
+    if (!settings.value(QStringLiteral("Anonymous"), true).toBool()) {
+        chkAnonym->setChecked(false);
+        txtUserName->setText(settings.value(QStringLiteral("User")).toString());
+    }
     txtURL->setFocus();
 }
 
@@ -107,11 +144,25 @@ void frmConnect::cmdOK_Click() {
                              Prompts::Information, tr("Invalid URL"));
         return;
     }
+    quint16 port = ServerAddress::DefaultPort;
+    QString error;
+    if (!txtPort->text().isEmpty() && !ServerAddress::parsePort(txtPort->text(), port, error)) {
+        m_Prompts.messageBox(this, error, Prompts::OkOnly, Prompts::Information,
+                             tr("Invalid port"));
+        return;
+    }
     m_URL = txtURL->text().toLower();
     m_UserName = txtUserName->text();
     m_Password = txtPassword->text();
+    m_Port = port;
     m_Encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
     m_Action = 0;
+    QSettings settings = store();
+    settings.beginGroup(QStringLiteral("Connect"));
+    settings.setValue(QStringLiteral("Host"), txtURL->text());
+    settings.setValue(QStringLiteral("Port"), QString::number(port));
+    settings.setValue(QStringLiteral("Anonymous"), chkAnonym->isChecked());
+    settings.setValue(QStringLiteral("User"), chkAnonym->isChecked() ? QString() : m_UserName);
     accept();
 }
 

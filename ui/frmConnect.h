@@ -12,8 +12,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// The modal dialog in which the user names the server and the log-in.
-// Nothing is kept between openings: each connect command makes a fresh one.
+// The modal dialog in which the user names the server, its port and the
+// log-in. Each connect command makes a fresh one, which opens with the host,
+// port, user and anonymous choice confirmed last (never the password).
 class frmConnect : public QDialog {
     Q_OBJECT
 public:
@@ -27,6 +28,8 @@ public:
     QString URL() const { return m_URL; }
     QString UserName() const { return m_UserName; }
     QString Password() const { return m_Password; }
+    // The port box's number; 21 until OK.
+    quint16 Port() const { return m_Port; }
     // The encryption chosen; explicit FTP over TLS if available by default.
     FtpSecurity::Mode Encryption() const { return m_Encryption; }
 
@@ -48,6 +51,8 @@ public:
     QPushButton* cmdCancel;
     QLabel* Label1;
     QCheckBox* chkAnonym;
+    QLabel* lblPort;
+    QLineEdit* txtPort;
     QLabel* lblEncryption;
     QComboBox* cboEncryption;
 
@@ -60,5 +65,6 @@ private:
     QString m_URL;
     QString m_UserName;
     QString m_Password;
+    quint16 m_Port = 21;
     FtpSecurity::Mode m_Encryption = FtpSecurity::Mode::ExplicitIfAvailable;
 };

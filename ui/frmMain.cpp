@@ -17,11 +17,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -31,11 +34,14 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QTextFrame>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QUrl>
 #include <cmath>
+#include <limits>
 
 const QString frmMain::ProductPage = QStringLiteral("https://krellin.example.org/download/");
 const QString frmMain::HelpFileName = QStringLiteral("Krellin.Hlp");
@@ -79,7 +85,8 @@ frmMain::frmMain(Prompts& prompts, QWidget* parent)
     createPanes();
     createToolbar();
     client->installEventFilter(this);
-    setMinimumWidth(toPixels(MainLayout::MinimumWindowWidth));
+    setMinimumSize(toPixels(MainLayout::MinimumWindowWidth),
+                   toPixels(MainLayout::MinimumWindowHeight));
     Form_Load();
 }
 
@@ -87,24 +94,49 @@ frmMain::~frmMain() = default;
 
 // ----------------------------------------------------------------- creation
 
+QAction* frmMain::makeAction(const Command& command, QObject* parent) {
+    const QString key = QString::fromLatin1(command.key);
+    QString text = tr(command.menuText);
+    // Shown beside the item; the key itself is handled by the list and tree.
+    if (!command.shortcut.isEmpty())
+        text += QLatin1Char('\t') + command.shortcut.toString(QKeySequence::NativeText);
+    auto* action = new QAction(text, parent);
+    action->setObjectName(key);
+    action->setData(key);
+    connect(action, &QAction::triggered, this,
+            [this, key] { runCommand([this, &key] { frmMain::command(key)->run(*this); }); });
+    return action;
+}
+
 void frmMain::createMenus() {
     QMenuBar* bar = menuBar();
+    // Menus list the table's commands by key; "-" is a separator.
+    auto fill = [this](QMenu* menu, std::initializer_list<const char*> keys) {
+        QList<QAction*> made;
+        for (const char* key : keys) {
+            if (QLatin1String(key) == QLatin1String("-"))
+                made << menu->addSeparator();
+            else
+                menu->addAction(made.emplace_back(makeAction(*command(QLatin1String(key)), menu)));
+        }
+        return made;
+    };
     mnuFile = bar->addMenu(tr("&File"));
-    mnuConnect = mnuFile->addAction(tr("&Connect to ..."), this, &frmMain::mnuConnect_Click);
-    mnuFile->addSeparator();
-    mnuDownload = mnuFile->addAction(tr("&Download File ..."), this, &frmMain::mnuDownload_Click);
-    mnuUpload = mnuFile->addAction(tr("&Upload File ..."), this, &frmMain::mnuUpload_Click);
-    mnuFile->addSeparator();
-    mnuFileClose = mnuFile->addAction(tr("&Close"), this, &frmMain::mnuFileClose_Click);
+    const QList<QAction*> file =
+        fill(mnuFile, {"Connect", "-", "Download", "Upload", "-", "Close"});
+    mnuConnect = file[0];
+    mnuDownload = file[2];
+    mnuUpload = file[3];
+    mnuFileClose = file[5];
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFile_Click);
 
     mnuEdit = bar->addMenu(tr("&Edit"));
-    mnuRename = mnuEdit->addAction(tr("&Rename File ..."), this, &frmMain::mnuRename_Click);
-    mnuDelete = mnuEdit->addAction(tr("&Delete File ..."), this, &frmMain::mnuDelete_Click);
-    mnuEdit->addSeparator();
-    mnuCreateDir =
-        mnuEdit->addAction(tr("&Create Directory ..."), this, &frmMain::mnuCreateDir_Click);
-    mnuRemoveDir = mnuEdit->addAction(tr("&Remove Directory"), this, &frmMain::mnuRemoveDir_Click);
+    const QList<QAction*> edit =
+        fill(mnuEdit, {"Rename", "Delete", "-", "CreateDirectory", "RemoveDirectory"});
+    mnuRename = edit[0];
+    mnuDelete = edit[1];
+    mnuCreateDir = edit[3];
+    mnuRemoveDir = edit[4];
     connect(mnuEdit, &QMenu::aboutToShow, this, &frmMain::mnuEdit_Click);
 
     mnuView = bar->addMenu(tr("&View"));
@@ -124,11 +156,13 @@ void frmMain::createMenus() {
         SizeControls(m_SplitterLeft);
     });
     mnuView->addSeparator();
-    const QString modes[] = {tr("Lar&ge Icons"), tr("S&mall Icons"), tr("&List"), tr("&Details")};
-    for (int i = 0; i < 4; ++i) {
-        mnuListViewMode[i] =
-            mnuView->addAction(modes[i], this, [this, i] { mnuListViewMode_Click(i); });
-    }
+    const QList<QAction*> modes =
+        fill(mnuView, {"View Large Icons", "View Small Icons", "View List", "View Details", "-",
+                       "Refresh", "UpLevel"});
+    for (int i = 0; i < 4; ++i)
+        mnuListViewMode[i] = modes[i];
+    mnuRefresh = modes[5];
+    mnuUpLevel = modes[6];
     sep5 = mnuView->addSeparator();
     sep5->setVisible(false);
     mnuOptions = mnuView->addAction(tr("&Options..."));
@@ -136,9 +170,10 @@ void frmMain::createMenus() {
     connect(mnuView, &QMenu::aboutToShow, this, &frmMain::mnuView_Click);
 
     mnuHelp = bar->addMenu(tr("&Help"));
-    help = mnuHelp->addAction(tr("Help Topics"), this, &frmMain::help_Click);
+    help = mnuHelp->addAction(tr("&Help Topics"), this, &frmMain::help_Click);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
     mnuHelp->addSeparator();
-    Download = mnuHelp->addAction(tr("Download latest version"), this, &frmMain::Download_Click);
+    Download = mnuHelp->addAction(tr("&Download latest version"), this, &frmMain::Download_Click);
     mnuHelp->addSeparator();
     mnuHelpAbout = mnuHelp->addAction(tr("&About "), this, &frmMain::mnuHelpAbout_Click);
     connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::mnuHelp_Click);
@@ -158,54 +193,36 @@ void frmMain::createToolbar() {
     layout->addWidget(tbToolBar);
     layout->addStretch(1);
 
-    struct Button {
-        const char* key;
-        const char* toolTip;
-        int image;
-    };
-    // image 0 marks a separator
-    static const Button buttons[] = {
-        {"Connect", nullptr, 1},
-        {nullptr, nullptr, 0},
-        {"UpLevel", nullptr, 2},
-        {nullptr, nullptr, 0},
-        {"Stop", "Stop operation", 3},
-        {"Refresh", "Refresh contents of current directory", 4},
-        {nullptr, nullptr, 0},
-        {"Download", "Download File...", 5},
-        {"Upload", "Upload File...", 6},
-        {nullptr, nullptr, 0},
-        {"CreateDirectory", "Create Directory...", 7},
-        {"Delete", "Delete File", 8},
-        {"Rename", "Rename File...", 9},
-        {nullptr, nullptr, 0},
-        {"View Large Icons", "View Large Icons", 10},
-        {"View Small Icons", "View Small Icons", 11},
-        {"View List", "View List", 12},
-        {"View Details", "View Details", 13},
+    // The toolbar's own actions: menus grey their items while the engine is
+    // busy, the buttons never do.
+    static const char* const buttons[] = {
+        "Connect",          "-",         "UpLevel",      "-",      "Stop",
+        "Refresh",          "-",         "Download",     "Upload", "-",
+        "CreateDirectory",  "Delete",    "Rename",       "-",      "View Large Icons",
+        "View Small Icons", "View List", "View Details",
     };
     m_ViewGroup = new QActionGroup(this);
     m_ViewGroup->setExclusive(true);
-    for (const Button& button : buttons) {
-        if (button.image == 0) {
+    for (const char* key : buttons) {
+        if (QLatin1String(key) == QLatin1String("-")) {
             m_ToolbarButtons << tbToolBar->addSeparator();
             continue;
         }
-        const QString key = QString::fromLatin1(button.key);
-        QAction* action = tbToolBar->addAction(Artwork::toolbarIcon(button.image), key);
-        action->setObjectName(key);
-        action->setData(key);
-        if (button.toolTip) {
-            action->setToolTip(tr(button.toolTip));
+        const Command& row = *command(QLatin1String(key));
+        QAction* action = makeAction(row, tbToolBar);
+        action->setText(QString::fromLatin1(row.key));
+        action->setIcon(Artwork::toolbarIcon(row.image));
+        tbToolBar->addAction(action);
+        if (row.toolTip) {
+            action->setToolTip(tr(row.toolTip));
         } else {
             action->setProperty(NoToolTip, true);
             tbToolBar->widgetForAction(action)->installEventFilter(this);
         }
-        if (button.image >= 10) {
+        if (row.image >= 10) {
             action->setCheckable(true);
             m_ViewGroup->addAction(action);
         }
-        connect(action, &QAction::triggered, this, [this, key] { tbToolBar_ButtonClick(key); });
         m_ToolbarButtons << action;
     }
     toolbarButton(18)->setChecked(true);
@@ -223,11 +240,39 @@ void frmMain::createPanes() {
     tvTreeView->setHeaderHidden(true);
     tvTreeView->setColumnCount(1);
     tvTreeView->setIconSize(QSize(16, 16));
+    tvTreeView->setUniformRowHeights(true);
     // Deep paths scroll sideways instead of cutting names short.
     tvTreeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tvTreeView->header()->setStretchLastSection(false);
+    m_Nodes.setTree(tvTreeView);
     connect(tvTreeView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { tvTreeView_NodeClick(item); });
+    // A folder reached with the keys is listed once the selection rests, as
+    // file managers do; a click lists at once and cancels the wait.
+    m_KeyboardListTimer = new QTimer(this);
+    m_KeyboardListTimer->setSingleShot(true);
+    m_KeyboardListTimer->setInterval(KeyboardListDelayMs);
+    connect(tvTreeView, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current && !m_SelectingNode)
+            m_KeyboardListTimer->start();
+    });
+    connect(m_KeyboardListTimer, &QTimer::timeout, this, [this] {
+        // A mouse press or an open menu is not a resting selection; while a
+        // question is open or the engine is busy, the folder is listed after.
+        if (QApplication::mouseButtons() != Qt::NoButton || QApplication::activePopupWidget() ||
+            QApplication::activeModalWidget() || busy()) {
+            m_KeyboardListTimer->start();
+            return;
+        }
+        QTreeWidgetItem* node = tvTreeView->currentItem();
+        if (node && node != m_ListedNode.get())
+            tvTreeView_NodeClick(node);
+    });
+    tvTreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tvTreeView, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        showContextMenu(InTree, tvTreeView->viewport()->mapToGlobal(pos));
+    });
+    tvTreeView->installEventFilter(this);
     // Nodes with an expanded image show it while open.
     auto showImage = [](QTreeWidgetItem* item, bool expanded) {
         const int expandedImage = item->data(0, TreeExpandedImageRole).toInt();
@@ -243,6 +288,14 @@ void frmMain::createPanes() {
 
     lvListView = new FileListView(client);
     connect(lvListView, &FileListView::itemDoubleClicked, this, &frmMain::lvListView_DblClick);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(lvListView->detailsView()),
+                                    static_cast<QAbstractItemView*>(lvListView->iconView())}) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& pos) {
+            showContextMenu(InList, view->viewport()->mapToGlobal(pos));
+        });
+        view->installEventFilter(this);
+    }
     connect(lvListView, &FileListView::viewModeChanged, this, [this](int mode) {
         if (QAction* button = toolbarButton(mode + 15))
             button->setChecked(true);
@@ -340,6 +393,11 @@ void frmMain::createPanes() {
     frame.setRightMargin(toPixels(legendWidth + 300));
     txtMessages->document()->rootFrame()->setFrameFormat(frame);
 
+    // The grip between the panes and the log: dragging it sets the log's height.
+    imgLogSplitter = new QWidget(client);
+    imgLogSplitter->setCursor(Qt::SplitVCursor);
+    imgLogSplitter->installEventFilter(this);
+
     picSplitter = new QFrame(client);
     picSplitter->setAutoFillBackground(true);
     QPalette ghost = picSplitter->palette();
@@ -364,21 +422,39 @@ void frmMain::Form_Load() {
                              static_cast<QWidget*>(txtMessages)})
         control->setProperty("charset", m_LocaleCharset);
 
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    // With no stored size the window gets one that shows the whole toolbar, a
+    // tree for typical names and a useful list; with no stored position it
+    // opens centred. A stored size below the minimum grows to it.
     using platform::Desktop::settingNumber;
     const QString section = QString::fromLatin1(SettingsSection);
-    const int left = settingNumber(section, QStringLiteral("MainLeft"), DefaultLeft);
-    const int top = settingNumber(section, QStringLiteral("MainTop"), DefaultTop);
-    const int width = settingNumber(section, QStringLiteral("MainWidth"), DefaultWidth);
-    const int height = settingNumber(section, QStringLiteral("MainHeight"), DefaultHeight);
+    constexpr qint32 Missing = std::numeric_limits<qint32>::min();
+    int left = settingNumber(section, QStringLiteral("MainLeft"), Missing);
+    int top = settingNumber(section, QStringLiteral("MainTop"), Missing);
+    int width = settingNumber(section, QStringLiteral("MainWidth"), Missing);
+    int height = settingNumber(section, QStringLiteral("MainHeight"), Missing);
+    const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 800);
+    int defaultWidth = 0;
+    int defaultHeight = 0;
+    MainLayout::defaultSize(area.width(), area.height(), defaultWidth, defaultHeight);
+    if (width == Missing)
+        width = toTwips(defaultWidth);
+    if (height == Missing)
+        height = toTwips(defaultHeight);
+    width = std::max(width, MainLayout::MinimumWindowWidth);
+    height = std::max(height, MainLayout::MinimumWindowHeight);
+    if (left == Missing)
+        left = toTwips(area.x() + std::max(0, (area.width() - toPixels(width)) / 2));
+    if (top == Missing)
+        top = toTwips(area.y() + std::max(0, (area.height() - toPixels(height)) / 2));
     // Left and top place the window's own area, the same measure that is
     // saved, so a placement read back never drifts by the frame's size.
-    setGeometry(toPixels(left), toPixels(top), std::max(1, toPixels(width)),
-                std::max(1, toPixels(height)));
+    setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
     m_PlacementTwips = QRect(left, top, width, height);
+    m_SplitterLeft = MainLayout::initialSplitterLeft(width);
+    m_LogHeight =
+        std::max(MainLayout::MinimumLogHeight,
+                 settingNumber(section, QStringLiteral("LogHeight"), MainLayout::LogHeight));
+    loadConnectChoices();
 
     m_FtpConnection = new CFtpConnection(this);
     m_FtpConnection->setTimeout(60);
@@ -417,6 +493,9 @@ void frmMain::Form_Unload() {
             window->close();
     }
     m_OpenWindows.clear();
+    saveConnectChoices();
+    platform::Desktop::setSettingNumber(QString::fromLatin1(SettingsSection),
+                                        QStringLiteral("LogHeight"), m_LogHeight);
     if (!isMinimized())
         savePlacement();
 }
@@ -492,6 +571,7 @@ MainLayout::Input frmMain::layoutInput(int x) const {
     in.progressLeft = ProgressLeft;
     in.holderWidth = twipsGeometry(Picture1).width();
     in.legendWidth = twipsGeometry(picLegend).width();
+    in.logHeight = m_LogHeight;
     return in;
 }
 
@@ -531,6 +611,12 @@ void frmMain::SizeControls(int x) {
     placeControl(ProgressBar1, nullopt, nullopt, r.progressWidth, nullopt);
     placeControl(Picture1, r.holderLeft, nullopt, nullopt, nullopt);
     placeControl(txtMessages, 0, r.logTop, r.logWidth, r.logHeight);
+    if (r.logTop) {
+        // Over the gap between the panes and the log, a little into both so
+        // that it is easy to catch.
+        placeControl(imgLogSplitter, 0, *r.logTop - 70, r.logWidth, 100);
+        imgLogSplitter->raise();
+    }
     placeControl(picLegend, r.legendLeft, r.legendTop, nullopt, nullopt);
     if (r.gripLeft)
         m_SplitterLeft = *r.gripLeft;
@@ -552,8 +638,11 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (isMinimized())
         return;
-    if (placementTwips().width() < MainLayout::MinimumWindowWidth)
-        resize(toPixels(MainLayout::MinimumWindowWidth), height());
+    const QRect placement = placementTwips();
+    if (placement.width() < MainLayout::MinimumWindowWidth ||
+        placement.height() < MainLayout::MinimumWindowHeight)
+        resize(std::max(width(), toPixels(MainLayout::MinimumWindowWidth)),
+               std::max(height(), toPixels(MainLayout::MinimumWindowHeight)));
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -564,6 +653,25 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         // The band's height follows its toolbar (a style or font change).
         if (!CoolBar1->isHidden() && twipsGeometry(CoolBar1).height() != bandHeight())
             SizeControls(m_SplitterLeft);
+    } else if (watched == imgLogSplitter) {
+        const auto* mouse = event->isPointerEvent() ? static_cast<QMouseEvent*>(event) : nullptr;
+        if (event->type() == QEvent::MouseButtonPress && mouse &&
+            mouse->button() == Qt::LeftButton) {
+            m_LogDragOffset = qRound(mouse->position().y());
+            return true;
+        }
+        if (event->type() == QEvent::MouseMove && mouse && (mouse->buttons() & Qt::LeftButton)) {
+            imgLogSplitter_Drag(imgLogSplitter->mapTo(client, mouse->position().toPoint()).y() -
+                                m_LogDragOffset);
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress &&
+               (watched == tvTreeView || watched == lvListView->detailsView() ||
+                watched == lvListView->iconView())) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (keyCommand(watched == tvTreeView ? InTree : InList,
+                       QKeySequence(key->keyCombination())))
+            return true;
     } else if (watched == imgSplitter) {
         // Only mouse events may be read as such: the splitter also sees
         // polish, resize and paint events.
@@ -592,6 +700,23 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::imgLogSplitter_Drag(int clientYPixels) {
+    // The grip's top edge sits 70 twips above the log's top.
+    const QRect log = twipsGeometry(txtMessages);
+    const int wanted = log.top() + log.height() - (toTwips(clientYPixels) + 70);
+    MainLayout::Input in = layoutInput(m_SplitterLeft);
+    in.logHeight = wanted;
+    m_LogHeight = MainLayout::logHeight(in);
+    SizeControls(m_SplitterLeft);
+}
+
+void frmMain::keyPressEvent(QKeyEvent* event) {
+    // Keys that work in both panes work from anywhere in the window.
+    if (keyCommand(Place(InList | InTree), QKeySequence(event->keyCombination())))
+        return;
+    QMainWindow::keyPressEvent(event);
 }
 
 void frmMain::imgSplitter_MouseDown(int /*mouseXPixels*/) {
@@ -635,23 +760,23 @@ void frmMain::mnuViewStatusBar_Click() {
 }
 
 void frmMain::mnuView_Click() {
-    mnuOptions->setEnabled(!(m_FtpConnection && m_FtpConnection->Busy()));
+    mnuOptions->setEnabled(!busy());
 }
 
 void frmMain::mnuFile_Click() {
-    const bool idle = !(m_FtpConnection && m_FtpConnection->Busy());
+    const bool idle = !busy();
     mnuDownload->setEnabled(idle);
     mnuUpload->setEnabled(idle);
 }
 
 void frmMain::mnuEdit_Click() {
-    const bool idle = !(m_FtpConnection && m_FtpConnection->Busy());
+    const bool idle = !busy();
     for (QAction* item : {mnuRename, mnuRemoveDir, mnuCreateDir, mnuDelete})
         item->setEnabled(idle);
 }
 
 void frmMain::mnuHelp_Click() {
-    mnuHelpAbout->setEnabled(!(m_FtpConnection && m_FtpConnection->Busy()));
+    mnuHelpAbout->setEnabled(!busy());
 }
 
 void frmMain::mnuListViewMode_Click(int Index) {
@@ -713,21 +838,6 @@ QString frmMain::FormatGroupedBlanks(qint64 value) {
     return grouped;
 }
 
-QTreeWidgetItem* frmMain::findNode(const QString& key) const {
-    QList<QTreeWidgetItem*> pending;
-    for (int i = 0; i < tvTreeView->topLevelItemCount(); ++i)
-        pending << tvTreeView->topLevelItem(i);
-    // Each node is visited once: the walk ends with the tree.
-    while (!pending.isEmpty()) {
-        QTreeWidgetItem* node = pending.takeFirst();
-        if (node->data(0, TreeKeyRole).toString() == key)
-            return node;
-        for (int i = 0; i < node->childCount(); ++i)
-            pending << node->child(i);
-    }
-    return nullptr;
-}
-
 QString frmMain::nodeFullPath(const QTreeWidgetItem* node) {
     QStringList texts;
     for (const QTreeWidgetItem* n = node; n; n = n->parent())
@@ -737,15 +847,7 @@ QString frmMain::nodeFullPath(const QTreeWidgetItem* node) {
 
 QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text,
                                   int image, int expandedImage) {
-    if (findNode(key))
-        return nullptr;
-    auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvTreeView);
-    node->setText(0, text);
-    node->setData(0, TreeKeyRole, key);
-    node->setData(0, TreeImageRole, image);
-    node->setData(0, TreeExpandedImageRole, expandedImage);
-    node->setIcon(0, Artwork::treeIcon(image));
-    return node;
+    return m_Nodes.add(parent, key, text, image, expandedImage);
 }
 
 // ------------------------------------------------------- log and status
@@ -753,6 +855,7 @@ QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& key, c
 void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType) {
     switch (MessageType) {
     case CFtpConnection::UserCommand:
+        m_LastCommandSent = strMessage;
         m_LogColor = QColor(0, 0, 64);
         break;
     case CFtpConnection::ServerResponse:
@@ -795,7 +898,9 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
         "Transfer completed.",
     };
     if (State == CFtpConnection::DirectoryListingCompleted && m_FtpConnection) {
-        if (QTreeWidgetItem* node = tvTreeView->currentItem()) {
+        // The folder being listed, or, outside a listing, the selected one.
+        QTreeWidgetItem* node = m_ListingNode ? m_ListingNode.get() : tvTreeView->currentItem();
+        if (node) {
             QString title = m_FtpConnection->FtpServer() + nodeFullPath(node);
             title.replace(QLatin1String("//"), QLatin1String("/"));
             showTitle(title);
@@ -803,6 +908,7 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
     } else if (State == CFtpConnection::TransferCompleted) {
         setProgressValue(0.01);
         m_lTransferFileSize = 0;
+        m_TransferClock.invalidate();
     }
     if (State >= 0 && State <= 10)
         setStatusText(tr(texts[State]));
@@ -811,17 +917,55 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
 }
 
 void frmMain::m_FtpConnection_DownloadProgress(qint64 lBytes) {
-    setStatusText(tr("Downloading ") + m_strTransferFileName + QStringLiteral(" (") +
-                  QString::number(lBytes) + tr(" bytes)"));
-    if (m_lTransferFileSize != 0)
-        setProgressValue(lBytes / (m_lTransferFileSize / 100.0));
+    showTransferProgress(tr("Downloading "), lBytes);
 }
 
 void frmMain::m_FtpConnection_UploadProgress(qint64 lBytes) {
-    setStatusText(tr("Uploading ") + m_strTransferFileName + QStringLiteral(" (") +
-                  QString::number(lBytes) + tr(" bytes)"));
-    if (m_lTransferFileSize != 0)
-        setProgressValue(lBytes / (m_lTransferFileSize / 100.0));
+    showTransferProgress(tr("Uploading "), lBytes);
+}
+
+void frmMain::showTransferProgress(const QString& verb, qint64 bytes) {
+    // Called for every block that arrives: all but a few calls a second
+    // return here, so the window never slows a transfer down.
+    if (!m_TransferClock.isValid()) {
+        m_TransferClock.start();
+        m_TransferStartBytes = bytes;
+        m_ProgressShownAt = -1;
+    }
+    const qint64 now = m_TransferClock.elapsed();
+    if (m_ProgressShownAt >= 0 && now - m_ProgressShownAt < m_ProgressInterval)
+        return;
+    m_ProgressShownAt = now;
+    ++m_ProgressUpdates;
+
+    const QLocale locale;
+    const qint64 size = m_lTransferFileSize;
+    QString text = verb + m_strTransferFileName + QStringLiteral(": ");
+    if (size > 0 && bytes <= size)
+        text += tr("%1 of %2 (%3 %)")
+                    .arg(locale.formattedDataSize(bytes), locale.formattedDataSize(size))
+                    .arg(int(bytes * 100 / size));
+    else
+        text += locale.formattedDataSize(bytes);
+    // A speed needs a moment of measuring before it means anything.
+    const qint64 moved = bytes - m_TransferStartBytes;
+    if (now >= 500 && moved > 0) {
+        const double perSecond = moved * 1000.0 / double(now);
+        text += QStringLiteral(", ") + locale.formattedDataSize(qint64(perSecond)) + tr("/s");
+        if (size > 0 && bytes < size) {
+            const qint64 left = qint64(std::ceil(double(size - bytes) / perSecond));
+            text += QStringLiteral(", ") +
+                    (left >= 3600
+                         ? tr("%1:%2:%3 left")
+                               .arg(left / 3600)
+                               .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(left % 60, 2, 10, QLatin1Char('0'))
+                         : tr("%1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0')));
+        }
+    }
+    setStatusText(text);
+    if (size != 0)
+        setProgressValue(bytes / (size / 100.0));
 }
 
 void frmMain::m_FtpConnection_ListingDataArrived(qint64 lTotalBytes) {
@@ -884,7 +1028,12 @@ void frmMain::setShellOpenUrl(std::function<bool(const QString&)> open) {
 }
 
 QString frmMain::helpFilePath() const {
-    return m_ProgramDirectory + QLatin1Char('/') + HelpFileName;
+    // Beside the program (the build tree), else where the package puts it.
+    const QString beside = m_ProgramDirectory + QLatin1Char('/') + HelpFileName;
+    const QString shared = m_ProgramDirectory + QStringLiteral("/../share/krellin/") + HelpFileName;
+    if (!QFileInfo(beside).isFile() && QFileInfo(shared).isFile())
+        return QDir::cleanPath(shared);
+    return beside;
 }
 
 void frmMain::help_Click() {
@@ -915,4 +1064,16 @@ void frmMain::mnuHelpAbout_Click() {
         m_About = new about(this);
     registerWindow(m_About);
     m_Prompts.execDialog(*m_About);
+}
+
+// ------------------------------------------------------ remembered choices
+
+void frmMain::loadConnectChoices() {
+    Check1->setChecked(platform::Desktop::settingNumber(QString::fromLatin1(ConnectSection),
+                                                        QStringLiteral("Passive"), 0) != 0);
+}
+
+void frmMain::saveConnectChoices() {
+    platform::Desktop::setSettingNumber(QString::fromLatin1(ConnectSection),
+                                        QStringLiteral("Passive"), Check1->isChecked() ? 1 : 0);
 }

@@ -3,11 +3,14 @@
 #include "CFtpConnection.h"
 #include "HelpViewer.h"
 #include "MainLayout.h"
+#include "NodeIndex.h"
 #include "Prompts.h"
 #include "about.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QKeySequence>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -27,6 +30,7 @@ class QMenu;
 class QProgressBar;
 class QRadioButton;
 class QStatusBar;
+class QTimer;
 class QTextEdit;
 class QToolBar;
 class QTreeWidget;
@@ -41,22 +45,44 @@ class frmWelcomeMessage;
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Placement kept in the settings store, in twips.
+    // Placement and log height kept in the settings store, in twips. With no
+    // stored placement the window opens centred at MainLayout::defaultSize.
     static constexpr const char* SettingsSection = "Settings";
-    static constexpr int DefaultLeft = 1000;
-    static constexpr int DefaultTop = 1000;
-    static constexpr int DefaultWidth = 6500;
-    static constexpr int DefaultHeight = 6500;
+    // The connect dialog's remembered choices and the passive mode.
+    static constexpr const char* ConnectSection = "Connect";
 
     static const QString ProductPage;
     static const QString HelpFileName;
 
     // Tree node data: key (absolute directory path ending in "/"), tag, and
     // the image numbers shown collapsed and expanded.
-    static constexpr int TreeKeyRole = Qt::UserRole + 1;
-    static constexpr int TreeTagRole = Qt::UserRole + 2;
-    static constexpr int TreeImageRole = Qt::UserRole + 3;
-    static constexpr int TreeExpandedImageRole = Qt::UserRole + 4;
+    static constexpr int TreeKeyRole = NodeIndex::KeyRole;
+    static constexpr int TreeTagRole = NodeIndex::TagRole;
+    static constexpr int TreeImageRole = NodeIndex::ImageRole;
+    static constexpr int TreeExpandedImageRole = NodeIndex::ExpandedImageRole;
+
+    // How long the tree's selection rests after a key before it is listed.
+    static constexpr int KeyboardListDelayMs = 400;
+    // The status bar's transfer figures change at most this often.
+    static constexpr int ProgressIntervalMs = 250;
+
+    // Where a command applies, for its key and its place in context menus.
+    enum Place { Nowhere = 0, InList = 1, InTree = 2 };
+    // One row per command: the one table that menus, toolbar, context menus
+    // and keys are made from.
+    struct Command {
+        const char* key;      // the toolbar key and the dispatch name
+        const char* menuText; // with its access letter
+        const char* toolTip;  // nullptr: the button shows no tip
+        int image;            // toolbar image, 0 none
+        QKeySequence shortcut;
+        int places;    // Place bits: where its key works and its context menus
+        int group;     // context menus put a separator between groups
+        bool idleOnly; // greyed in menus while the engine is busy
+        std::function<void(frmMain&)> run;
+    };
+    static const QList<Command>& commands();
+    static const Command* command(const QString& key);
 
     explicit frmMain(Prompts& prompts, QWidget* parent = nullptr);
     ~frmMain() override;
@@ -89,16 +115,24 @@ public:
     // The window's placement in twips: the stored values as long as the
     // window still has their pixel size, so unchanged values round-trip exactly.
     QRect placementTwips() const;
+    // The log's height as the user left it (twips).
+    int logHeightTwips() const { return m_LogHeight; }
+    void imgLogSplitter_Drag(int clientYPixels);
 
     // ----- file list and tree helpers
     static qint16 GetImageNumber(const QString& strFileName);
     // "### ### ###": digits grouped in threes by blanks.
     static QString FormatGroupedBlanks(qint64 value);
-    QTreeWidgetItem* findNode(const QString& key) const;
+    QTreeWidgetItem* findNode(const QString& key) const { return m_Nodes.find(key); }
     // Texts from the root down joined by "/": "//pub" below a root "/".
     static QString nodeFullPath(const QTreeWidgetItem* node);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text,
                              int image, int expandedImage = 0);
+    const NodeIndex& nodes() const { return m_Nodes; }
+    // The folder the list shows: the one truth for "where am I" that every
+    // command takes its paths from. Null before the first listing.
+    QTreeWidgetItem* listedNode() const { return m_ListedNode.get(); }
+    QString listedKey() const { return m_ListedNode.key(); }
 
     // ----- engine event handlers
     void m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType);
@@ -111,6 +145,9 @@ public:
     void setStatusText(const QString& text);
     double progressValue() const { return m_ProgressValue; }
     void setProgressValue(double percent);
+    // 0 shows every progress event (tests); the default spares the transfer.
+    void setProgressInterval(int ms) { m_ProgressInterval = ms; }
+    int progressUpdates() const { return m_ProgressUpdates; }
     QString logText() const;
     CFtpConnection* connection() const { return m_FtpConnection; }
     about* aboutWindow() const { return m_About; }
@@ -119,6 +156,11 @@ public:
     // Toolbar button by its 1-based position, separators included.
     QAction* toolbarButton(int number) const;
     QAction* toolbarButton(const QString& key) const;
+    // The context menu of the list or the tree as it would open now.
+    QMenu* contextMenu(Place place);
+    // Runs the command of a key pressed in the list or the tree; false when
+    // no command has that key there.
+    bool keyCommand(Place place, const QKeySequence& key);
 
     // Opens the connect dialog (with the initial host text) through the
     // prompts and returns it after it closed.
@@ -135,6 +177,9 @@ public:
     void DownloadSelectedFile();
     static bool LocalFileExists(const QString& path);
     void ResetTransferDisplay();
+    // A failed engine call that means the control connection is gone: the
+    // socket's wrong state, a closed connection, or a socket error number.
+    static bool isConnectionLost(qint32 n);
     // "###,##0" in the list's locale, and the list's size text read back.
     static QString FormatFileSize(qint64 size);
     static qint64 ParseFileSize(const QString& text);
@@ -145,6 +190,8 @@ public:
     static bool isRootNode(const QTreeWidgetItem* node);
     // Row of the selected list item in the order shown, or -1 when none.
     int selectedListRow() const;
+    // The engine's message waiting to be read, dropped unread.
+    void dropPendingMessage();
     // Message of a fault that escaped a command.
     static QString faultText(qint32 number, const QString& description);
 
@@ -177,13 +224,16 @@ public slots:
     void Option1_Click(int Index);
     void tvTreeView_NodeClick(QTreeWidgetItem* Node);
     void lvListView_DblClick();
+    // Enter: a folder opens, a file downloads; several files download.
+    void OpenSelected();
+    void ListSelectedNode();
 
 public:
     // ----- window-level state shared with the commands
     QPointer<CFtpConnection> m_FtpConnection;
     QString m_strTransferFileName;
     qint64 m_lTransferFileSize = 0;
-    QTreeWidgetItem* m_CurrentNode = nullptr;
+    NodeRef m_CurrentNode;
 
     // ----- controls, named as in the design
     QWidget* client;
@@ -212,6 +262,7 @@ public:
     QStatusBar* sbStatusBar;
     QLabel* sbPanel1;
     QWidget* imgSplitter;
+    QWidget* imgLogSplitter;
 
     QMenu* mnuFile;
     QAction* mnuConnect;
@@ -224,6 +275,8 @@ public:
     QAction* mnuCreateDir;
     QAction* mnuRemoveDir;
     QMenu* mnuView;
+    QAction* mnuRefresh;
+    QAction* mnuUpLevel;
     QAction* mnuViewToolbar;
     QAction* mnuViewStatusBar;
     QAction* mnuListViewMode[4];
@@ -236,12 +289,30 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Thrown when the window unloaded while a command waited; the command
+    // ends quietly.
+    struct WindowClosed {};
     // Runs a command; a fault that escapes it is shown, never dropped.
     void runCommand(const std::function<void()>& command, const QString& title = {});
+    // The one place that answers "has the window closed during the wait?":
+    // every engine call goes through it and ends the command if so.
+    template <typename Call> auto engineCall(Call call) {
+        ensureOpen();
+        auto result = call(*m_FtpConnection);
+        ensureOpen();
+        return result;
+    }
+    CFtpConnection& engine() {
+        ensureOpen();
+        return *m_FtpConnection;
+    }
+    void ensureOpen() const;
+    bool busy() const;
     void ConnectToServerBody();
     // The title pane's server and path, after a lock while the session is encrypted.
     void showTitle(const QString& text);
@@ -254,13 +325,32 @@ private:
     void RemoveDirBody();
     void CreateDirBody();
     void NodeClick(QTreeWidgetItem* Node);
-    // Removes a node's children, or the whole tree, keeping m_CurrentNode
-    // from pointing at a deleted node.
-    void removeChildren(QTreeWidgetItem* node);
+    bool ListDirectory(QTreeWidgetItem* node);
+    // After a failed listing elsewhere: the connection goes back to the
+    // folder the list shows, so relative names keep meaning what is shown.
+    void returnToListedFolder(const NodeRef& from);
+    void DownloadSeveral(const QList<int>& rows);
+    // One download with the reconnect and retry questions; false when the
+    // file did not arrive.
+    bool DownloadWithRetry(const QString& remoteName, qint64 remoteSize, const QString& localPath,
+                           qint64 startPoint);
+    // Brings the tree's children of a listed node in line with its folders.
+    void syncChildren(QTreeWidgetItem* node, const CFtpFiles& files);
+    // Selects a node as the program, not the user: no listing follows.
+    void selectNode(QTreeWidgetItem* node);
+    // Back to the listed folder after a failed change or listing.
+    void restoreSelection();
+    // The sentence for a failed step: the server's reply when there is one.
+    QString failureReason(qint32 n);
     void clearTree();
-    // False once the window has unloaded: a command still running in a
-    // nested wait must not touch the engine again or ask anything.
-    bool engineUsable() const { return !m_Unloaded && m_FtpConnection; }
+    void clearList();
+    void beginTransfer(const QString& name, qint64 size);
+    void endTransfer(bool arrived, const QString& verb);
+    void showTransferProgress(const QString& verb, qint64 bytes);
+    QAction* makeAction(const Command& command, QObject* parent);
+    void showContextMenu(Place place, const QPoint& globalPos);
+    void loadConnectChoices();
+    void saveConnectChoices();
     Prompts::Answer ask(const QString& text, Prompts::Buttons buttons, Prompts::Icon icon,
                         const QString& title = {});
     void createMenus();
@@ -279,6 +369,12 @@ private:
     QString m_ProgramDirectory;
     std::function<bool(const QString&)> m_ShellOpenDocument;
     std::function<bool(const QString&)> m_ShellOpenUrl;
+    NodeIndex m_Nodes;
+    NodeRef m_ListedNode;
+    // The node a running listing is for (the title at state 8).
+    NodeRef m_ListingNode;
+    QTimer* m_KeyboardListTimer = nullptr;
+    bool m_SelectingNode = false;
     QList<QAction*> m_ToolbarButtons;
     QActionGroup* m_ViewGroup = nullptr;
     QList<QPointer<QWidget>> m_OpenWindows;
@@ -294,8 +390,16 @@ private:
     double m_ProgressValue = 0.01;
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;
-    // Bumped whenever tree nodes are deleted: a command that waited on the
-    // engine finds its node again by key instead of using a stale pointer.
-    quint64 m_TreeGeneration = 0;
     QRect m_PlacementTwips;
+    // The last command line the engine logged: tells a refused REST apart.
+    QString m_LastCommandSent;
+    int m_LogHeight = MainLayout::LogHeight;
+    int m_LogDragOffset = 0;
+
+    // Transfer figures for the status bar.
+    QElapsedTimer m_TransferClock;
+    qint64 m_TransferStartBytes = 0;
+    qint64 m_ProgressShownAt = -1;
+    int m_ProgressInterval = ProgressIntervalMs;
+    int m_ProgressUpdates = 0;
 };

@@ -1,8 +1,11 @@
 // The main window's commands: connecting and closing, browsing the remote
 // tree and list, download, upload, the remote file management commands and
-// the toolbar dispatch. Every engine call here may run for a while with the
-// window responsive, so after each one the command checks that the window is
-// still loaded and finds its tree node again if nodes were deleted meanwhile.
+// their table, which menus, toolbar, context menus and keys are made from.
+//
+// Two rules keep the commands honest while the engine waits with the window
+// responsive: every path comes from the folder the list shows (listedNode),
+// never from a selection that may have moved meanwhile; and every engine call
+// goes through engineCall, which ends the command if the window closed.
 
 #include "frmMain.h"
 
@@ -10,20 +13,25 @@
 #include "Desktop.h"
 #include "Fault.h"
 #include "FileListView.h"
-#include "FtpDate.h"
 #include "LocalFile.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
 #include "frmConnect.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLocale>
+#include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSet>
+#include <QTimer>
 #include <QTreeWidget>
-#include <cmath>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -38,23 +46,16 @@ QString certificateKey(const QString& host, quint16 port) {
     return host.toLower() + QLatin1Char('_') + QString::number(port);
 }
 
-// Engine error numbers the commands answer with a question.
-constexpr qint32 ErrConnectionLost = 4;
-
 // A server that drops the control connection at once would otherwise keep a
 // node click reconnecting for ever.
 constexpr int MaxNodeClickReconnects = 3;
 // Each round of the download's retry loop needs the user's Yes; the cap only
 // guards against a prompt that answers by itself.
 constexpr int MaxDownloadAttempts = 100;
-
-// "###,##0": thousands grouped with the locale's separator, also in the C
-// locale, which leaves the separator out by default.
-QLocale sizeLocale() {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::DefaultNumberOptions);
-    return locale;
-}
+// A multiple delete names this many paths in its question, then counts the rest.
+constexpr int NamedInQuestion = 12;
+// Below this many rows a cleared list gives little back to the system.
+constexpr int TrimAfterRows = 10000;
 
 QString existsQuestion(const QString& name, const QString& remoteSize, qint64 localLength,
                        const QString& question) {
@@ -65,25 +66,136 @@ QString existsQuestion(const QString& name, const QString& remoteSize, qint64 lo
            QStringLiteral("Note: If you choose No new file will be created.");
 }
 
-QString nodeKey(const QTreeWidgetItem* node) {
-    return node ? node->data(0, frmMain::TreeKeyRole).toString() : QString();
+QString failureText(const QString& message, const QString& reason) {
+    return message + CrLf + CrLf + reason;
 }
 
-bool isWithin(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor) {
-    for (const QTreeWidgetItem* n = item; n; n = n->parent()) {
-        if (n == ancestor)
+bool isDotEntry(const QString& name) {
+    return name == QLatin1String(".") || name == QLatin1String("..");
+}
+
+// A listing's sub-directory that deserves a node of its own.
+bool isFolderName(const QString& name) {
+    return !name.isEmpty() && !isDotEntry(name) && !name.contains(QLatin1Char('/'));
+}
+
+void giveMemoryBack() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
+
+// ------------------------------------------------------------ the table
+
+const QList<frmMain::Command>& frmMain::commands() {
+    using K = QKeySequence;
+    auto view = [](int mode) { return [mode](frmMain& w) { w.lvListView->setViewMode(mode); }; };
+    // Context menus show the rows of their place in this order, with a
+    // separator where the group changes. One row a line, so it reads as a table.
+    // clang-format off
+    static const QList<Command> table = {
+        // key                menu text               tool tip                                 image shortcut             places           group idle  run
+        {"Open",              "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, false, &frmMain::OpenSelected},
+        {"OpenFolder",        "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, false, &frmMain::ListSelectedNode},
+        {"Connect",           "&Connect to ...",      nullptr,                                 1,  {},                   Nowhere,         0, false, &frmMain::ConnectToServer},
+        {"Stop",              "&Stop",                "Stop operation",                        3,  {},                   Nowhere,         0, false, &frmMain::StopCommand},
+        {"Download",          "&Download File ...",   "Download File...",                      5,  {},                   InList,          1, true,  &frmMain::mnuDownload_Click},
+        {"Rename",            "&Rename File ...",     "Rename File...",                        9,  K(Qt::Key_F2),        InList,          1, true,  &frmMain::mnuRename_Click},
+        {"Delete",            "&Delete File ...",     "Delete File",                           8,  K(Qt::Key_Delete),    InList,          1, true,  &frmMain::mnuDelete_Click},
+        {"Upload",            "&Upload File ...",     "Upload File...",                        6,  {},                   InList,          2, true,  &frmMain::mnuUpload_Click},
+        {"CreateDirectory",   "&Create Directory ...", "Create Directory...",                  7,  {},                   InList | InTree, 2, true,  &frmMain::mnuCreateDir_Click},
+        {"RemoveDirectory",   "Remo&ve Directory",    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, true,  &frmMain::mnuRemoveDir_Click},
+        {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, false, &frmMain::RefreshCurrentDirectory},
+        {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, false, &frmMain::UpOneLevel},
+        {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, false, &frmMain::mnuFileClose_Click},
+        {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, false, view(FileListView::LargeIcons)},
+        {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, false, view(FileListView::SmallIcons)},
+        {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, false, view(FileListView::List)},
+        {"View Details",      "&Details",             "View Details",                          13, {},                   Nowhere,         0, false, view(FileListView::Details)},
+    };
+    // clang-format on
+    return table;
+}
+
+const frmMain::Command* frmMain::command(const QString& key) {
+    for (const Command& row : commands()) {
+        if (key == QLatin1String(row.key))
+            return &row;
+    }
+    return nullptr;
+}
+
+void frmMain::tbToolBar_ButtonClick(const QString& key) {
+    // Keys are compared exactly; a key of no row does nothing.
+    runCommand([this, &key] {
+        if (const Command* row = command(key))
+            row->run(*this);
+    });
+}
+
+bool frmMain::keyCommand(Place place, const QKeySequence& key) {
+    // The keypad's Enter is the same key to a user as Return.
+    const QKeySequence pressed =
+        key[0].key() == Qt::Key_Enter
+            ? QKeySequence(QKeyCombination(key[0].keyboardModifiers(), Qt::Key_Return))
+            : key;
+    for (const Command& row : commands()) {
+        if (!row.shortcut.isEmpty() && row.shortcut == pressed && (row.places & place) == place) {
+            tbToolBar_ButtonClick(QLatin1String(row.key));
             return true;
+        }
     }
     return false;
 }
 
-} // namespace
+QMenu* frmMain::contextMenu(Place place) {
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QList<int> rows = lvListView->selectedRows();
+    const bool idle = !busy();
+    int group = -1;
+    for (const Command& row : commands()) {
+        if (!(row.places & place))
+            continue;
+        if (group >= 0 && row.group != group)
+            menu->addSeparator();
+        group = row.group;
+        QAction* action = makeAction(row, menu);
+        const QString key = QLatin1String(row.key);
+        bool enabled = idle || !row.idleOnly;
+        if (place == InList && (key == QLatin1String("Open") || key == QLatin1String("Download") ||
+                                key == QLatin1String("Delete")))
+            enabled = enabled && !rows.isEmpty();
+        if (place == InList && key == QLatin1String("Rename"))
+            enabled = enabled && rows.size() == 1;
+        if (place == InTree && key != QLatin1String("Refresh") && key != QLatin1String("UpLevel"))
+            enabled = enabled && tvTreeView->currentItem();
+        action->setEnabled(enabled);
+        menu->addAction(action);
+    }
+    return menu;
+}
+
+void frmMain::showContextMenu(Place place, const QPoint& globalPos) {
+    contextMenu(place)->popup(globalPos);
+}
 
 // ------------------------------------------------------------- helpers
 
 QString frmMain::faultText(qint32 number, const QString& description) {
     return QStringLiteral("Error occured!") + CrLf + QLatin1Char('#') + QString::number(number) +
            QStringLiteral(": ") + description;
+}
+
+void frmMain::ensureOpen() const {
+    if (m_Unloaded || !m_FtpConnection)
+        throw WindowClosed{};
+}
+
+bool frmMain::busy() const {
+    return m_FtpConnection && m_FtpConnection->Busy();
 }
 
 Prompts::Answer frmMain::ask(const QString& text, Prompts::Buttons buttons, Prompts::Icon icon,
@@ -99,6 +211,8 @@ Prompts::Answer frmMain::ask(const QString& text, Prompts::Buttons buttons, Prom
 void frmMain::runCommand(const std::function<void()>& command, const QString& title) {
     try {
         command();
+    } catch (const WindowClosed&) {
+        // The window went away while the command waited: nothing to show.
     } catch (const platform::Fault& fault) {
         ask(faultText(fault.number(), fault.description()), Prompts::OkOnly, Prompts::Information,
             title);
@@ -109,23 +223,15 @@ void frmMain::runCommand(const std::function<void()>& command, const QString& ti
 }
 
 QString frmMain::FormatFileSize(qint64 size) {
-    return sizeLocale().toString(size);
+    return FileListModel::sizeText(size);
 }
 
 qint64 frmMain::ParseFileSize(const QString& text) {
-    bool ok = false;
-    const qint64 size = sizeLocale().toLongLong(text.trimmed(), &ok);
-    return ok ? size : 0;
+    return FileListModel::parseSize(text);
 }
 
 QString frmMain::FormatLastWrite(double value) {
-    if (!std::isfinite(value) || value == FtpDate::Zero)
-        return {};
-    if (std::trunc(value) == 0) {
-        const QTime time = FtpDate::ToTime(value);
-        return QLocale().toString(time, QLocale::ShortFormat);
-    }
-    return FtpDate::ToText(value);
+    return FileListModel::dateText(value);
 }
 
 bool frmMain::isRootNode(const QTreeWidgetItem* node) {
@@ -134,7 +240,7 @@ bool frmMain::isRootNode(const QTreeWidgetItem* node) {
     const QTreeWidgetItem* root = node;
     while (root->parent())
         root = root->parent();
-    return nodeKey(node) == nodeKey(root);
+    return NodeIndex::key(node) == NodeIndex::key(root);
 }
 
 QString frmMain::nodeServerPath(const QTreeWidgetItem* node) {
@@ -156,177 +262,313 @@ bool frmMain::LocalFileExists(const QString& path) {
     return platform::LocalFile::existsAsFile(path);
 }
 
+bool frmMain::isConnectionLost(qint32 n) {
+    // 4: the socket was in the wrong state for the command (it had closed);
+    // 5, 7, 23: aborted, reset, not connected; from 10000 on the socket's own
+    // error numbers.
+    return n == 4 || n == 5 || n == 7 || n == 23 || (n >= 10000 && n < 12000);
+}
+
 void frmMain::ResetTransferDisplay() {
     ProgressBar1->setValue(0);
     m_ProgressValue = 0;
     setStatusText(QString());
 }
 
-void frmMain::removeChildren(QTreeWidgetItem* node) {
-    if (!node || node->childCount() == 0)
-        return;
-    if (m_CurrentNode && m_CurrentNode != node && isWithin(m_CurrentNode, node))
-        m_CurrentNode = nullptr;
-    ++m_TreeGeneration;
-    const QList<QTreeWidgetItem*> children = node->takeChildren();
-    qDeleteAll(children);
+void frmMain::dropPendingMessage() {
+    if (m_FtpConnection)
+        m_FtpConnection->WelcomeMessage();
+}
+
+QString frmMain::failureReason(qint32 n) {
+    // Reply codes carry the server's own words; the engine's codes (an
+    // unexpected reply's among them) carry theirs in the description.
+    if (n >= 37 && n <= 57) {
+        const QString reply = engine().GetLastServerResponse().trimmed();
+        if (!reply.isEmpty())
+            return QStringLiteral("Server response: ") + reply;
+    }
+    return QStringLiteral("Error #") + QString::number(n) + QStringLiteral(": ") +
+           engine().GetFtpErrorDescription(n);
+}
+
+void frmMain::selectNode(QTreeWidgetItem* node) {
+    m_SelectingNode = true;
+    tvTreeView->setCurrentItem(node);
+    m_SelectingNode = false;
+}
+
+void frmMain::restoreSelection() {
+    if (QTreeWidgetItem* listed = m_ListedNode.get())
+        selectNode(listed);
 }
 
 void frmMain::clearTree() {
-    m_CurrentNode = nullptr;
-    ++m_TreeGeneration;
-    tvTreeView->clear();
+    m_CurrentNode.reset();
+    m_ListedNode.reset();
+    m_KeyboardListTimer->stop();
+    m_Nodes.clear();
+}
+
+void frmMain::clearList() {
+    const bool big = lvListView->count() >= TrimAfterRows;
+    lvListView->clear();
+    if (big)
+        giveMemoryBack();
 }
 
 // ------------------------------------------------------- remote browsing
 
 bool frmMain::AddFileToList(const CFtpFile& file) {
     FileListView::Item item;
-    item.key = QStringLiteral("F") + file.FileName;
-    item.text = file.FileName;
+    item.name = file.FileName;
     item.icon = file.IsDirectory ? 3 : GetImageNumber(file.FileName);
-    item.subItems = {FormatFileSize(file.FileSize), FormatLastWrite(file.LastWriteTime),
-                     file.Permissions, file.Owner, file.Group};
     item.size = file.FileSize;
     item.lastWrite = file.LastWriteTime;
+    item.permissions = file.Permissions;
+    item.owner = file.Owner;
+    item.group = file.Group;
     return lvListView->addItem(item);
 }
 
 void frmMain::FillDirectoryListing(QTreeWidgetItem* node) {
-    lvListView->clear();
-    if (!engineUsable())
-        return;
-    const QString key = nodeKey(node);
-    const quint64 generation = m_TreeGeneration;
-    m_FtpConnection->setPassiveMode(Check1->isChecked());
+    runCommand([this, node] { ListDirectory(node); });
+}
+
+void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
+    const QString key = NodeIndex::key(node);
+    const bool separate = isRootNode(node) && !key.endsWith(QLatin1Char('/'));
+    QList<NodeIndex::Child> folders;
+    QSet<QString> listed;
+    for (const CFtpFiles::Entry& entry : files) {
+        if (!entry || !entry->IsDirectory || !isFolderName(entry->FileName))
+            continue;
+        const QString& name = entry->FileName;
+        const QString childKey = separate ? key + QLatin1Char('/') + name + QLatin1Char('/')
+                                          : key + name + QLatin1Char('/');
+        listed.insert(childKey);
+        folders.append({childKey, name, entry->FilePath});
+    }
+    // Folders gone from the listing (renamed, removed) lose their nodes.
+    for (int i = node->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* child = node->child(i);
+        if (!listed.contains(NodeIndex::key(child)))
+            m_Nodes.remove(child);
+    }
+    m_Nodes.addChildren(node, folders, 2, 3);
+}
+
+bool frmMain::ListDirectory(QTreeWidgetItem* node) {
+    ensureOpen();
+    const NodeRef target(m_Nodes, node);
+    m_ListingNode = target;
+    engine().setPassiveMode(Check1->isChecked());
     auto files = std::make_shared<CFtpFiles>();
-    const bool listed = m_FtpConnection->EnumFiles(files);
-    if (m_Unloaded)
-        return;
-    if (generation != m_TreeGeneration)
-        node = key.isEmpty() ? nullptr : findNode(key);
+    const bool listed = engineCall([&](CFtpConnection& c) { return c.EnumFiles(files); });
+    m_ListingNode.reset();
+    node = target.get();
 
     if (!listed) {
-        const qint32 n = m_FtpConnection->FtpGetLastError();
-        ask(QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                m_FtpConnection->GetFtpErrorDescription(n),
-            Prompts::OkOnly, Prompts::Exclamation);
-    } else if (files) {
-        const bool nodeIsRoot = isRootNode(node);
+        // The list keeps the folder it showed; the selection goes back to it.
+        const qint32 n = engine().FtpGetLastError();
+        setStatusText(tr("Directory listing failed."));
+        restoreSelection();
+        if (node && !m_ListedNode)
+            node->setExpanded(true);
+        QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
+                       engine().GetFtpErrorDescription(n);
+        // The server's own words say why, where it refused.
+        const QString reason = failureReason(n);
+        if (reason.startsWith(QLatin1String("Server response: ")))
+            text += CrLf + CrLf + reason;
+        ask(text, Prompts::OkOnly, Prompts::Exclamation);
+        return false;
+    }
+
+    // The folder's node went while the listing ran (Stop, a new connection):
+    // the list keeps the folder it shows rather than show one of no node.
+    if (!node)
+        return false;
+    std::vector<FileListView::Item> items;
+    if (files) {
+        items.reserve(size_t(files->Count()));
         for (const CFtpFiles::Entry& entry : *files) {
             if (!entry)
                 continue;
-            if (entry->IsDirectory) {
-                const QString& name = entry->FileName;
-                // "." and ".." are no sub-directories to keep in the tree.
-                if (node && !name.isEmpty() && name != QLatin1String(".") &&
-                    name != QLatin1String("..")) {
-                    const QString childKey = nodeIsRoot && !key.endsWith(QLatin1Char('/'))
-                                                 ? key + QLatin1Char('/') + name + QLatin1Char('/')
-                                                 : key + name + QLatin1Char('/');
-                    if (QTreeWidgetItem* child = addNode(node, childKey, name, 2, 3))
-                        child->setData(0, TreeTagRole, entry->FilePath);
-                }
-                AddFileToList(*entry);
-            } else if (tvTreeView->currentItem() && nodeKey(tvTreeView->currentItem()) == key) {
-                AddFileToList(*entry);
-            }
+            FileListView::Item& item = items.emplace_back();
+            item.name = entry->FileName;
+            item.icon = entry->IsDirectory ? 3 : GetImageNumber(entry->FileName);
+            item.size = entry->FileSize;
+            item.lastWrite = entry->LastWriteTime;
+            item.permissions = entry->Permissions;
+            item.owner = entry->Owner;
+            item.group = entry->Group;
         }
+        syncChildren(node, *files);
     }
-    if (node)
-        node->setExpanded(true);
+    const bool wasBig = lvListView->count() >= TrimAfterRows;
+    files.reset();
+    lvListView->setItems(std::move(items));
+    if (wasBig)
+        giveMemoryBack();
+    m_ListedNode = NodeRef(m_Nodes, node);
+    // The tree shows the listed folder, unless the user is moving through it
+    // with the keys: that folder is listed in a moment.
+    if (!m_KeyboardListTimer->isActive())
+        selectNode(node);
+    node->setExpanded(true);
+    return true;
 }
 
 void frmMain::RefreshCurrentDirectory() {
     runCommand([this] {
-        QTreeWidgetItem* selected = tvTreeView->currentItem();
-        if (!selected)
+        QTreeWidgetItem* listed = m_ListedNode ? m_ListedNode.get() : tvTreeView->currentItem();
+        if (!listed)
             return;
-        removeChildren(selected);
-        lvListView->clear();
-        FillDirectoryListing(selected);
+        // The listing decides the folder's children anew.
+        m_Nodes.removeChildren(listed);
+        ListDirectory(listed);
     });
 }
 
 void frmMain::tvTreeView_NodeClick(QTreeWidgetItem* Node) {
+    m_KeyboardListTimer->stop();
     runCommand([this, Node] { NodeClick(Node); });
 }
 
+void frmMain::ListSelectedNode() {
+    tvTreeView_NodeClick(tvTreeView->currentItem());
+}
+
 void frmMain::NodeClick(QTreeWidgetItem* Node) {
-    if (!Node || !engineUsable())
+    if (!Node)
         return;
-    if (m_FtpConnection->Busy()) {
-        if (m_CurrentNode)
-            tvTreeView->setCurrentItem(m_CurrentNode);
+    ensureOpen();
+    if (busy()) {
+        if (QTreeWidgetItem* current = m_CurrentNode.get())
+            selectNode(current);
+        else
+            restoreSelection();
         return;
     }
-    m_CurrentNode = Node;
-    const QString key = nodeKey(Node);
+    m_CurrentNode = NodeRef(m_Nodes, Node);
+    const NodeRef target = m_CurrentNode;
+    // A message still unread came with an earlier reply; only this
+    // directory change's own message is shown.
+    dropPendingMessage();
     for (int reconnects = 0;; ++reconnects) {
-        quint64 generation = m_TreeGeneration;
-        const bool changed = m_FtpConnection->SetCurrentDirectory(nodeServerPath(Node));
-        if (!engineUsable())
-            return;
-        if (generation != m_TreeGeneration && !(Node = findNode(key)))
+        const QString path = nodeServerPath(Node);
+        const bool changed =
+            engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+        if (!(Node = target.get()))
             return;
         if (changed) {
-            FillDirectoryListing(Node);
-            if (!engineUsable())
+            // The directory change's own message; a listing's replies never
+            // open a window.
+            const QString message = engine().WelcomeMessage();
+            if (!ListDirectory(Node)) {
+                returnToListedFolder(target);
                 return;
-            const QString message = m_FtpConnection->WelcomeMessage();
+            }
             if (!message.isEmpty())
-                showMessageWindow(QStringLiteral("Message from ") + m_FtpConnection->FtpServer(),
-                                  message);
+                showMessageWindow(QStringLiteral("Message from ") + engine().FtpServer(), message);
             return;
         }
-        if (m_FtpConnection->FtpGetLastError() != ErrConnectionLost ||
-            reconnects >= MaxNodeClickReconnects)
+        const qint32 n = engine().FtpGetLastError();
+        if (isConnectionLost(n) && reconnects < MaxNodeClickReconnects) {
+            const bool connected = engineCall([](CFtpConnection& c) { return c.Connect(); });
+            dropPendingMessage();
+            if (connected && (Node = target.get()))
+                continue;
+            restoreSelection();
+            if (connected)
+                return;
+            ask(failureText(QStringLiteral("The connection cannot be established."),
+                            engine().GetFtpErrorDescription(engine().FtpGetLastError())),
+                Prompts::OkOnly, Prompts::Exclamation);
             return;
-        generation = m_TreeGeneration;
-        if (!m_FtpConnection->Connect() || !engineUsable())
+        }
+        // A folder that is gone, refused or a broken link: the user learns
+        // why, and the selection goes back to the folder the list shows.
+        restoreSelection();
+        if (n == CFtpConnection::ErrBusy || n == CFtpConnection::ErrCancelled)
             return;
-        if (generation != m_TreeGeneration && !(Node = findNode(key)))
-            return;
+        ask(failureText(QStringLiteral("Can't open directory ") + path + QLatin1Char('.'),
+                        failureReason(n)),
+            Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
+        return;
     }
 }
 
 void frmMain::UpOneLevel() {
     runCommand([this] {
-        QTreeWidgetItem* selected = tvTreeView->currentItem();
-        if (!selected || !engineUsable())
+        QTreeWidgetItem* from = m_ListedNode ? m_ListedNode.get() : tvTreeView->currentItem();
+        if (!from)
             return;
+        ensureOpen();
         // The root has no parent: it stays selected and is listed again.
-        if (selected->parent()) {
-            selected = selected->parent();
-            tvTreeView->setCurrentItem(selected);
-        }
-        const QString full = nodeFullPath(selected);
+        QTreeWidgetItem* up = from->parent() ? from->parent() : from;
+        const NodeRef target(m_Nodes, up);
+        selectNode(up);
+        const QString full = nodeFullPath(up);
         const int slash = full.indexOf(QLatin1Char('/'));
-        const QString key = nodeKey(selected);
-        const quint64 generation = m_TreeGeneration;
-        if (!m_FtpConnection->SetCurrentDirectory(slash < 0 ? full : full.mid(slash)))
+        const QString path = slash < 0 ? full : full.mid(slash);
+        dropPendingMessage();
+        const bool changed =
+            engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+        if (!changed) {
+            const qint32 n = engine().FtpGetLastError();
+            restoreSelection();
+            if (n != CFtpConnection::ErrBusy && n != CFtpConnection::ErrCancelled)
+                ask(failureText(QStringLiteral("Can't open directory ") + path + QLatin1Char('.'),
+                                failureReason(n)),
+                    Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
             return;
-        if (!engineUsable())
-            return;
-        if (generation != m_TreeGeneration && !(selected = findNode(key)))
-            return;
-        FillDirectoryListing(selected);
+        }
+        QTreeWidgetItem* node = target.get();
+        if (node && !ListDirectory(node))
+            returnToListedFolder(target);
     });
 }
 
+void frmMain::returnToListedFolder(const NodeRef& from) {
+    QTreeWidgetItem* listed = m_ListedNode.get();
+    if (!listed || m_ListedNode.key() == from.key())
+        return;
+    const QString path = nodeServerPath(listed);
+    engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+    dropPendingMessage();
+}
+
 void frmMain::lvListView_DblClick() {
+    OpenSelected();
+}
+
+void frmMain::OpenSelected() {
     runCommand([this] {
+        const QList<int> rows = lvListView->selectedRows();
         const int row = selectedListRow();
-        QTreeWidgetItem* selected = tvTreeView->currentItem();
-        if (row < 0 || !selected)
+        if (row < 0)
             return;
-        if (!lvListView->text(row, FileListView::Permissions).startsWith(QLatin1Char('d')))
+        if (lvListView->icon(row) != 3) {
+            // Files download: one through the save dialog, several at once.
+            if (rows.size() > 1)
+                DownloadSeveral(rows);
+            else
+                DownloadSelectedFile();
             return;
+        }
+        const QString name = lvListView->text(row);
+        if (name == QLatin1String(".."))
+            return UpOneLevel();
+        if (name == QLatin1String("."))
+            return RefreshCurrentDirectory();
+        QTreeWidgetItem* listed = m_ListedNode.get();
         QTreeWidgetItem* node =
-            findNode(nodeKey(selected) + lvListView->text(row) + QLatin1Char('/'));
+            listed ? findNode(NodeIndex::key(listed) + name + QLatin1Char('/')) : nullptr;
         if (!node)
             return;
-        tvTreeView->setCurrentItem(node);
+        selectNode(node);
         NodeClick(node);
     });
 }
@@ -370,52 +612,50 @@ void frmMain::ConnectToServerBody() {
     if (dialog->Action() != 0)
         return;
     QString host;
-    quint16 port = ServerAddress::DefaultPort;
+    quint16 port = dialog->Port();
+    bool portInText = false;
     QString error;
     // A port the engine cannot use is refused before anything is cleared.
-    if (!ServerAddress::parse(dialog->URL(), host, port, error)) {
+    if (!ServerAddress::parse(dialog->URL(), host, port, error, &portInText)) {
         ask(error, Prompts::OkOnly, Prompts::Exclamation, ConnectTitle);
         return;
     }
+    if (!portInText)
+        port = dialog->Port();
+    saveConnectChoices();
     clearTree();
-    lvListView->clear();
-    if (!engineUsable())
-        return;
+    clearList();
     // While a transfer runs, its own reconnect must still reach its server;
     // the engine refuses this Connect with "busy" anyway.
-    if (!m_FtpConnection->Busy()) {
-        m_FtpConnection->setFtpServer(host);
-        m_FtpConnection->setUserName(dialog->UserName());
-        m_FtpConnection->setPassword(dialog->Password());
-        m_FtpConnection->setPassiveMode(Check1->isChecked());
-        m_FtpConnection->setPort(port);
-        m_FtpConnection->setSecurity(dialog->Encryption());
-        m_FtpConnection->setExtensions(true);
-        m_FtpConnection->setTrustedFingerprint(QByteArray::fromHex(
+    if (!engine().Busy()) {
+        engine().setFtpServer(host);
+        engine().setUserName(dialog->UserName());
+        engine().setPassword(dialog->Password());
+        engine().setPassiveMode(Check1->isChecked());
+        engine().setPort(port);
+        engine().setSecurity(dialog->Encryption());
+        engine().setExtensions(true);
+        engine().setTrustedFingerprint(QByteArray::fromHex(
             platform::Desktop::settingText(TrustedCertificates, certificateKey(host, port))
                 .toLatin1()));
+        // A message the last session left unread is not this server's.
+        dropPendingMessage();
     }
-    setStatusText(QStringLiteral("Connecting to ") + m_FtpConnection->FtpServer() +
-                  QStringLiteral(" ..."));
-    if (!m_FtpConnection->Connect()) {
-        if (!engineUsable())
-            return;
-        const qint32 n = m_FtpConnection->FtpGetLastError();
-        ask(m_FtpConnection->GetFtpErrorDescription(n), Prompts::OkOnly, Prompts::Exclamation,
+    setStatusText(QStringLiteral("Connecting to ") + engine().FtpServer() + QStringLiteral(" ..."));
+    if (!engineCall([](CFtpConnection& c) { return c.Connect(); })) {
+        const qint32 n = engine().FtpGetLastError();
+        ask(engine().GetFtpErrorDescription(n), Prompts::OkOnly, Prompts::Exclamation,
             ConnectTitle);
         return;
     }
-    if (!engineUsable())
-        return;
-    const QString welcome = m_FtpConnection->WelcomeMessage();
+    const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
-        showMessageWindow(QStringLiteral("Welcome message from ") + m_FtpConnection->FtpServer(),
-                          welcome);
+        showMessageWindow(QStringLiteral("Welcome message from ") + engine().FtpServer(), welcome);
     showTitle(dialog->URL());
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();
-    const QString directory = m_FtpConnection->CurrentDirectory();
+    const QString directory = engine().CurrentDirectory();
     const int slash = directory.indexOf(QLatin1Char('/'));
     const QString rootText = slash < 0 ? QStringLiteral("/") : directory.left(slash + 1);
     QTreeWidgetItem* node = addNode(nullptr, rootText, rootText, 1);
@@ -423,41 +663,62 @@ void frmMain::ConnectToServerBody() {
         const QStringList pieces =
             directory.mid(slash + 1).split(QLatin1Char('/'), Qt::SkipEmptyParts);
         for (const QString& piece : pieces) {
-            const QString key = nodeKey(node) + piece + QLatin1Char('/');
+            const QString key = NodeIndex::key(node) + piece + QLatin1Char('/');
             QTreeWidgetItem* child = addNode(node, key, piece, 2, 3);
             node->setExpanded(true);
             node = child ? child : findNode(key);
         }
     }
-    tvTreeView->setCurrentItem(node);
-    m_CurrentNode = node;
-    FillDirectoryListing(node);
+    selectNode(node);
+    m_CurrentNode = NodeRef(m_Nodes, node);
+    ListDirectory(node);
 }
 
 void frmMain::StopCommand() {
     runCommand([this] {
-        if (!engineUsable())
-            return;
-        if (m_FtpConnection->CloseConnection()) {
+        if (engineCall([](CFtpConnection& c) { return c.CloseConnection(); })) {
             clearTree();
-            lvListView->clear();
+            clearList();
+            setStatusText(tr("Disconnected."));
             return;
         }
-        if (!engineUsable() ||
-            m_FtpConnection->FtpGetLastError() != CFtpConnection::ErrTransferInProgress)
+        if (engine().FtpGetLastError() != CFtpConnection::ErrTransferInProgress)
             return;
         if (ask(QStringLiteral("Data transfer in progress. Do you want to cancel the data "
                                "transfer?"),
-                Prompts::YesNo, Prompts::Question) == Prompts::Yes &&
-            engineUsable())
-            m_FtpConnection->CancelTransfer();
+                Prompts::YesNo, Prompts::Question) == Prompts::Yes)
+            engine().CancelTransfer();
     });
 }
 
 // -------------------------------------------------------------- download
 
 void frmMain::mnuDownload_Click() {
-    runCommand([this] { DownloadSelectedFile(); });
+    runCommand([this] {
+        const QList<int> rows = lvListView->selectedRows();
+        if (rows.size() > 1)
+            DownloadSeveral(rows);
+        else
+            DownloadSelectedFile();
+    });
+}
+
+void frmMain::beginTransfer(const QString& name, qint64 size) {
+    m_strTransferFileName = name;
+    m_lTransferFileSize = size;
+    m_TransferClock.invalidate();
+}
+
+void frmMain::endTransfer(bool arrived, const QString& verb) {
+    m_TransferClock.invalidate();
+    if (arrived)
+        return;
+    // A cancelled or failed transfer leaves no stale figures behind.
+    ProgressBar1->setValue(0);
+    m_ProgressValue = 0;
+    const qint32 n = m_FtpConnection ? m_FtpConnection->FtpGetLastError() : 0;
+    setStatusText(verb + m_strTransferFileName +
+                  (n == CFtpConnection::ErrCancelled ? tr(" cancelled.") : tr(" failed.")));
 }
 
 void frmMain::DownloadSelectedFile() {
@@ -465,24 +726,28 @@ void frmMain::DownloadSelectedFile() {
     // Nothing is selected: there is nothing to name in the dialog either.
     if (row < 0)
         return;
+    if (lvListView->icon(row) == 3) {
+        ask(QStringLiteral("Select a file to download, please. A folder opens with Enter or a "
+                           "double-click."),
+            Prompts::OkOnly, Prompts::Information, QStringLiteral("Download file"));
+        return;
+    }
     const QString remoteName = lvListView->text(row);
-    const QString remoteSizeText = lvListView->text(row, FileListView::FileSize);
+    const qint64 remoteSize = lvListView->size(row);
     const QString localPath =
         m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."), remoteName,
                                QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
-    m_strTransferFileName = remoteName;
-    m_lTransferFileSize = ParseFileSize(remoteSizeText);
-    const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
+    beginTransfer(remoteName, remoteSize);
     qint64 startPoint = 0;
 
     if (LocalFileExists(localPath)) {
         const qint64 localLength = QFileInfo(localPath).size();
-        const QString remoteSize = QString::number(m_lTransferFileSize);
-        if (localLength < m_lTransferFileSize) {
+        const QString remoteSizeText = QString::number(remoteSize);
+        if (localLength < remoteSize) {
             const Prompts::Answer answer = ask(
-                existsQuestion(localPath, remoteSize, localLength,
+                existsQuestion(localPath, remoteSizeText, localLength,
                                QStringLiteral("Do you want to append lost data to existing file?")),
                 Prompts::YesNoCancel, Prompts::Question, QStringLiteral("File already exists"));
             if (answer == Prompts::Yes)
@@ -491,54 +756,134 @@ void frmMain::DownloadSelectedFile() {
                 return;
         } else {
             const Prompts::Answer answer =
-                ask(existsQuestion(localPath, remoteSize, localLength,
+                ask(existsQuestion(localPath, remoteSizeText, localLength,
                                    QStringLiteral("Do you want to cancel download?")),
                     Prompts::YesNo, Prompts::Question, QStringLiteral("File already exists"));
             if (answer != Prompts::No)
                 return;
         }
     }
+    DownloadWithRetry(remoteName, remoteSize, localPath, startPoint);
+}
 
+void frmMain::DownloadSeveral(const QList<int>& rows) {
+    struct File {
+        QString name;
+        qint64 size;
+    };
+    QList<File> files;
+    for (int row : rows) {
+        if (lvListView->icon(row) != 3)
+            files.append({lvListView->text(row), lvListView->size(row)});
+    }
+    if (files.isEmpty())
+        return;
+    const QString folder =
+        m_Prompts.existingDirectory(this, QStringLiteral("Download files into..."), QString());
+    if (folder.isEmpty())
+        return;
+    // One question for the lot: files already there are completed or
+    // replaced together.
+    int existing = 0;
+    for (const File& file : files)
+        existing += LocalFileExists(QDir(folder).filePath(file.name)) ? 1 : 0;
+    bool append = false;
+    if (existing > 0) {
+        const Prompts::Answer answer = ask(
+            QString::number(existing) + QStringLiteral(" of the ") + QString::number(files.size()) +
+                QStringLiteral(" files already exist in ") + folder + QLatin1Char('.') + CrLf +
+                CrLf +
+                QStringLiteral("Do you want to append lost data to the shorter ones and skip "
+                               "the complete ones?") +
+                CrLf + CrLf + QStringLiteral("Note: If you choose No new files will be created."),
+            Prompts::YesNoCancel, Prompts::Question, QStringLiteral("Files already exist"));
+        if (answer == Prompts::Cancel)
+            return;
+        append = answer == Prompts::Yes;
+    }
+    for (const File& file : files) {
+        const QString localPath = QDir(folder).filePath(file.name);
+        qint64 startPoint = 0;
+        if (append && LocalFileExists(localPath)) {
+            startPoint = QFileInfo(localPath).size();
+            if (startPoint >= file.size)
+                continue;
+        }
+        beginTransfer(file.name, file.size);
+        if (!DownloadWithRetry(file.name, file.size, localPath, startPoint))
+            return;
+    }
+}
+
+bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
+                                const QString& localPath, qint64 startPoint) {
+    const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
+    bool retry = false;
     for (int attempt = 0; attempt < MaxDownloadAttempts; ++attempt) {
-        if (!engineUsable())
-            return;
-        if (m_FtpConnection->DownloadFile(m_strTransferFileName, localPath, transferMode,
-                                          startPoint))
-            return;
-        if (!engineUsable())
-            return;
-        const qint32 n = m_FtpConnection->FtpGetLastError();
-        if (n == ErrConnectionLost) {
+        if (retry) {
+            // The bytes that arrived before the failure stay: the retry asks
+            // the server for the rest.
+            const qint64 onDisk = LocalFileExists(localPath) ? QFileInfo(localPath).size() : 0;
+            startPoint = onDisk > 0 && (remoteSize <= 0 || onDisk < remoteSize) ? onDisk : 0;
+        }
+        m_strTransferFileName = remoteName;
+        m_lTransferFileSize = remoteSize;
+        m_TransferClock.invalidate();
+        m_LastCommandSent.clear();
+        if (engineCall([&](CFtpConnection& c) {
+                return c.DownloadFile(remoteName, localPath, transferMode, startPoint);
+            })) {
+            endTransfer(true, tr("Download of "));
+            return true;
+        }
+        const qint32 n = engine().FtpGetLastError();
+        if (retry && startPoint > 0 && m_LastCommandSent.startsWith(QLatin1String("REST ")) &&
+            n >= 37 && n <= 57) {
+            // The server will not start in the middle: the whole file then.
+            startPoint = 0;
+            retry = false;
+            continue;
+        }
+        if (isConnectionLost(n)) {
             if (ask(QStringLiteral("The connection is broken. Do you wish to establish the "
                                    "connect again?"),
                     Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
                 ResetTransferDisplay();
-                return;
+                return false;
             }
-            if (!engineUsable())
-                return;
-            if (!m_FtpConnection->Connect()) {
+            if (!engineCall([](CFtpConnection& c) { return c.Connect(); })) {
+                endTransfer(false, tr("Download of "));
                 ask(QStringLiteral("The connection cannot be established."), Prompts::OkOnly,
                     Prompts::Exclamation);
-                return;
+                return false;
             }
-            QTreeWidgetItem* selected = tvTreeView->currentItem();
-            if (!engineUsable() || !selected ||
-                !m_FtpConnection->SetCurrentDirectory(nodeFullPath(selected)))
-                return;
+            dropPendingMessage();
+            // Back to the folder the list shows, which the name belongs to.
+            QTreeWidgetItem* listed = m_ListedNode.get();
+            const QString path = listed ? nodeFullPath(listed) : QString();
+            if (path.isEmpty() ||
+                !engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); })) {
+                endTransfer(false, tr("Download of "));
+                return false;
+            }
+            dropPendingMessage();
+            retry = true;
         } else if (n == CFtpConnection::ErrTimeout) {
             if (ask(QStringLiteral("Server doesn't response. Do you like to try again?"),
                     Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
                 ResetTransferDisplay();
-                return;
+                return false;
             }
+            retry = true;
         } else {
+            endTransfer(false, tr("Download of "));
             ask(QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                    m_FtpConnection->GetFtpErrorDescription(n),
+                    engine().GetFtpErrorDescription(n),
                 Prompts::OkOnly, Prompts::Exclamation);
-            return;
+            return false;
         }
     }
+    return false;
 }
 
 // ---------------------------------------------------------------- upload
@@ -555,20 +900,13 @@ void frmMain::UploadBody() {
     if (localPath.isEmpty())
         return;
     const QString remoteName = QFileInfo(localPath).fileName();
-    int match = -1;
-    for (int row = 0; row < lvListView->count(); ++row) {
-        if (lvListView->text(row) == remoteName) {
-            match = row;
-            break;
-        }
-    }
+    const int match = lvListView->rowOfName(remoteName);
     // A missing or unreadable file is reported here, before anything is sent.
     const qint64 localLength = platform::LocalFile::fileLength(localPath);
-    m_lTransferFileSize = localLength;
     qint64 startPoint = 0;
     if (match >= 0) {
         const QString remoteSizeText = lvListView->text(match, FileListView::FileSize);
-        const qint64 remoteSize = ParseFileSize(remoteSizeText);
+        const qint64 remoteSize = lvListView->size(match);
         if (remoteSize < localLength) {
             const Prompts::Answer answer = ask(
                 existsQuestion(remoteName, remoteSizeText, localLength,
@@ -587,33 +925,28 @@ void frmMain::UploadBody() {
                 return;
         }
     }
-    m_strTransferFileName = remoteName;
+    beginTransfer(remoteName, localLength);
     const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
-    if (!engineUsable())
-        return;
-    const bool uploaded =
-        m_FtpConnection->UploadFile(localPath, remoteName, transferMode, startPoint);
-    if (!engineUsable())
-        return;
+    const bool uploaded = engineCall([&](CFtpConnection& c) {
+        return c.UploadFile(localPath, remoteName, transferMode, startPoint);
+    });
+    const qint32 n = engine().FtpGetLastError();
+    endTransfer(uploaded, tr("Upload of "));
     // Stopped by the user: the listing shows what reached the server.
-    if (uploaded || m_FtpConnection->FtpGetLastError() == CFtpConnection::ErrCancelled) {
-        FillDirectoryListing(tvTreeView->currentItem());
+    if (uploaded || n == CFtpConnection::ErrCancelled) {
+        const QString status = statusText();
+        if (QTreeWidgetItem* listed = m_ListedNode.get())
+            ListDirectory(listed);
+        if (!uploaded)
+            setStatusText(status); // the cancel, not the listing, is the news
         return;
     }
     ask(QStringLiteral("Can't upload file.") + CrLf + CrLf + QStringLiteral("Server response: ") +
-            m_FtpConnection->GetLastServerResponse(),
+            engine().GetLastServerResponse(),
         Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't upload file"));
 }
 
 // ------------------------------------------------ remote file management
-
-namespace {
-
-QString failureText(const QString& message, const QString& serverResponse) {
-    return message + CrLf + CrLf + QStringLiteral("Server response: ") + serverResponse;
-}
-
-} // namespace
 
 void frmMain::mnuCreateDir_Click() {
     runCommand([this] { CreateDirBody(); });
@@ -622,17 +955,17 @@ void frmMain::mnuCreateDir_Click() {
 void frmMain::CreateDirBody() {
     const QString name = m_Prompts.inputBox(this, QStringLiteral("Enter directory name, please."),
                                             QStringLiteral("Create new directory"), QString());
-    if (name.isEmpty() || !engineUsable())
+    if (name.isEmpty())
         return;
-    const bool created = m_FtpConnection->CreateDirectory(name);
-    if (!engineUsable())
-        return;
-    if (created)
-        FillDirectoryListing(tvTreeView->currentItem());
-    else
-        ask(failureText(QStringLiteral("Can't create new directory."),
-                        m_FtpConnection->GetLastServerResponse()),
+    const bool created = engineCall([&](CFtpConnection& c) { return c.CreateDirectory(name); });
+    if (!created) {
+        ask(QStringLiteral("Can't create new directory.") + CrLf + CrLf +
+                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
             Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't create directory"));
+        return;
+    }
+    if (QTreeWidgetItem* listed = m_ListedNode.get())
+        ListDirectory(listed);
 }
 
 void frmMain::mnuDelete_Click() {
@@ -640,35 +973,77 @@ void frmMain::mnuDelete_Click() {
 }
 
 void frmMain::DeleteBody() {
-    const int row = selectedListRow();
-    const QTreeWidgetItem* selected = tvTreeView->currentItem();
-    if (row < 0 || !selected) {
+    struct Target {
+        QString name;
+        bool directory;
+    };
+    QList<Target> targets;
+    for (int row : lvListView->selectedRows()) {
+        if (!isDotEntry(lvListView->text(row)))
+            targets.append({lvListView->text(row), lvListView->icon(row) == 3});
+    }
+    const NodeRef folder = m_ListedNode;
+    if (targets.isEmpty() || !folder) {
         ask(QStringLiteral("Select file or directory to delete, please."), Prompts::OkOnly,
             Prompts::Information, QStringLiteral("Delete file or directory"));
         return;
     }
-    const bool directory = lvListView->icon(row) == 3;
-    const QString path = nodeKey(selected) + lvListView->text(row);
-    const QString question = directory ? QStringLiteral("Do you really want to remove directory ")
-                                       : QStringLiteral("Do you really want to delete file ");
-    if (ask(question + path + QLatin1Char('?'), Prompts::YesNoCancel, Prompts::NoIcon,
-            QStringLiteral("Delete file")) != Prompts::Yes ||
-        !engineUsable())
-        return;
-    const bool done =
-        directory ? m_FtpConnection->RemoveDirectory(path) : m_FtpConnection->DeleteFile(path);
-    if (!engineUsable())
-        return;
-    if (done) {
-        FillDirectoryListing(tvTreeView->currentItem());
-    } else if (directory) {
-        ask(failureText(QStringLiteral("Can't remove directory."),
-                        m_FtpConnection->GetLastServerResponse()),
-            Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't remove directory"));
+    // Paths come from the folder the list shows, whatever the tree's
+    // selection is by now.
+    const QString base = folder.key();
+    QString question;
+    if (targets.size() == 1) {
+        question = (targets[0].directory ? QStringLiteral("Do you really want to remove directory ")
+                                         : QStringLiteral("Do you really want to delete file ")) +
+                   base + targets[0].name + QLatin1Char('?');
     } else {
-        ask(failureText(QStringLiteral("Can't delete file."),
-                        m_FtpConnection->GetLastServerResponse()),
+        question = QStringLiteral("Do you really want to delete these ") +
+                   QString::number(targets.size()) + QStringLiteral(" entries?") + CrLf;
+        for (int i = 0; i < targets.size() && i < NamedInQuestion; ++i)
+            question += CrLf + base + targets[i].name;
+        if (targets.size() > NamedInQuestion)
+            question += CrLf + QStringLiteral("... and ") +
+                        QString::number(targets.size() - NamedInQuestion) + QStringLiteral(" more");
+    }
+    if (ask(question, Prompts::YesNoCancel, Prompts::NoIcon, QStringLiteral("Delete file")) !=
+        Prompts::Yes)
+        return;
+    QStringList failures;
+    bool anyDone = false;
+    for (const Target& target : targets) {
+        const QString path = base + target.name;
+        const bool done = engineCall([&](CFtpConnection& c) {
+            return target.directory ? c.RemoveDirectory(path) : c.DeleteFile(path);
+        });
+        if (done) {
+            anyDone = true;
+            if (target.directory)
+                m_Nodes.remove(findNode(path + QLatin1Char('/')));
+            continue;
+        }
+        const QString response = engine().GetLastServerResponse();
+        if (targets.size() == 1) {
+            const bool dir = target.directory;
+            ask(QString(dir ? QStringLiteral("Can't remove directory.")
+                            : QStringLiteral("Can't delete file.")) +
+                    CrLf + CrLf + QStringLiteral("Server response: ") + response,
+                Prompts::OkOnly, Prompts::NoIcon,
+                dir ? QStringLiteral("Can't remove directory")
+                    : QStringLiteral("Can't delete file"));
+            return;
+        }
+        failures << path + QStringLiteral(": ") + response.trimmed();
+        if (isConnectionLost(engine().FtpGetLastError()))
+            break;
+    }
+    if (!failures.isEmpty())
+        ask(QStringLiteral("Can't delete ") + QString::number(failures.size()) +
+                QStringLiteral(" of ") + QString::number(targets.size()) +
+                QStringLiteral(" entries.") + CrLf + CrLf + failures.join(CrLf),
             Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't delete file"));
+    if (anyDone) {
+        if (QTreeWidgetItem* node = folder.get())
+            ListDirectory(node);
     }
 }
 
@@ -686,35 +1061,30 @@ void frmMain::RemoveDirBody() {
     if (isRootNode(selected))
         return;
     if (ask(QStringLiteral("Do you really want to remove directory: ") + selected->text(0),
-            Prompts::YesNo, Prompts::Question,
-            QStringLiteral("Remove Directory")) != Prompts::Yes ||
-        !engineUsable())
+            Prompts::YesNo, Prompts::Question, QStringLiteral("Remove Directory")) != Prompts::Yes)
         return;
-    const QString key = nodeKey(selected);
-    const QString parentKey = nodeKey(selected->parent());
-    const bool removed = m_FtpConnection->RemoveDirectory(key);
-    if (!engineUsable())
-        return;
+    const QString key = NodeIndex::key(selected);
+    const NodeRef parentRef(m_Nodes, selected->parent());
+    const bool removed = engineCall([&](CFtpConnection& c) { return c.RemoveDirectory(key); });
     if (!removed) {
-        ask(failureText(QStringLiteral("Can't remove directory."),
-                        m_FtpConnection->GetLastServerResponse()),
+        ask(QStringLiteral("Can't remove directory.") + CrLf + CrLf +
+                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
             Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't remove directory"));
         return;
     }
-    QTreeWidgetItem* parent = findNode(parentKey);
+    m_Nodes.remove(findNode(key));
+    QTreeWidgetItem* parent = parentRef.get();
     if (!parent)
         return;
-    tvTreeView->setCurrentItem(parent);
-    removeChildren(parent);
+    selectNode(parent);
     // The connection's directory is most often the one just removed: change
     // to the parent first, or the listing would fail.
-    const quint64 generation = m_TreeGeneration;
-    m_FtpConnection->SetCurrentDirectory(nodeServerPath(parent));
-    if (!engineUsable())
-        return;
-    if (generation != m_TreeGeneration && !(parent = findNode(parentKey)))
-        return;
-    FillDirectoryListing(parent);
+    const QString path = nodeServerPath(parent);
+    dropPendingMessage();
+    engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+    dropPendingMessage();
+    if ((parent = parentRef.get()))
+        ListDirectory(parent);
 }
 
 void frmMain::mnuRename_Click() {
@@ -723,12 +1093,13 @@ void frmMain::mnuRename_Click() {
 
 void frmMain::RenameBody() {
     const int row = selectedListRow();
-    if (row < 0) {
+    if (row < 0 || isDotEntry(lvListView->text(row))) {
         ask(QStringLiteral("Select file to rename, please."), Prompts::OkOnly, Prompts::Information,
             QStringLiteral("Rename File"));
         return;
     }
     const QString oldName = lvListView->text(row);
+    const bool directory = lvListView->icon(row) == 3;
     const QString newName =
         m_Prompts.inputBox(this, QStringLiteral("Enter new file name for ") + oldName,
                            QStringLiteral("Rename File"), QString());
@@ -736,49 +1107,20 @@ void frmMain::RenameBody() {
         return;
     if (ask(QStringLiteral("Do you really want to rename file ") + oldName +
                 QStringLiteral(" to ") + newName + QLatin1Char('?'),
-            Prompts::YesNo, Prompts::Question, QStringLiteral("Rename File")) != Prompts::Yes ||
-        !engineUsable())
+            Prompts::YesNo, Prompts::Question, QStringLiteral("Rename File")) != Prompts::Yes)
         return;
-    const bool renamed = m_FtpConnection->RenameFile(oldName, newName);
-    if (!engineUsable())
-        return;
-    if (renamed)
-        FillDirectoryListing(tvTreeView->currentItem());
-    else
-        ask(failureText(QStringLiteral("Can't rename file."),
-                        m_FtpConnection->GetLastServerResponse()),
+    const NodeRef folder = m_ListedNode;
+    const bool renamed =
+        engineCall([&](CFtpConnection& c) { return c.RenameFile(oldName, newName); });
+    if (!renamed) {
+        ask(QStringLiteral("Can't rename file.") + CrLf + CrLf +
+                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
             Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't rename file"));
-}
-
-// -------------------------------------------------------------- dispatch
-
-void frmMain::tbToolBar_ButtonClick(const QString& key) {
-    runCommand([this, &key] {
-        if (key == QLatin1String("Connect"))
-            ConnectToServer();
-        else if (key == QLatin1String("UpLevel"))
-            UpOneLevel();
-        else if (key == QLatin1String("Stop"))
-            StopCommand();
-        else if (key == QLatin1String("Refresh"))
-            RefreshCurrentDirectory();
-        else if (key == QLatin1String("Download"))
-            mnuDownload_Click();
-        else if (key == QLatin1String("Upload"))
-            mnuUpload_Click();
-        else if (key == QLatin1String("CreateDirectory"))
-            mnuCreateDir_Click();
-        else if (key == QLatin1String("Delete"))
-            mnuDelete_Click();
-        else if (key == QLatin1String("Rename"))
-            mnuRename_Click();
-        else if (key == QLatin1String("View Large Icons"))
-            lvListView->setViewMode(FileListView::LargeIcons);
-        else if (key == QLatin1String("View Small Icons"))
-            lvListView->setViewMode(FileListView::SmallIcons);
-        else if (key == QLatin1String("View List"))
-            lvListView->setViewMode(FileListView::List);
-        else if (key == QLatin1String("View Details"))
-            lvListView->setViewMode(FileListView::Details);
-    });
+        return;
+    }
+    // The old folder's node goes; the listing brings the new name's.
+    if (directory)
+        m_Nodes.remove(findNode(folder.key() + oldName + QLatin1Char('/')));
+    if (QTreeWidgetItem* node = folder.get())
+        ListDirectory(node);
 }

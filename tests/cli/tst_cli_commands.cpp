@@ -41,6 +41,7 @@ private slots:
     void modesAndLog();
     void silentServerTimesOut_data();
     void silentServerTimesOut();
+    void hostileNames();
 
 private:
     Run run(const QStringList& arguments, int timeoutMs = 30000);
@@ -371,6 +372,55 @@ void TestCliCommands::silentServerTimesOut() {
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, QStringLiteral("Error #58: A time-out occurred while communicating with the "
                                    "server.\n"));
+}
+
+// Names a real server lists as they are on disk, escape sequences and all:
+// the terminal gets them escaped, the JSON gives them back exactly.
+void TestCliCommands::hostileNames() {
+    const QString dir = QString::fromUtf8("hostile\x1b]0;owned\x07");
+    const QStringList names{QString::fromUtf8("\x1b[2Jclear"),
+                            QString::fromUtf8("\xc2\x9b"
+                                              "31mred"),
+                            QStringLiteral("del\x7f"), QStringLiteral("back\\x1bslash")};
+    const QStringList shown{"\\x1b[2Jclear", "\\u009b31mred", "del\\x7f", "back\\\\x1bslash"};
+    QVERIFY(QDir(m_Server.rootPath()).mkpath(dir));
+    for (const QString& name : names)
+        QVERIFY(TestUtil::writeFile(remote(dir + '/' + name), "x"));
+    const auto rawControls = [](const QString& text) {
+        return std::count_if(text.cbegin(), text.cend(), [](QChar c) {
+            const char16_t u = c.unicode();
+            return u != '\n' && u != '\t' && (u < 0x20 || (u >= 0x7f && u <= 0x9f));
+        });
+    };
+
+    Run r = run({"-v", "-c", "cd \"" + dir + '"', "-c", "pwd", "-c", "ls", url()});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(rawControls(r.out), 0);
+    QCOMPARE(rawControls(r.err), 0);
+    QVERIFY2(r.err.contains("> CWD hostile\\x1b]0;owned\\x07\n"), qPrintable(r.err));
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0), QStringLiteral("/hostile\\x1b]0;owned\\x07"));
+    QStringList listed;
+    for (const QString& line : lines.mid(1))
+        listed << line.section('\t', 6);
+    listed.sort();
+    QStringList expected = shown;
+    expected.sort();
+    QCOMPARE(listed, expected);
+
+    r = run({"--json", url(dir.toUtf8().toPercentEncoding()), "ls"});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(rawControls(r.out), 0);
+    QJsonParseError error{};
+    const QJsonArray array = QJsonDocument::fromJson(r.out.toUtf8(), &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    listed.clear();
+    for (const auto& value : array)
+        listed << value.toObject()["name"].toString();
+    listed.sort();
+    expected = names;
+    expected.sort();
+    QCOMPARE(listed, expected);
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)

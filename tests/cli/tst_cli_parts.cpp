@@ -315,12 +315,18 @@ void TestCliParts::json() {
     link->LastWriteTime = FtpDate::FromCalendar(2021, 1, 2, 3, 4).value();
     files.Add(link);
     files.Add(std::make_shared<CFtpFile>());
+    // Controls and a leading U+FEFF (which a JSON reader may take for a
+    // byte order mark) come back as they were.
+    auto odd = std::make_shared<CFtpFile>();
+    odd->FileName = QString(QChar(0xFEFF)) + QString::fromUtf8("\x1b[2J\xc2\x9b\x7f\x00", 8);
+    odd->Owner = QString(QChar(0xFEFF));
+    files.Add(odd);
 
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(ListingFormat::json(files), &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
     const QJsonArray array = doc.array();
-    QCOMPARE(array.size(), 2);
+    QCOMPARE(array.size(), 3);
     const QJsonObject first = array[0].toObject();
     QCOMPARE(first["type"].toString(), QStringLiteral("l"));
     QCOMPARE(first["directory"].toBool(), true);
@@ -332,6 +338,13 @@ void TestCliParts::json() {
     QCOMPARE(second["type"].toString(), QStringLiteral("-"));
     QVERIFY(!second.contains("target"));
     QCOMPARE(second["modified"].toString(), QStringLiteral("1899-12-30T00:00:00"));
+    const QJsonObject third = array[2].toObject();
+    QCOMPARE(third["name"].toString(), odd->FileName);
+    QCOMPARE(third["owner"].toString(), odd->Owner);
+    // Nothing but the line ends between entries is a raw control character.
+    for (const char byte : ListingFormat::json(files))
+        QVERIFY(byte == '\n' || (static_cast<unsigned char>(byte) >= 0x20 && byte != 0x7f));
+    QVERIFY(!QString::fromUtf8(ListingFormat::json(files)).contains(QChar(0x9b)));
 }
 
 QTEST_GUILESS_MAIN(TestCliParts)

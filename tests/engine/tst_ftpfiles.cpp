@@ -1,5 +1,6 @@
 #include "CFtpFiles.h"
 #include "Fault.h"
+#include "ListingParser.h"
 
 #include <QtTest>
 
@@ -18,6 +19,17 @@ QStringList names(const CFtpFiles& files) {
     return out;
 }
 
+// Five entries among lines that are none ("total", "." and "..", blank).
+const QByteArray Listing = "total 5\r\n"
+                           "drwxr-xr-x 2 o g 4096 Jan 02  2021 .\r\n"
+                           "drwxr-xr-x 2 o g 4096 Jan 02  2021 ..\r\n"
+                           "-rw-r--r-- 1 o g 1 Jan 02  2021 a\r\n"
+                           "\r\n"
+                           "-rw-r--r-- 1 o g 2 Jan 02  2021 b\r\n"
+                           "lrwxrwxrwx 1 o g 3 Jan 02  2021 c -> a\r\n"
+                           "-rw-r--r-- 1 o g 4 Jan 02  2021 d\r\n"
+                           "-rw-r--r-- 1 o g 5 Jan 02  2021 e";
+
 } // namespace
 
 class TestFtpFiles : public QObject {
@@ -29,6 +41,10 @@ private slots:
     void positionsOutOfRange_data();
     void positionsOutOfRange();
     void entryOutlivesCollection();
+    void parsedEntriesAreShared();
+    void parsedListingEdits_data();
+    void parsedListingEdits();
+    void takingOffTheFrontLetsGo();
 };
 
 void TestFtpFiles::newRecordIsEmpty() {
@@ -105,6 +121,91 @@ void TestFtpFiles::entryOutlivesCollection() {
     }
     QCOMPARE(kept.use_count(), 1);
     QCOMPARE(kept->FileName, QStringLiteral("kept"));
+}
+
+// A parsed listing reads its entries when asked for; callers must not see
+// the difference: one object per entry, edits kept, same order.
+void TestFtpFiles::parsedEntriesAreShared() {
+    const auto files = ParseListing(Listing);
+    QCOMPARE(files->Count(), 5);
+    const CFtpFiles::Entry third = files->Item(3);
+    QCOMPARE(files->Item(3), third);
+    third->FileSize = 42;
+    QList<CFtpFiles::Entry> walked;
+    for (const CFtpFiles::Entry& file : *files)
+        walked << file;
+    QCOMPARE(walked.size(), 5);
+    QCOMPARE(walked[2], third);
+    QCOMPARE(walked[2]->FileSize, qint64(42));
+    QCOMPARE(walked[0], files->Item(1));
+    QCOMPARE(names(*files), (QStringList{"a", "b", "c", "d", "e"}));
+    QCOMPARE(third->FilePath, QStringLiteral("a"));
+
+    // A copy reads for itself; both give the same values.
+    const auto fresh = ParseListing(Listing);
+    const CFtpFiles copy = *fresh;
+    QCOMPARE(names(copy), names(*fresh));
+    QVERIFY(copy.Item(1) != fresh->Item(1));
+    QCOMPARE(copy.Item(5)->FileSize, qint64(5));
+}
+
+void TestFtpFiles::parsedListingEdits_data() {
+    QTest::addColumn<QList<int>>("read");    // positions asked for first
+    QTest::addColumn<QList<int>>("removed"); // then removed, in this order
+    QTest::addColumn<QStringList>("added");  // then added at the end
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("remove unread first")
+        << QList<int>{} << QList<int>{1} << QStringList{} << QStringList{"b", "c", "d", "e"};
+    QTest::newRow("remove unread middle and last")
+        << QList<int>{} << QList<int>{3, 4} << QStringList{} << QStringList{"a", "b", "d"};
+    QTest::newRow("remove read and unread")
+        << QList<int>{2, 5} << QList<int>{2, 1, 3} << QStringList{} << QStringList{"c", "d"};
+    QTest::newRow("remove all, then add")
+        << QList<int>{4} << QList<int>{1, 1, 1, 1, 1} << QStringList{"x"} << QStringList{"x"};
+    QTest::newRow("added after unread lines")
+        << QList<int>{} << QList<int>{} << QStringList{"x", "y"}
+        << QStringList{"a", "b", "c", "d", "e", "x", "y"};
+}
+
+void TestFtpFiles::parsedListingEdits() {
+    QFETCH(QList<int>, read);
+    QFETCH(QList<int>, removed);
+    QFETCH(QStringList, added);
+    const auto files = ParseListing(Listing);
+    for (const int position : read)
+        QVERIFY(files->Item(position));
+    for (const int position : removed)
+        files->Remove(position);
+    for (const QString& name : added)
+        files->Add(entry(name));
+    QTEST(names(*files), "names");
+    QVERIFY_THROWS_EXCEPTION(platform::Fault, files->Item(files->Count() + 1));
+}
+
+// Taking entries off the front as they are used (how krellin-cli prints a
+// listing) keeps none of them, and the listing lets go of the server's
+// bytes once every line has been read.
+void TestFtpFiles::takingOffTheFrontLetsGo() {
+    QByteArray bytes = Listing;
+    bytes.detach();
+    const auto files = ParseListing(bytes);
+    QVERIFY(!bytes.isDetached()); // shared with the listing, not copied
+    QList<std::weak_ptr<CFtpFile>> used;
+    while (files->Count() > 0) {
+        used << files->Item(1);
+        files->Remove(1);
+    }
+    QCOMPARE(used.size(), 5);
+    for (const auto& entry : used)
+        QVERIFY(entry.expired());
+    QVERIFY(bytes.isDetached());
+
+    // Reading every entry lets go of the bytes too; the entries stay.
+    const auto whole = ParseListing(bytes);
+    QVERIFY(!bytes.isDetached());
+    QCOMPARE(names(*whole).size(), 5);
+    QVERIFY(bytes.isDetached());
+    QCOMPARE(whole->Item(5)->FileName, QStringLiteral("e"));
 }
 
 QTEST_GUILESS_MAIN(TestFtpFiles)

@@ -6,11 +6,15 @@
 
 namespace {
 
-// "Y" in an expected date stands for the current year.
+// "Y" in an expected date stands for the year a listing with a time of day
+// means: this year, or last year for a date after tomorrow.
 QString expectedIso(QString text) {
-    if (text.startsWith(QLatin1Char('Y')))
-        text.replace(0, 1, QString::number(QDate::currentDate().year()));
-    return text;
+    if (!text.startsWith(QLatin1Char('Y')))
+        return text;
+    const QDate today = QDate::currentDate();
+    const QDate date(today.year(), text.mid(2, 2).toInt(), text.mid(5, 2).toInt());
+    const int year = date > today.addDays(1) ? today.year() - 1 : today.year();
+    return text.replace(0, 1, QString::number(year));
 }
 
 std::shared_ptr<CFtpFile> only(const QByteArray& listing) {
@@ -57,7 +61,7 @@ void TestListingParser::unixLines_data() {
 
     QTest::newRow("vsftpd directory, time of day")
         << QByteArray("drwxr-xr-x    2 ftp      ftp          4096 Mar 14 09:30 pub") << true
-        << qint64(4096) << "Y-03-14T00:00:00"
+        << qint64(4096) << "Y-03-14T09:30:00"
         << "drwxr-xr-x"
         << "ftp"
         << "ftp"
@@ -98,7 +102,7 @@ void TestListingParser::unixLines_data() {
         << "";
     QTest::newRow("ProFTPD link to a directory")
         << QByteArray("lrwxrwxrwx   1 root     root            7 Feb  3 12:00 bin -> usr/bin")
-        << true << qint64(7) << "Y-02-03T00:00:00"
+        << true << qint64(7) << "Y-02-03T12:00:00"
         << "lrwxrwxrwx"
         << "root"
         << "root"
@@ -138,7 +142,7 @@ void TestListingParser::unixLines_data() {
         << "";
     QTest::newRow("pyftpdlib")
         << QByteArray("-rw-r--r--   1 user     user          100 Jan 09 10:15 file.bin\r") << false
-        << qint64(100) << "Y-01-09T00:00:00"
+        << qint64(100) << "Y-01-09T10:15:00"
         << "-rw-r--r--"
         << "user"
         << "user"
@@ -368,10 +372,24 @@ void TestListingParser::buildListingDate_data() {
                           << "Jan"
                           << "2021"
                           << "2021-01-02";
-    QTest::newRow("time means current year") << "14"
-                                             << "Mar"
-                                             << "09:30"
-                                             << "Y-03-14";
+    QTest::newRow("time of day in the last six months") << "14"
+                                                        << "Mar"
+                                                        << "09:30"
+                                                        << "Y-03-14T09:30:00";
+    const QDate ahead = QDate::currentDate().addDays(30);
+    QTest::newRow("a month ahead is last year")
+        << QString::number(ahead.day()) << QString::number(ahead.month()) << "23:59"
+        << QStringLiteral("Y-%1-%2T23:59:00")
+               .arg(ahead.month(), 2, 10, QLatin1Char('0'))
+               .arg(ahead.day(), 2, 10, QLatin1Char('0'));
+    QTest::newRow("hour out of range") << "14"
+                                       << "Mar"
+                                       << "24:00"
+                                       << "1899-12-30";
+    QTest::newRow("minute not a number") << "14"
+                                         << "Mar"
+                                         << "09:3x"
+                                         << "1899-12-30";
     QTest::newRow("month number") << "5"
                                   << "7"
                                   << "2000"
@@ -416,7 +434,8 @@ void TestListingParser::buildListingDate() {
     QFETCH(QString, yearOrTime);
     QFETCH(QString, expected);
     const double value = BuildListingDate(day, month, yearOrTime);
-    QCOMPARE(FtpDate::ToIso(value), expectedIso(expected) + QStringLiteral("T00:00:00"));
+    const QString iso = expectedIso(expected);
+    QCOMPARE(FtpDate::ToIso(value), iso.contains(u'T') ? iso : iso + QStringLiteral("T00:00:00"));
 }
 
 void TestListingParser::dosDateForms_data() {

@@ -423,11 +423,16 @@ private slots:
         QTest::addColumn<QList<qint64>>("blocks");
         QTest::newRow("empty") << true << 0 << qint64(0) << QList<qint64>{};
         QTest::newRow("100 bytes, active") << false << 100 << qint64(0) << QList<qint64>{100};
-        QTest::newRow("two full blocks") << true << 8192 << qint64(0) << QList<qint64>{4096, 4096};
+        // One upload block is 64 KiB.
+        constexpr int Block = 64 * 1024;
+        QTest::newRow("two full blocks")
+            << true << 2 * Block << qint64(0) << QList<qint64>{Block, Block};
         QTest::newRow("two blocks and a part")
-            << true << 8192 + 1808 << qint64(0) << QList<qint64>{4096, 4096, 1808};
+            << true << 2 * Block + 1808 << qint64(0) << QList<qint64>{Block, Block, 1808};
+        QTest::newRow("one byte short of a block")
+            << true << Block - 1 << qint64(0) << QList<qint64>{Block - 1};
         QTest::newRow("resume at 500")
-            << true << 500 + 4096 + 100 << qint64(500) << QList<qint64>{4096, 100};
+            << true << 500 + Block + 100 << qint64(500) << QList<qint64>{Block, 100};
     }
     void uploadBlocks() {
         QFETCH(bool, passive);

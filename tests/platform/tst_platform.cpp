@@ -6,7 +6,6 @@
 #include "TimerService.h"
 
 #include <QElapsedTimer>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -64,6 +63,8 @@ private slots:
     void connectErrors();
     void invalidOperationsFault();
     void sendReportsProgressAndCompletion();
+    void sendsKeepTheirOrder_data();
+    void sendsKeepTheirOrder();
     void listenAcceptAndReject();
     void acceptAfterCloseStillWorks();
     void acceptAfterPeerAlreadyLeft();
@@ -289,6 +290,68 @@ void TstPlatform::sendReportsProgressAndCompletion() {
     QCOMPARE(lastRemaining, 0);
     QTRY_COMPARE_WITH_TIMEOUT(atPeer.size(), payload.size(), 10000);
     QVERIFY(atPeer == payload);
+}
+
+// Sends go to the system directly only while Qt holds nothing back, so
+// bytes queued by an earlier send are never overtaken, however the sends
+// and the peer's reading interleave.
+void TstPlatform::sendsKeepTheirOrder_data() {
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<int>("blockSize");
+    // between sends: "nothing", "completion" (wait for sendComplete), or
+    // "peer drains" (the peer reads without this socket's events running, so
+    // the system has room again while Qt still holds bytes)
+    QTest::addColumn<QString>("between");
+    QTest::newRow("blocks back to back") << 64 << 64 * 1024 << "nothing";
+    QTest::newRow("each block after completion") << 64 << 64 * 1024 << "completion";
+    QTest::newRow("small sends back to back") << 500 << 1000 << "nothing";
+    QTest::newRow("blocks larger than the system takes, peer drains between")
+        << 4 << 8 * 1024 * 1024 << "peer drains";
+    QTest::newRow("one block larger than the system takes")
+        << 1 << 16 * 1024 * 1024 << "completion";
+}
+
+void TstPlatform::sendsKeepTheirOrder() {
+    QFETCH(int, blocks);
+    QFETCH(int, blockSize);
+    QFETCH(QString, between);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    Socket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), server.serverPort());
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+    QTRY_COMPARE(socket.state(), int(Socket::Connected));
+
+    qint64 reported = 0;
+    int completions = 0;
+    connect(&socket, &Socket::sendProgress, this, [&](qint64 sent, qint64) { reported += sent; });
+    connect(&socket, &Socket::sendComplete, this, [&] { ++completions; });
+    QByteArray atPeer;
+
+    // Every block differs from its neighbours, so a reordering shows.
+    const QByteArray pattern = TestUtil::patternBytes(blockSize + 251);
+    QByteArray sent;
+    for (int i = 0; i < blocks; ++i) {
+        const QByteArray block = pattern.mid(i % 251, blockSize);
+        socket.send(block);
+        sent += block;
+        if (between == QLatin1String("completion")) {
+            QTRY_COMPARE_WITH_TIMEOUT(completions, i + 1, 10000);
+        } else if (between == QLatin1String("peer drains")) {
+            // Bounded: each pass waits at most 100 ms and stops when nothing comes.
+            for (int pass = 0; pass < 1000 && peer->waitForReadyRead(100); ++pass)
+                atPeer += peer->readAll();
+        }
+    }
+    connect(peer, &QTcpSocket::readyRead, this, [&] { atPeer += peer->readAll(); });
+    atPeer += peer->readAll();
+    QTRY_COMPARE_WITH_TIMEOUT(atPeer.size(), sent.size(), 20000);
+    QVERIFY(atPeer == sent);
+    QTRY_COMPARE_WITH_TIMEOUT(reported, qint64(sent.size()), 10000);
+    QVERIFY(completions >= 1);
+    if (between == QLatin1String("completion"))
+        QCOMPARE(completions, blocks);
 }
 
 void TstPlatform::listenAcceptAndReject() {

@@ -266,6 +266,10 @@ void FakeFtpServer::resetControl() {
     resetSocket(m_Control ? m_Control->socket() : nullptr);
 }
 
+void FakeFtpServer::resetData() {
+    resetSocket(m_Data ? m_Data->socket() : nullptr);
+}
+
 void FakeFtpServer::resetSocket(QTcpSocket* socket) {
     if (!socket)
         return;
@@ -371,8 +375,28 @@ void FakeFtpServer::handleLine(const QString& line) {
         h(*this, argument);
         return;
     }
+    // A script that does not mention FEAT or AUTH plays a server of RFC 959
+    // only, which refuses them, as such servers do.
+    if ((verb == QLatin1String("FEAT") || verb == QLatin1String("AUTH")) && !scriptExpects(line)) {
+        sendReply(QStringLiteral("500 Command not understood."));
+        return;
+    }
     m_PendingCommands.append(line);
     advance();
+}
+
+bool FakeFtpServer::scriptExpects(const QString& line) const {
+    // The Expect step this line would meet: the one after those the
+    // commands already waiting will take.
+    qsizetype skip = m_PendingCommands.size();
+    for (qsizetype i = m_Next; i < m_Steps.size(); ++i) {
+        if (m_Steps[i].kind != Step::Expect)
+            continue;
+        if (skip-- > 0)
+            continue;
+        return matches(m_Steps[i].text, line);
+    }
+    return false;
 }
 
 // --- data connection

@@ -35,6 +35,8 @@ class QTimer;
 // compares the whole transcript with commands(). A command that does not
 // match the expected one is recorded in errors() and stops the script.
 // Handlers registered with onCommand() answer their verb instead of the script.
+// FEAT and AUTH that no handler and no step expects are refused with 500
+// (a server of RFC 959 only); they are recorded all the same.
 //
 // FTP over TLS: startTls() after the script's 234 reply to AUTH TLS (or
 // setImplicitTls() for TLS from the first byte); after "PROT P" every data
@@ -125,6 +127,10 @@ public:
     void dropControl();
     // Resets the control connection (RST instead of an orderly close).
     void resetControl();
+    // Resets the data connection at once (RST).
+    void resetData();
+    // Bytes received on the current data connection so far.
+    qsizetype dataBytesReceived() const { return m_DataBytes.size(); }
     // Opens a passive listener and returns its 227 (or 229) reply text.
     QString openPassive(const QString& text = {}, bool extended = false);
 
@@ -187,6 +193,7 @@ private:
     void onNewControl();
     void onControlReadyRead();
     void handleLine(const QString& line);
+    bool scriptExpects(const QString& line) const;
     void onPassiveConnection();
     void adoptData(QTcpSocket* socket);
     void onDataEncrypted();

@@ -23,6 +23,8 @@ struct MainWindowDriver {
         prompts.dialogs << [host, user, password](QDialog& dialog) {
             auto& connect = static_cast<frmConnect&>(dialog);
             connect.txtURL->setText(host);
+            // The dialog remembers the last log-in; each test names its own.
+            connect.chkAnonym->setChecked(true);
             if (!user.isEmpty()) {
                 connect.chkAnonym->setChecked(false);
                 connect.txtUserName->setText(user);

@@ -13,7 +13,7 @@
 // empty text, or a rejected dialog) and is counted in unanswered.
 class ScriptedPrompts : public Prompts {
 public:
-    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Dialog };
+    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog };
 
     struct Question {
         Kind kind;
@@ -54,6 +54,11 @@ public:
 
     QString saveFileName(QWidget*, const QString& title, const QString&, const QString&) override {
         asked << Question{SaveFile, title, title};
+        return takeText();
+    }
+
+    QString existingDirectory(QWidget*, const QString& title, const QString&) override {
+        asked << Question{Folder, title, title};
         return takeText();
     }
 

@@ -2,6 +2,7 @@
 #include "frmMain.h"
 
 #include <QHeaderView>
+#include <QListView>
 #include <QTest>
 #include <QTreeView>
 
@@ -13,14 +14,13 @@ class tst_FileListView : public QObject {
                                    const QString& perms = QStringLiteral("-rw-r--r--"),
                                    const QString& owner = QStringLiteral("ftp")) {
         FileListView::Item i;
-        i.key = QLatin1Char('F') + name;
-        i.text = name;
+        i.name = name;
         i.icon = frmMain::GetImageNumber(name);
         i.size = size;
         i.lastWrite = date;
-        // Sizes shown as the list shows them: grouped text that sorts wrongly.
-        i.subItems = {QLocale(QLocale::English).toString(size), QString::number(date, 'f', 2),
-                      perms, owner, QStringLiteral("users")};
+        i.permissions = perms;
+        i.owner = owner;
+        i.group = QStringLiteral("users");
         return i;
     }
 
@@ -121,6 +121,88 @@ private slots:
         list.clear();
         QCOMPARE(list.count(), 0);
         QVERIFY(!list.containsKey(QStringLiteral("Fa.bin")));
+    }
+
+    // A whole listing in one step: the first of two entries with one name
+    // stays, and the rows come sorted by the column chosen before.
+    void setItemsInOneStep() {
+        FileListView list;
+        list.ColumnClick(FileListView::FileSize);
+        std::vector<FileListView::Item> items;
+        items.push_back(item(QStringLiteral("big"), 300, 1));
+        items.push_back(item(QStringLiteral("small"), 1, 1));
+        items.push_back(item(QStringLiteral("big"), 5, 1)); // a second "big": left out
+        items.push_back(item(QStringLiteral("mid"), 20, 1));
+        list.setItems(std::move(items));
+        QCOMPARE(names(list), (QStringList{"small", "mid", "big"}));
+        QCOMPARE(list.size(2), qint64(300));
+        QCOMPARE(list.rowOfName(QStringLiteral("mid")), 1);
+        QCOMPARE(list.rowOfName(QStringLiteral("gone")), -1);
+        list.setItems({});
+        QCOMPARE(list.count(), 0);
+        QVERIFY(!list.containsKey(QStringLiteral("Fbig")));
+    }
+
+    // Several items may be selected; a sort keeps them selected, and the
+    // item acted on is the current one.
+    void selectionSurvivesSorting() {
+        FileListView list;
+        fill(list);
+        QVERIFY(list.selectKey(QStringLiteral("FC.log")));
+        QVERIFY(list.selectKey(QStringLiteral("Fa.bin"), true));
+        QCOMPARE(list.selectedRows().size(), 2);
+        QCOMPARE(list.text(list.selectedRow()), QStringLiteral("a.bin"));
+        list.ColumnClick(FileListView::FileSize);
+        list.ColumnClick(FileListView::FileSize);
+        QStringList selected;
+        for (int row : list.selectedRows())
+            selected << list.text(row);
+        QCOMPARE(selected, (QStringList{"C.log", "a.bin"})); // by size, largest first
+        QCOMPARE(list.text(list.selectedRow()), QStringLiteral("a.bin"));
+    }
+
+    // The icon views show whole names of a usual length: no name is cut
+    // to "..." in small icons or list, and large icons have room to wrap one.
+    void iconViewsShowNames_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("name");
+        for (int mode : {FileListView::SmallIcons, FileListView::List}) {
+            const QByteArray tag = mode == FileListView::List ? "list, " : "small icons, ";
+            QTest::newRow(tag + "short") << mode << QStringLiteral("a.txt");
+            QTest::newRow(tag + "blanks") << mode << QStringLiteral("annual report 2026.txt");
+            QTest::newRow(tag + "accents")
+                << mode << QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln.txt");
+            QTest::newRow(tag + "long") << mode << QStringLiteral("rescue-disk-2026-01.img");
+        }
+        QTest::newRow("large icons, long")
+            << int(FileListView::LargeIcons) << QStringLiteral("annual report 2026.txt");
+    }
+    void iconViewsShowNames() {
+        QFETCH(int, mode);
+        QFETCH(QString, name);
+        FileListView list;
+        list.resize(800, 500);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(list.addItem(item(name, 10, 1)));
+        list.setViewMode(mode);
+        QListView* view = list.iconView();
+        QCOMPARE(list.currentView(), static_cast<QWidget*>(view));
+        const QModelIndex index = view->model()->index(0, 0);
+        const int text = view->fontMetrics().horizontalAdvance(name);
+        QTRY_VERIFY(view->visualRect(index).isValid());
+        const QRect cell = view->visualRect(index);
+        if (mode == FileListView::LargeIcons) {
+            // The name wraps under the icon into as many lines as it needs,
+            // and a cell has room for three.
+            const int line = view->fontMetrics().height();
+            QVERIFY(3 * (cell.width() - 8) >= text);
+            QVERIFY(view->gridSize().height() >= 32 + 3 * line);
+            QVERIFY(cell.height() >= 32 + line * ((text + cell.width() - 1) / cell.width()));
+        } else {
+            QVERIFY2(cell.width() >= text + view->iconSize().width() + 8,
+                     qPrintable(QStringLiteral("%1 < %2").arg(cell.width()).arg(text)));
+        }
     }
 };
 

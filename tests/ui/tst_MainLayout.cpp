@@ -130,10 +130,11 @@ private slots:
     }
 
     // A window too low for the panes: the layout stops at the tree height and
-    // leaves the rest alone.
+    // leaves the rest alone (the window's minimum size keeps it from coming
+    // to that).
     void tooSmallStopsLayout() {
         MainLayout::Input in = standard();
-        in.clientHeight = 2000;
+        in.clientHeight = 1000;
         const auto r = MainLayout::compute(in);
         QVERIFY(!r.complete());
         QVERIFY(r.treeTop.has_value());
@@ -142,11 +143,78 @@ private slots:
         QVERIFY(!r.logTop.has_value());
         QVERIFY(!r.legendLeft.has_value());
 
-        in.clientHeight = 2175 + 300; // the tree fits, the list under the title does not
+        in.clientHeight = 2000; // the tree fits, the list under the title does not
         const auto partial = MainLayout::compute(in);
         QVERIFY(partial.treeHeight.has_value());
         QVERIFY(!partial.listHeight.has_value());
         QVERIFY(!partial.logTop.has_value());
+    }
+
+    // The log's height as dragged, kept between its own least height and the
+    // height that leaves the list its least height below the title.
+    void logHeightBounds_data() {
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<int>("clientHeight");
+        QTest::addColumn<int>("expected");
+        // room = clientHeight - 420 - 300 - 80 - 660 - 900
+        QTest::newRow("as wanted") << 2500 << 6000 << 2500;
+        QTest::newRow("below the least") << 100 << 6000 << 600;
+        QTest::newRow("negative") << -5000 << 6000 << 600;
+        QTest::newRow("taller than the room") << 5000 << 6000 << 6000 - 2360;
+        QTest::newRow("no room at all") << 2000 << 2000 << 600;
+    }
+    void logHeightBounds() {
+        QFETCH(int, wanted);
+        QFETCH(int, clientHeight);
+        QFETCH(int, expected);
+        MainLayout::Input in = standard();
+        in.logHeight = wanted;
+        in.clientHeight = clientHeight;
+        QCOMPARE(MainLayout::logHeight(in), expected);
+        const auto r = MainLayout::compute(in);
+        if (r.complete()) {
+            QCOMPARE(*r.logHeight, expected);
+            // The log ends where the status bar begins.
+            QCOMPARE(*r.logTop + *r.logHeight, clientHeight - 300);
+            QVERIFY(*r.listHeight >= MainLayout::MinimumListHeight);
+        }
+    }
+
+    void initialSplitter_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("splitter");
+        QTest::newRow("narrowest") << 9000 << 2250;
+        QTest::newRow("default on a laptop") << 15120 << 3780;
+        QTest::newRow("narrower than the design") << 6500 << 1965;
+        QTest::newRow("very wide") << 40000 << 4500;
+    }
+    void initialSplitter() {
+        QFETCH(int, width);
+        QFETCH(int, splitter);
+        QCOMPARE(MainLayout::initialSplitterLeft(width), splitter);
+    }
+
+    void defaultSize_data() {
+        QTest::addColumn<int>("areaWidth");
+        QTest::addColumn<int>("areaHeight");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("full hd") << 1920 << 1050 << 1344 << 735;
+        QTest::newRow("small laptop") << 1366 << 738 << 956 << 600;
+        QTest::newRow("old screen") << 1024 << 740 << 900 << 600;
+        QTest::newRow("smaller than the least") << 800 << 560 << 800 << 560;
+        QTest::newRow("4k") << 3840 << 2100 << 2688 << 1470;
+    }
+    void defaultSize() {
+        QFETCH(int, areaWidth);
+        QFETCH(int, areaHeight);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        int w = 0;
+        int h = 0;
+        MainLayout::defaultSize(areaWidth, areaHeight, w, h);
+        QCOMPARE(w, width);
+        QCOMPARE(h, height);
     }
 };
 

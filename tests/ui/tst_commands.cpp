@@ -34,16 +34,6 @@ const QByteArray RootListing = listingOf({
 });
 const QByteArray PubListing = listingOf({line("-rw-r--r-- 1 ftp ftp 5 Jan 01 2024 a.bin")});
 
-// A server of RFC 959 only: the window's AUTH TLS (its default "explicit
-// FTP over TLS if available") and FEAT are refused, so the session goes on
-// in plain FTP with the classic commands, as the scripts below expect.
-void legacy(FakeFtpServer& server) {
-    for (const char* verb : {"AUTH", "FEAT"})
-        server.onCommand(QLatin1String(verb), [](FakeFtpServer& s, const QString&) {
-            s.sendReply(QStringLiteral("500 Command not understood."));
-        });
-}
-
 // Log-in, the root listing and a click on pub, all in passive mode.
 void scriptToPub(FakeFtpServer& server) {
     server.expectLogin()
@@ -151,7 +141,6 @@ private slots:
 
     void nestedInitialDirectoryAndWelcome() {
         FakeFtpServer server;
-        legacy(server);
         server.expect("USER anonymous")
             .reply("331 Password required")
             .expect("PASS *")
@@ -188,7 +177,6 @@ private slots:
 
     void failedConnectAndCancelledDialog() {
         FakeFtpServer server;
-        legacy(server);
         scriptToPub(server);
         MainWindowDriver ui;
         ui.setPassive(true);
@@ -202,7 +190,6 @@ private slots:
         QVERIFY(ui.listNames().contains(QStringLiteral("pub")));
         // A server that refuses the log-in: views emptied, the reason shown.
         FakeFtpServer refusing;
-        legacy(refusing);
         refusing.expect("USER anonymous")
             .reply("331 Password required")
             .expect("PASS *")
@@ -227,7 +214,6 @@ private slots:
     // reconnects, changes to the node's full path and downloads again.
     void lostConnectionReconnects() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("TYPE I").reply("200 Type set");
@@ -267,7 +253,6 @@ private slots:
 
     void lostConnectionDeclined() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->BreakeConnection();
@@ -285,7 +270,6 @@ private slots:
     // A server that stops answering: Yes retries on the same connection.
     void timeoutRetries() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->setTimeout(1);
@@ -321,7 +305,6 @@ private slots:
     void busyDuringDownload() {
         QFETCH(bool, stop);
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("TYPE I")
@@ -393,7 +376,6 @@ private slots:
 
     void refusalsShowTheServersReply() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         server.expect("MKD new")
@@ -433,7 +415,6 @@ private slots:
 
     void failedListingShowsTheError() {
         FakeFtpServer server;
-        legacy(server);
         server.expectLogin().expect("PASV").passive().expect("LIST").reply("550 Can't list here.");
         MainWindowDriver ui;
         ui.setPassive(true);
@@ -442,8 +423,10 @@ private slots:
         QVERIFY(n != 0);
         const QStringList asked = ui.takeQuestions();
         QCOMPARE(asked.size(), 2);
+        // The server's own reply says why.
         QCOMPARE(asked[1], QStringLiteral("|Error #") + QString::number(n) + CrLf + CrLf +
-                               ui.engine()->GetFtpErrorDescription(n));
+                               ui.engine()->GetFtpErrorDescription(n) + CrLf + CrLf +
+                               QStringLiteral("Server response: 550 Can't list here."));
         QVERIFY(ui.listNames().isEmpty());
         QVERIFY(ui.selectedNode()->isExpanded());
     }
@@ -452,7 +435,6 @@ private slots:
     // nothing reaches the server.
     void noSelectionAndBadLocalFile() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         ui.window.lvListView->clear();
@@ -479,7 +461,6 @@ private slots:
     // changes directory again, at most three times in a row.
     void nodeClickReconnectIsCapped() {
         FakeFtpServer server;
-        legacy(server);
         MainWindowDriver ui;
         openPub(ui, server);
         for (int i = 0; i < 4; ++i)
@@ -492,7 +473,15 @@ private slots:
         });
         ui.clickNode(QStringLiteral("/"));
         QCOMPARE(server.controlConnectionCount(), 4);
-        QVERIFY(ui.prompts.asked.isEmpty());
+        // The user learns that the folder could not be opened, and the
+        // selection is back on the folder the list shows.
+        const QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(
+            asked[0].startsWith(QStringLiteral("Can't open directory|Can't open directory /.")),
+            qPrintable(asked[0]));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/"));
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});
     }
 };
 

@@ -5,12 +5,30 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 class tst_frmConnect : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_Settings;
+
+    static QSettings store() {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Krellin"),
+                         QStringLiteral("Krellin"));
+    }
+
 private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_Settings.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+    }
+    // Every test starts from a dialog that has never been confirmed.
+    void init() { store().clear(); }
+
     void opensInAnonymousState() {
         ScriptedPrompts prompts;
         frmConnect dialog(prompts);
@@ -25,9 +43,12 @@ private slots:
         QVERIFY(dialog.URL().isEmpty());
         QVERIFY(dialog.cmdOK->isDefault());
 
-        // Tab order of the design: host, user, password, OK, Cancel, Anonymous.
-        QWidget* expected[] = {dialog.txtUserName, dialog.txtPassword, dialog.cmdOK,
-                               dialog.cmdCancel, dialog.chkAnonym};
+        QCOMPARE(dialog.txtPort->text(), QStringLiteral("21"));
+        QCOMPARE(dialog.Port(), quint16(21));
+
+        // Tab order: host, port, user, password, OK, Cancel, Anonymous.
+        QWidget* expected[] = {dialog.txtPort, dialog.txtUserName, dialog.txtPassword,
+                               dialog.cmdOK,   dialog.cmdCancel,   dialog.chkAnonym};
         QWidget* current = dialog.txtURL;
         for (QWidget* next : expected) {
             QWidget* candidate = current->nextInFocusChain();
@@ -140,6 +161,83 @@ private slots:
         dialog.setHostText(QStringLiteral("Example.Host"));
         dialog.cmdOK_Click();
         QCOMPARE(dialog.URL(), QStringLiteral("example.host"));
+    }
+
+    // OK keeps host, port, user and the anonymous choice for the next
+    // dialog; the password is never stored, and Cancel keeps nothing.
+    void remembersChoices_data() {
+        QTest::addColumn<bool>("anonymous");
+        QTest::newRow("named user") << false;
+        QTest::newRow("anonymous") << true;
+    }
+    void remembersChoices() {
+        QFETCH(bool, anonymous);
+        ScriptedPrompts prompts;
+        {
+            frmConnect dialog(prompts);
+            dialog.txtURL->setText(QStringLiteral("Files.Example.Org"));
+            dialog.txtPort->setText(QStringLiteral("2121"));
+            dialog.chkAnonym->setChecked(anonymous);
+            if (!anonymous) {
+                dialog.txtUserName->setText(QStringLiteral("Bob"));
+                dialog.txtPassword->setText(QStringLiteral("Secret"));
+            }
+            dialog.cmdOK_Click();
+            QCOMPARE(dialog.Port(), quint16(2121));
+        }
+        {
+            // A cancelled dialog changes nothing of what was kept.
+            frmConnect cancelled(prompts);
+            cancelled.txtURL->setText(QStringLiteral("other.host"));
+            cancelled.cmdCancel_Click();
+        }
+        frmConnect dialog(prompts);
+        QCOMPARE(dialog.txtURL->text(), QStringLiteral("Files.Example.Org"));
+        QCOMPARE(dialog.txtPort->text(), QStringLiteral("2121"));
+        QCOMPARE(dialog.chkAnonym->isChecked(), anonymous);
+        if (anonymous) {
+            QCOMPARE(dialog.txtUserName->text(), QStringLiteral("anonymous"));
+            QCOMPARE(dialog.txtPassword->text(), frmConnect::PlaceholderEmail);
+        } else {
+            QCOMPARE(dialog.txtUserName->text(), QStringLiteral("Bob"));
+            QVERIFY(dialog.txtPassword->text().isEmpty());
+            QCOMPARE(dialog.txtPassword->echoMode(), QLineEdit::Password);
+            QCOMPARE(dialog.Frame3->title(), QStringLiteral("Password"));
+        }
+        QSettings settings = store();
+        for (const QString& key : settings.allKeys())
+            QVERIFY2(!settings.value(key).toString().contains(QStringLiteral("Secret")),
+                     qPrintable(key));
+    }
+
+    // The port box takes digits only; a number out of range keeps the
+    // dialog open with a sentence; an empty box means port 21.
+    void portBox_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("port");
+        QTest::newRow("usual") << "2121" << true << 2121;
+        QTest::newRow("empty") << "" << true << 21;
+        QTest::newRow("highest") << "65535" << true << 65535;
+        QTest::newRow("zero") << "0" << false << 0;
+        QTest::newRow("too big") << "70000" << false << 0;
+        QTest::newRow("letters are not typed") << "2a1" << true << 21;
+    }
+    void portBox() {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(int, port);
+        ScriptedPrompts prompts;
+        frmConnect dialog(prompts);
+        dialog.txtPort->clear();
+        QTest::keyClicks(dialog.txtPort, typed);
+        dialog.cmdOK_Click();
+        QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
+        QCOMPARE(prompts.asked.size(), accepted ? 0 : 1);
+        if (accepted)
+            QCOMPARE(int(dialog.Port()), port);
+        else
+            QCOMPARE(prompts.asked[0].title, QStringLiteral("Invalid port"));
     }
 };
 

@@ -8,6 +8,8 @@
 #include "frmWelcomeMessage.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -31,6 +34,8 @@ class tst_frmMain : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_SettingsDir;
+    // A placement row's "the window's own choice".
+    static constexpr int Default = -99999;
 
     static QSettings store() {
         return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Krellin"),
@@ -82,16 +87,21 @@ private slots:
 
     // ------------------------------------------------------- placement
 
+    // Stored values are used as they are; a missing or unreadable size gives
+    // the default size and a missing position centres the window; a size
+    // below the minimum grows to it.
     void placementFromSettings_data() {
         QTest::addColumn<QVariant>("left");
         QTest::addColumn<QVariant>("width");
         QTest::addColumn<int>("expectedLeft");
         QTest::addColumn<int>("expectedWidth");
-        QTest::newRow("missing") << QVariant() << QVariant() << 1000 << 6500;
-        QTest::newRow("not numbers") << QVariant("abc") << QVariant("12px") << 1000 << 6500;
-        QTest::newRow("empty text") << QVariant("") << QVariant(" ") << 1000 << 6500;
-        QTest::newRow("numbers") << QVariant("1500") << QVariant("9000") << 1500 << 9000;
-        QTest::newRow("negative left") << QVariant("-300") << QVariant("4500") << -300 << 4500;
+        QTest::newRow("missing") << QVariant() << QVariant() << Default << Default;
+        QTest::newRow("not numbers") << QVariant("abc") << QVariant("12px") << Default << Default;
+        QTest::newRow("empty text") << QVariant("") << QVariant(" ") << Default << Default;
+        QTest::newRow("numbers") << QVariant("1500") << QVariant("9300") << 1500 << 9300;
+        QTest::newRow("negative left") << QVariant("-300") << QVariant("9600") << -300 << 9600;
+        QTest::newRow("below the minimum")
+            << QVariant("1500") << QVariant("4500") << 1500 << MainLayout::MinimumWindowWidth;
     }
     void placementFromSettings() {
         QFETCH(QVariant, left);
@@ -101,11 +111,26 @@ private slots:
         writePlacement(left, QVariant(), width, QVariant());
         ScriptedPrompts prompts;
         frmMain window(prompts);
-        QCOMPARE(window.geometry().x(), window.toPixels(expectedLeft));
-        QCOMPARE(window.geometry().y(), window.toPixels(1000));
-        QCOMPARE(window.width(), window.toPixels(expectedWidth));
-        QCOMPARE(window.height(), window.toPixels(6500));
-        QCOMPARE(window.placementTwips(), QRect(expectedLeft, 1000, expectedWidth, 6500));
+        const QRect area = window.screen()->availableGeometry();
+        int defaultWidth = 0;
+        int defaultHeight = 0;
+        MainLayout::defaultSize(area.width(), area.height(), defaultWidth, defaultHeight);
+        // At least 900 x 600 where the screen has room, never beyond it.
+        QVERIFY(defaultWidth >= std::min(900, area.width()));
+        QVERIFY(defaultHeight >= std::min(600, area.height()));
+        QCOMPARE(window.height(), std::max(defaultHeight, window.toPixels(6300)));
+        if (expectedWidth == Default)
+            QCOMPARE(window.width(), std::max(defaultWidth, window.toPixels(9000)));
+        else
+            QCOMPARE(window.width(), window.toPixels(expectedWidth));
+        if (expectedLeft == Default)
+            QVERIFY(qAbs(window.geometry().center().x() - area.center().x()) <= 1);
+        else
+            QCOMPARE(window.geometry().x(), window.toPixels(expectedLeft));
+        QVERIFY(qAbs(window.geometry().center().y() - area.center().y()) <= 1 ||
+                window.geometry().y() == area.y());
+        QCOMPARE(window.placementTwips().width(),
+                 expectedWidth == Default ? window.toTwips(window.width()) : expectedWidth);
     }
 
     void placementRoundTrip() {
@@ -123,18 +148,18 @@ private slots:
             ScriptedPrompts prompts;
             frmMain window(prompts);
             showWindow(window);
-            window.setGeometry(window.toPixels(3000), window.toPixels(2250), window.toPixels(8400),
-                               window.toPixels(6000));
-            QTRY_COMPARE(window.width(), window.toPixels(8400));
+            window.setGeometry(window.toPixels(3000), window.toPixels(2250), window.toPixels(9600),
+                               window.toPixels(6600));
+            QTRY_COMPARE(window.width(), window.toPixels(9600));
             window.mnuFileClose_Click();
             QVERIFY(!window.isVisible());
         }
-        QCOMPARE(storedPlacement(), (QList<int>{3000, 2250, 8400, 6000}));
+        QCOMPARE(storedPlacement(), (QList<int>{3000, 2250, 9600, 6600}));
     }
 
     void minimisedKeepsStoredPlacement() {
-        writePlacement(QStringLiteral("1500"), QStringLiteral("1500"), QStringLiteral("7500"),
-                       QStringLiteral("6000"));
+        writePlacement(QStringLiteral("1500"), QStringLiteral("1500"), QStringLiteral("9500"),
+                       QStringLiteral("6500"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
@@ -143,21 +168,24 @@ private slots:
         window.showMinimized();
         QTRY_VERIFY(window.isMinimized());
         window.close();
-        QCOMPARE(storedPlacement(), (QList<int>{1500, 1500, 7500, 6000}));
+        QCOMPARE(storedPlacement(), (QList<int>{1500, 1500, 9500, 6500}));
     }
 
     // ----------------------------------------------------------- layout
 
     void defaultLayout() {
+        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("12000"),
+                       QStringLiteral("6500"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
-        QCOMPARE(window.splitterLeft(), 1965);
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 1965);
-        QCOMPARE(window.twipsGeometry(window.lvListView).left(), 2005);
-        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 4395);
-        QCOMPARE(window.twipsGeometry(window.picTitle).left(), 2005);
-        QCOMPARE(window.lvListView->x(), window.toPixels(2005));
+        // A quarter of the width goes to the tree.
+        QCOMPARE(window.splitterLeft(), 3000);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 3000);
+        QCOMPARE(window.twipsGeometry(window.lvListView).left(), 3040);
+        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 12000 - (3000 + 140));
+        QCOMPARE(window.twipsGeometry(window.picTitle).left(), 3040);
+        QCOMPARE(window.lvListView->x(), window.toPixels(3040));
         // The legend floats over the right end of the log.
         const QRect log = window.twipsGeometry(window.txtMessages);
         const QRect legend = window.twipsGeometry(window.picLegend);
@@ -165,17 +193,67 @@ private slots:
         QCOMPARE(legend.left() + legend.width() + 300, log.width());
     }
 
-    void minimumWidth() {
+    // Below its minimum size the window springs back, so the panes never
+    // collapse into each other.
+    void minimumSize() {
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
         window.resize(window.toPixels(1200), window.toPixels(2400));
-        QTRY_COMPARE(window.width(), window.toPixels(3000));
-        QCOMPARE(window.height(), window.toPixels(2400)); // any height is accepted
-        window.resize(window.toPixels(3000), window.toPixels(9000));
-        QTRY_COMPARE(window.twipsGeometry(window.txtMessages).height(), 1375);
-        // At the narrowest the splitter sits at W - 1500 = 1500.
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 1500);
+        QTRY_COMPARE(window.width(), window.toPixels(MainLayout::MinimumWindowWidth));
+        QCOMPARE(window.height(), window.toPixels(MainLayout::MinimumWindowHeight));
+        const QRect tree = window.twipsGeometry(window.tvTreeView);
+        const QRect list = window.twipsGeometry(window.lvListView);
+        const QRect log = window.twipsGeometry(window.txtMessages);
+        QVERIFY(list.height() >= MainLayout::MinimumListHeight);
+        QVERIFY(log.height() >= MainLayout::MinimumLogHeight);
+        QVERIFY(log.top() > tree.bottom());
+        QVERIFY(log.bottom() < window.twipsGeometry(window.sbStatusBar).top());
+        // At the narrowest the splitter still leaves both panes their room.
+        window.imgSplitter_MouseDown(0);
+        window.imgSplitter_MouseMove(window.toPixels(50000));
+        window.imgSplitter_MouseUp();
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(),
+                 MainLayout::MinimumWindowWidth - 1500);
+    }
+
+    // The log's grip sets the log's height within bounds; the height outlives
+    // the window.
+    void logPaneResizes() {
+        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("9000"),
+                       QStringLiteral("9000"));
+        {
+            ScriptedPrompts prompts;
+            frmMain window(prompts);
+            showWindow(window);
+            const QRect log = window.twipsGeometry(window.txtMessages);
+            const QRect tree = window.twipsGeometry(window.tvTreeView);
+            // Dragged 1000 twips up: the log grows by as much as the tree shrinks.
+            window.imgLogSplitter_Drag(window.imgLogSplitter->y() - window.toPixels(1000));
+            const QRect taller = window.twipsGeometry(window.txtMessages);
+            QVERIFY2(qAbs(taller.height() - (log.height() + 1000)) <= 30,
+                     qPrintable(QString::number(taller.height())));
+            QCOMPARE(window.twipsGeometry(window.tvTreeView).height(),
+                     tree.height() - (taller.height() - log.height()));
+            QCOMPARE(taller.bottom(), log.bottom());
+            // Far down: the log keeps its least height; far up: the list keeps its own.
+            window.imgLogSplitter_Drag(window.toPixels(50000));
+            QCOMPARE(window.twipsGeometry(window.txtMessages).height(),
+                     MainLayout::MinimumLogHeight);
+            window.imgLogSplitter_Drag(-window.toPixels(50000));
+            QCOMPARE(window.twipsGeometry(window.lvListView).height(),
+                     MainLayout::MinimumListHeight);
+            window.imgLogSplitter_Drag(window.imgLogSplitter->y() + window.toPixels(3000));
+            window.close();
+        }
+        QSettings s = store();
+        const int stored = s.value(QStringLiteral("Settings/LogHeight")).toInt();
+        QVERIFY(stored >= MainLayout::MinimumLogHeight);
+        ScriptedPrompts prompts;
+        frmMain again(prompts);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QTRY_COMPARE(again.twipsGeometry(again.txtMessages).height(), stored);
     }
 
     void hidingBars() {
@@ -212,6 +290,8 @@ private slots:
     }
 
     void splitterDrag() {
+        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("9000"),
+                       QStringLiteral("6500"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
@@ -226,7 +306,7 @@ private slots:
         window.imgSplitter_MouseMove(window.toPixels(-5000));
         QCOMPARE(window.ghostLeft(), 500);
         // Only the ghost moves while dragging.
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 1965);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 2250); // a quarter of 9000
         window.imgSplitter_MouseUp();
         QVERIFY(!window.isMovingSplitter());
         QVERIFY(window.picSplitter->isHidden());
@@ -235,25 +315,28 @@ private slots:
 
         window.imgSplitter_MouseDown(0);
         window.imgSplitter_MouseMove(window.toPixels(50000));
-        QCOMPARE(window.ghostLeft(), 6500 - 500);
+        QCOMPARE(window.ghostLeft(), 9000 - 500);
         window.imgSplitter_MouseUp();
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 6500 - 1500);
-        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 6500 - (5000 + 140));
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 9000 - 1500);
+        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 9000 - (7500 + 140));
 
         // A move without a press does nothing.
         window.imgSplitter_MouseMove(window.toPixels(100));
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 5000);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 7500);
     }
 
-    // A layout that stops early (window too low) still lets the panes draw.
+    // A window asked to become too low for its panes keeps its minimum
+    // height, and the panes draw again after the drag that was under way.
     void lowWindowKeepsDrawing() {
+        writePlacement(QStringLiteral("1000"), QStringLiteral("1000"), QStringLiteral("9000"),
+                       QStringLiteral("6300"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);
         const QRect log = window.twipsGeometry(window.txtMessages);
         window.imgSplitter_MouseDown(0);
         window.resize(window.width(), window.toPixels(1500));
-        QTRY_VERIFY(window.client->height() < window.toPixels(2000));
+        QTRY_COMPARE(window.height(), window.toPixels(MainLayout::MinimumWindowHeight));
         window.imgSplitter_MouseUp();
         QVERIFY(window.tvTreeView->updatesEnabled());
         QVERIFY(window.txtMessages->updatesEnabled());
@@ -402,36 +485,79 @@ private slots:
     void progress() {
         ScriptedPrompts prompts;
         frmMain window(prompts);
+        window.setProgressInterval(0);
         window.m_strTransferFileName = QStringLiteral("big.iso");
         window.m_lTransferFileSize = 2048;
         window.m_FtpConnection_DownloadProgress(512);
-        QCOMPARE(window.statusText(), QStringLiteral("Downloading big.iso (512 bytes)"));
+        QVERIFY2(window.statusText().startsWith(QStringLiteral("Downloading big.iso: ")),
+                 qPrintable(window.statusText()));
+        QVERIFY(window.statusText().contains(QStringLiteral("(25 %)")));
         QCOMPARE(window.progressValue(), 25.0);
         QCOMPARE(window.ProgressBar1->value(), 2500);
 
         // 0 bytes and an overshoot keep the bar; the text still moves on.
         window.m_FtpConnection_DownloadProgress(0);
-        QCOMPARE(window.statusText(), QStringLiteral("Downloading big.iso (0 bytes)"));
+        QVERIFY(window.statusText().contains(QStringLiteral("(0 %)")));
         QCOMPARE(window.progressValue(), 25.0);
         window.m_FtpConnection_UploadProgress(2048);
-        QCOMPARE(window.statusText(), QStringLiteral("Uploading big.iso (2048 bytes)"));
+        QVERIFY(window.statusText().startsWith(QStringLiteral("Uploading big.iso: ")));
+        QVERIFY(window.statusText().contains(QStringLiteral("(100 %)")));
         QCOMPARE(window.progressValue(), 100.0);
         window.m_FtpConnection_UploadProgress(4096);
-        QCOMPARE(window.statusText(), QStringLiteral("Uploading big.iso (4096 bytes)"));
+        QVERIFY(!window.statusText().contains(QLatin1Char('%')));
         QCOMPARE(window.progressValue(), 100.0);
 
         // Sizes past 2 GiB.
         window.m_lTransferFileSize = Q_INT64_C(8) * 1024 * 1024 * 1024;
         window.m_FtpConnection_DownloadProgress(Q_INT64_C(6) * 1024 * 1024 * 1024);
         QCOMPARE(window.progressValue(), 75.0);
+        QVERIFY(window.statusText().contains(QStringLiteral("(75 %)")));
 
         window.m_FtpConnection_StateChanged(10);
         QCOMPARE(window.progressValue(), 0.01);
         QCOMPARE(window.m_lTransferFileSize, qint64(0));
-        // No size known: the bar stays where it is.
+        // No size known: the bar stays where it is, the count still shows.
         window.m_FtpConnection_DownloadProgress(100);
         QCOMPARE(window.progressValue(), 0.01);
-        QCOMPARE(window.statusText(), QStringLiteral("Downloading big.iso (100 bytes)"));
+        QVERIFY(window.statusText().startsWith(QStringLiteral("Downloading big.iso: ")));
+        QVERIFY(!window.statusText().contains(QLatin1Char('%')));
+    }
+
+    // Once the transfer has run a moment the status shows its speed and the
+    // time left, which shrinks as the bytes come in.
+    void progressSpeedAndTimeLeft() {
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        window.setProgressInterval(0);
+        window.m_strTransferFileName = QStringLiteral("big.iso");
+        window.m_lTransferFileSize = Q_INT64_C(1) << 40;
+        qint64 bytes = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                     window.m_FtpConnection_DownloadProgress(bytes += 1 << 20);
+                                     return window.statusText().contains(QStringLiteral(" left"));
+                                 }()),
+                                 5000);
+        QVERIFY2(window.statusText().contains(QStringLiteral("/s, ")),
+                 qPrintable(window.statusText()));
+        window.m_FtpConnection_StateChanged(10);
+        QCOMPARE(window.statusText(), QStringLiteral("Transfer completed."));
+    }
+
+    // Progress comes with every block; the status changes a few times a
+    // second at most, so a fast transfer is not held up by drawing.
+    void progressIsThrottled() {
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        window.m_strTransferFileName = QStringLiteral("big.iso");
+        window.m_lTransferFileSize = Q_INT64_C(1) << 40;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 1; i <= 20000; ++i)
+            window.m_FtpConnection_DownloadProgress(qint64(i) * 4096);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY(window.progressUpdates() >= 1);
+        QVERIFY2(window.progressUpdates() <= 1 + elapsed / frmMain::ProgressIntervalMs,
+                 qPrintable(QString::number(window.progressUpdates())));
     }
 
     void listingProgress_data() {
@@ -562,6 +688,69 @@ private slots:
         QTRY_VERIFY(!viewer);
     }
 
+    // Installed from the package the help lives in share/krellin beside bin;
+    // a file beside the program still wins.
+    void helpInTheSharedFolder() {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("share/krellin")));
+        const QString shared = prefix.path() + QStringLiteral("/share/krellin/Krellin.Hlp");
+        QVERIFY(QFile::copy(QStringLiteral(KRELLIN_SOURCE_DIR "/ui/help/Krellin.Hlp"), shared));
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        window.setProgramDirectory(prefix.path() + QStringLiteral("/bin"));
+        QCOMPARE(window.helpFilePath(), shared);
+        const QString beside = prefix.path() + QStringLiteral("/bin/Krellin.Hlp");
+        QVERIFY(QFile::copy(shared, beside));
+        QCOMPARE(window.helpFilePath(), beside);
+    }
+
+    // No two items of one menu share an access letter, nor do the menu bar
+    // and the title pane's controls.
+    void distinctAccessLetters() {
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        auto letter = [](const QString& text) {
+            const int amp = text.indexOf(QLatin1Char('&'));
+            return amp >= 0 && amp + 1 < text.size() ? text.at(amp + 1).toLower() : QChar();
+        };
+        for (QMenu* menu : {window.mnuFile, window.mnuEdit, window.mnuView, window.mnuHelp}) {
+            QSet<QChar> seen;
+            for (const QAction* item : menu->actions()) {
+                if (item->isSeparator() || !item->isVisible())
+                    continue;
+                const QChar c = letter(item->text());
+                QVERIFY2(!c.isNull(), qPrintable(item->text()));
+                QVERIFY2(!seen.contains(c),
+                         qPrintable(menu->title() + QLatin1Char(' ') + item->text()));
+                seen.insert(c);
+            }
+        }
+        QSet<QChar> top;
+        const QStringList texts = {window.mnuFile->title(),  window.mnuEdit->title(),
+                                   window.mnuView->title(),  window.mnuHelp->title(),
+                                   window.Check1->text(),    window.Option1[0]->text(),
+                                   window.Option1[1]->text()};
+        for (const QString& text : texts) {
+            QVERIFY2(!top.contains(letter(text)), qPrintable(text));
+            top.insert(letter(text));
+        }
+    }
+
+    // The passive mode chosen is the one the next start opens with.
+    void passiveModeIsKept() {
+        {
+            ScriptedPrompts prompts;
+            frmMain window(prompts);
+            QVERIFY(!window.Check1->isChecked());
+            window.Check1->setChecked(true);
+            window.close();
+        }
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        QVERIFY(window.Check1->isChecked());
+    }
+
     void productPage() {
         ScriptedPrompts prompts;
         frmMain window(prompts);
@@ -599,6 +788,8 @@ private slots:
     // The message and About windows open in the middle of the screen, not over
     // the main window (which stands off centre at its stored placement).
     void smallWindowsCentredOnScreen() {
+        writePlacement(QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("9000"),
+                       QStringLiteral("6300"));
         ScriptedPrompts prompts;
         frmMain window(prompts);
         showWindow(window);

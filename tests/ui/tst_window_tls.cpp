@@ -78,9 +78,6 @@ private slots:
 
     void refusedCertificateSendsNoLogIn() {
         FakeFtpServer server;
-        server.onCommand("FEAT", [](FakeFtpServer& s, const QString&) {
-            s.sendReply(QStringLiteral("500 Command not understood."));
-        });
         scriptSecureLogin(server);
         MainWindowDriver ui;
         ui.setPassive(true);
@@ -108,9 +105,6 @@ private slots:
         QFETCH(int, answer);
         QFETCH(int, questionsOnSecondConnect);
         FakeFtpServer server;
-        server.onCommand("FEAT", [](FakeFtpServer& s, const QString&) {
-            s.sendReply(QStringLiteral("500 Command not understood."));
-        });
         scriptSecureLogin(server);
         scriptSecureLogin(server);
         MainWindowDriver ui;

@@ -1,0 +1,311 @@
+// The main window against the scripted server where a real server cannot be
+// made to misbehave on cue: which replies open a message window, a download
+// retried after a lost connection, "." and ".." in a listing, the status left
+// after a cancel, and a big folder filled in one step.
+
+#include "FakeFtpServer.h"
+#include "MainWindowDriver.h"
+#include "TestUtil.h"
+
+#include "frmWelcomeMessage.h"
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+QByteArray listingOf(const QStringList& lines) {
+    return (lines.join(CrLf) + CrLf).toUtf8();
+}
+
+const QByteArray RootListing = listingOf({
+    QStringLiteral("drwxr-xr-x 2 ftp ftp 0 Jan 01 2024 pub"),
+    QStringLiteral("-rw-r--r-- 1 ftp ftp 4 Jan 01 2024 top.txt"),
+});
+const QByteArray PubListing =
+    listingOf({QStringLiteral("-rw-r--r-- 1 ftp ftp 10 Jan 01 2024 a.bin")});
+
+// pure-ftpd's way: a multi-line 226 after every listing.
+const QString ChattyDone = QStringLiteral("226-Options: -a -l\n226 2 matches total");
+
+void listing(FakeFtpServer& server, const QByteArray& bytes, const QString& done) {
+    server.expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(bytes)
+        .dataClose()
+        .reply(done);
+}
+
+QStringList messageWindows(const frmMain& window) {
+    QStringList out;
+    for (const frmWelcomeMessage* message : window.findChildren<frmWelcomeMessage*>())
+        out << message->windowTitle() + QLatin1Char('|') + message->Text1->toPlainText();
+    return out;
+}
+
+} // namespace
+
+class tst_window_session : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_Settings;
+    QTemporaryDir m_Local;
+
+    static QString hostOf(const FakeFtpServer& server) {
+        return server.host() + QLatin1Char(':') + QString::number(server.port());
+    }
+    // Logged in, root listed, then /pub listed, in passive mode.
+    static void openPub(MainWindowDriver& ui, FakeFtpServer& server) {
+        server.expectLogin();
+        listing(server, RootListing, QStringLiteral("226 Done"));
+        server.expect("CWD /pub").reply("250 OK");
+        listing(server, PubListing, QStringLiteral("226 Done"));
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        ui.clickNode(QStringLiteral("/pub/"));
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});
+        QVERIFY(ui.selectItem(QStringLiteral("a.bin")));
+        ui.takeQuestions();
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        QVERIFY(m_Local.isValid());
+    }
+
+    // The welcome text after the log-in and a directory change's 250 text
+    // open windows; the text of listing replies (150, 226) stays in the log.
+    // A message left unread by one session never shows in the next.
+    void messageWindowRules() {
+        FakeFtpServer server;
+        server.expect("USER anonymous")
+            .reply("331 Password required")
+            .expect("PASS *")
+            .reply("230-Welcome to the fake.\n230 Logged in")
+            .expect("PWD")
+            .reply("257 \"/\" is current");
+        listing(server, RootListing, ChattyDone);
+        server.expect("CWD /pub").reply("250-This is pub.\n250-Be nice.\n250 OK");
+        listing(server, PubListing, ChattyDone);
+        server.expect("CWD /").reply("250 OK");
+        listing(server, RootListing, ChattyDone);
+        server.expect("QUIT").reply("221 Goodbye");
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        QCOMPARE(
+            messageWindows(ui.window),
+            QStringList{QStringLiteral("Welcome message from 127.0.0.1|Welcome to the fake.")});
+
+        ui.clickNode(QStringLiteral("/pub/"));
+        QStringList windows = messageWindows(ui.window);
+        QCOMPARE(windows.size(), 2);
+        QVERIFY2(windows.contains(QStringLiteral("Message from 127.0.0.1|This is pub.\nBe nice.")),
+                 qPrintable(windows.join('\n')));
+        ui.clickNode(QStringLiteral("/"));
+        QCOMPARE(messageWindows(ui.window).size(), 2);
+        QVERIFY(ui.logged(QStringLiteral("226-Options: -a -l")));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+
+        // The next server says nothing beyond its greeting.
+        FakeFtpServer quiet;
+        quiet.expectLogin();
+        listing(quiet, PubListing, QStringLiteral("226 Done"));
+        ui.connectTo(hostOf(quiet));
+        QVERIFY2(quiet.errors().isEmpty(), qPrintable(quiet.errors().join('\n')));
+        QCOMPARE(messageWindows(ui.window).size(), 2);
+        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});
+    }
+
+    // The control connection drops after half the file arrived. After the
+    // reconnect the download continues from the bytes on disk (REST); only a
+    // server that refuses REST sends the whole file again.
+    void retryResumesFromDisk_data() {
+        QTest::addColumn<bool>("restAccepted");
+        QTest::newRow("REST accepted") << true;
+        QTest::newRow("REST refused") << false;
+    }
+    void retryResumesFromDisk() {
+        QFETCH(bool, restAccepted);
+        FakeFtpServer server;
+        MainWindowDriver ui;
+        openPub(ui, server);
+        ui.engine()->setTimeout(1);
+        server.expect("TYPE I")
+            .reply("200 Type set")
+            .expect("PASV")
+            .passive()
+            .expect("RETR a.bin")
+            .reply("150 Sending")
+            .dataSend("hello")
+            .run([](FakeFtpServer& s) { s.dropControl(); });
+        server.expectLogin().expect("CWD //pub").reply("250 OK");
+        server.expect("TYPE I").reply("200 Type set").expect("PASV").passive().expect("REST 5");
+        if (restAccepted) {
+            server.reply("350 Restarting at 5")
+                .expect("RETR a.bin")
+                .reply("150 Sending")
+                .dataSend("world")
+                .dataClose()
+                .reply("226 Done");
+        } else {
+            server.reply("502 Command not implemented.")
+                .expect("TYPE I")
+                .reply("200 Type set")
+                .expect("PASV")
+                .passive()
+                .expect("RETR a.bin")
+                .reply("150 Sending")
+                .dataSend("helloworld")
+                .dataClose()
+                .reply("226 Done");
+        }
+        const QString local = m_Local.filePath(QStringLiteral("resume %1.bin").arg(restAccepted));
+        ui.prompts.texts << local;
+        // Yes to whatever the loss is reported as (a time-out first, or at
+        // once the broken connection).
+        ui.prompts.answers << Prompts::Yes << Prompts::Yes << Prompts::Yes;
+        ui.window.mnuDownload_Click();
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QVERIFY(server.scriptFinished());
+        QVERIFY(ui.takeQuestions().contains(
+            QStringLiteral("|The connection is broken. Do you wish to establish the connect "
+                           "again?")));
+        QCOMPARE(TestUtil::readFile(local), QByteArray("helloworld"));
+        QCOMPARE(server.controlConnectionCount(), 2);
+        QCOMPARE(ui.window.statusText(), QStringLiteral("Transfer completed."));
+    }
+
+    // "." and ".." never become tree nodes; ".." in the list goes up, and a
+    // delete leaves both alone: no silent failure, no command on them.
+    void dotEntries() {
+        FakeFtpServer server;
+        server.expect("USER anonymous")
+            .reply("331 Password required")
+            .expect("PASS *")
+            .reply("230 Logged in")
+            .expect("PWD")
+            .reply("257 \"/pub\" is current");
+        listing(server,
+                listingOf({QStringLiteral("drwxr-xr-x 2 ftp ftp 0 Jan 01 2024 ."),
+                           QStringLiteral("drwxr-xr-x 2 ftp ftp 0 Jan 01 2024 .."),
+                           QStringLiteral("drwxr-xr-x 2 ftp ftp 0 Jan 01 2024 sub"),
+                           QStringLiteral("-rw-r--r-- 1 ftp ftp 3 Jan 01 2024 f.txt")}),
+                QStringLiteral("226 Done"));
+        server.expect("CWD /").reply("250 OK");
+        listing(server, RootListing, QStringLiteral("226 Done"));
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        ui.takeQuestions();
+        QCOMPARE(ui.childKeys(QStringLiteral("/pub/")), QStringList{QStringLiteral("/pub/sub/")});
+        // The listing parser leaves them out; a listing shown some other way
+        // may still hold them, as here.
+        QCOMPARE(ui.listNames().size(), 2);
+        for (const char* dots : {".", ".."}) {
+            FileListView::Item item;
+            item.name = QLatin1String(dots);
+            item.icon = 3;
+            QVERIFY(ui.window.lvListView->addItem(item));
+        }
+
+        // Deleting "." and ".." asks nothing and sends nothing.
+        QVERIFY(ui.selectItem(QStringLiteral(".")));
+        QVERIFY(ui.window.lvListView->selectKey(QStringLiteral("F.."), true));
+        ui.window.mnuDelete_Click();
+        QCOMPARE(ui.takeQuestions(),
+                 QStringList{QStringLiteral(
+                     "Delete file or directory|Select file or directory to delete, please.")});
+
+        QVERIFY(ui.selectItem(QStringLiteral("..")));
+        ui.window.OpenSelected();
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(ui.window.listedKey(), QStringLiteral("/"));
+        QCOMPARE(ui.selectedKey(), QStringLiteral("/"));
+        QVERIFY(ui.prompts.asked.isEmpty());
+    }
+
+    // Stop during a download: after the cancel the status and the bar tell
+    // the truth instead of the last figures.
+    void statusAfterCancel() {
+        FakeFtpServer server;
+        MainWindowDriver ui;
+        openPub(ui, server);
+        server.expect("TYPE I")
+            .reply("200 Type set")
+            .expect("PASV")
+            .passive()
+            .expect("RETR a.bin")
+            .reply("150 Sending")
+            .dataSend("he")
+            .expect("ABOR")
+            .reply("225 Abort done");
+        ui.window.setProgressInterval(0);
+        bool stopped = false;
+        QObject::connect(ui.engine(), &CFtpConnection::DownloadProgress, &ui.window, [&] {
+            if (stopped)
+                return;
+            stopped = true;
+            QVERIFY(ui.window.statusText().contains(QStringLiteral("(20 %)")));
+            ui.prompts.answers << Prompts::Yes << Prompts::Ok;
+            ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
+        });
+        ui.prompts.texts << m_Local.filePath(QStringLiteral("cancelled.bin"));
+        ui.window.mnuDownload_Click();
+        QVERIFY(stopped);
+        QCOMPARE(ui.window.statusText(), QStringLiteral("Download of a.bin cancelled."));
+        QCOMPARE(ui.window.ProgressBar1->value(), 0);
+    }
+
+    // A folder of 20,000 files and 500 folders fills in one step: every
+    // entry listed once, every folder a node found by its key, sorting by
+    // size orders by number; leaving the folder empties the list.
+    void bigFolder() {
+        QStringList lines;
+        for (int i = 0; i < 500; ++i)
+            lines << QStringLiteral("drwxr-xr-x 2 ftp ftp 0 Jan 01 2024 dir%1").arg(i);
+        for (int i = 0; i < 20000; ++i)
+            lines << QStringLiteral("-rw-r--r-- 1 ftp ftp %1 Mar 03 2023 file%2.dat")
+                         .arg((i * 7919) % 100003)
+                         .arg(i);
+        lines << QStringLiteral("-rw-r--r-- 1 ftp ftp 1 Mar 03 2023 file7.dat"); // twice
+        FakeFtpServer server;
+        server.expectLogin();
+        listing(server, listingOf(lines), QStringLiteral("226 Done"));
+        server.expect("CWD /dir7").reply("250 OK");
+        listing(server, QByteArray(), QStringLiteral("226 Done"));
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(ui.window.lvListView->count(), 20500);
+        QCOMPARE(ui.childKeys(QStringLiteral("/")).size(), 500);
+        QVERIFY(ui.window.findNode(QStringLiteral("/dir499/")));
+        QCOMPARE(ui.window.nodes().size(), 501);
+
+        ui.window.lvListView->ColumnClick(FileListView::FileSize);
+        FileListView* list = ui.window.lvListView;
+        for (int row = 1; row < list->count(); row += 97)
+            QVERIFY(list->size(row - 1) <= list->size(row));
+        ui.window.lvListView->ColumnClick(FileListView::FileSize);
+        QCOMPARE(list->size(0), qint64(100001)); // the largest (i * 7919) % 100003 below 20000
+
+        ui.clickNode(QStringLiteral("/dir7/"));
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(ui.window.listedKey(), QStringLiteral("/dir7/"));
+    }
+};
+
+QTEST_MAIN(tst_window_session)
+#include "tst_window_session.moc"
