@@ -265,12 +265,22 @@ void Socket::Private::wire(QTcpSocket* s) {
             });
         });
     }
-    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s](qint64 written) {
-        const qint64 remaining = s->bytesToWrite();
+    // Under TLS, bytesWritten says the plain text went into the encryption;
+    // the encrypted bytes may still wait in Qt. Counting those too keeps a
+    // sender that waits for "send complete" from queueing a whole file in memory.
+    auto* tls = qobject_cast<QSslSocket*>(s);
+    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s, tls](qint64 written) {
+        const qint64 remaining = s->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
         if (finishing)
             post([this] { continueFinish(); });
         post([this, written, remaining] { deliverSendProgress(written, remaining); });
     });
+    if (tls) {
+        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, q, [this, tls](qint64) {
+            if (tls->bytesToWrite() + tls->encryptedBytesToWrite() == 0)
+                post([this] { deliverSendProgress(0, 0); });
+        });
+    }
 }
 
 void Socket::Private::deliverSendProgress(qint64 written, qint64 remaining) {
