@@ -1,5 +1,7 @@
 #include "CliArguments.h"
 
+#include "TlsPeer.h"
+
 #include <QHash>
 
 namespace {
@@ -199,6 +201,25 @@ CliParseResult parse(const QStringList& arguments) {
                     QStringLiteral("--timeout wants whole seconds from 1 to 32767, not \"%1\"")
                         .arg(value));
             options.timeoutSeconds = seconds;
+        } else if (arg == QLatin1StringView("--tls")) {
+            options.tls = true;
+        } else if (arg == QLatin1StringView("--insecure")) {
+            options.insecure = true;
+        } else if (arg == QLatin1StringView("--fingerprint") ||
+                   arg.startsWith(QLatin1StringView("--fingerprint="))) {
+            QString value;
+            if (arg.contains(QLatin1Char('=')))
+                value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments[++i];
+            else
+                return fail(QStringLiteral("--fingerprint needs SHA256:... of the certificate"));
+            const auto fingerprint = platform::parseFingerprint(value);
+            if (!fingerprint)
+                return fail(QStringLiteral("--fingerprint wants a SHA-256 fingerprint "
+                                           "(SHA256: and 64 hex digits), not \"%1\"")
+                                .arg(value));
+            options.fingerprint = *fingerprint;
         } else if (arg == QLatin1StringView("-c")) {
             if (i + 1 >= arguments.size())
                 return fail(QStringLiteral("-c needs a command"));
@@ -220,6 +241,12 @@ CliParseResult parse(const QStringList& arguments) {
     if (!url)
         return fail(error);
     options.url = *url;
+    if (options.tls && options.url.security == FtpSecurity::Mode::Plain)
+        options.url.security = FtpSecurity::Mode::ExplicitRequired;
+    if ((!options.fingerprint.isEmpty() || options.insecure) &&
+        options.url.security == FtpSecurity::Mode::Plain)
+        return fail(QStringLiteral("--fingerprint and --insecure are for TLS: use ftpes://, "
+                                   "ftps:// or --tls"));
     const QStringList positional = arguments.mid(i + 1);
 
     if (!commandTexts.isEmpty() && !positional.isEmpty())
@@ -254,6 +281,7 @@ QString usage() {
         "Usage: krellin-cli [OPTIONS] URL [COMMAND [ARG...]]\n"
         "  URL is ftp://[user[:password]@]host[:port][/dir] (percent-encoded; no user means\n"
         "  anonymous; [::1]:2121 for IPv6). Without a command the directory is listed.\n"
+        "  ftpes:// requires explicit FTP over TLS, ftps:// is implicit TLS (port 990).\n"
         "Commands:\n"
         "  ls [--json]                     entries, tab-separated: type, size, date, mode,\n"
         "                                  owner, group, name, \"-> target\" for links\n"
@@ -265,6 +293,9 @@ QString usage() {
         "  --active            active data connections (default passive)\n"
         "  --ascii             ASCII transfer type (default image)\n"
         "  --timeout SECONDS   inactivity limit of every wait (default 60)\n"
+        "  --tls               require explicit FTP over TLS on an ftp:// URL\n"
+        "  --fingerprint SHA256:HEX  accept only this server certificate (pinning)\n"
+        "  --insecure          accept a certificate that cannot be verified (says so)\n"
         "  --json              ls prints a JSON array\n"
         "  -v                  session log on stderr (> sent, < reply, ! error reply, * note)\n"
         "  --progress          transfer progress on stderr when it is a terminal\n"

@@ -24,6 +24,12 @@ struct CliOptions {
     bool progress = false;
     bool json = false;
     int timeoutSeconds = 60;
+    // --tls: an ftp:// URL requires explicit TLS (as ftpes:// does).
+    bool tls = false;
+    // --fingerprint: the SHA-256 of the only certificate accepted.
+    QByteArray fingerprint;
+    // --insecure: a certificate that cannot be verified is accepted.
+    bool insecure = false;
 };
 
 // The outcome of reading the command line: help, a usage error, or options to run.

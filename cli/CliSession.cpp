@@ -64,6 +64,10 @@ int CliSession::run() {
 
 bool CliSession::connectToServer() {
     CFtpConnection& c = *m_Connection;
+    c.setSecurity(m_Options.url.security);
+    c.setExtensions(true);
+    c.setTrustedFingerprint(m_Options.fingerprint);
+    c.setInsecure(m_Options.insecure);
     c.setTimeout(static_cast<qint16>(m_Options.timeoutSeconds));
     c.setFtpServer(m_Options.url.host);
     c.setPort(m_Options.url.port);
@@ -83,12 +87,33 @@ bool CliSession::connectToServer() {
     guard.start(m_Options.timeoutSeconds * 1000);
     const bool connected = c.Connect();
     guard.stop();
-    if (connected)
+    if (connected) {
+        const platform::TlsPeer peer = c.ServerCertificate();
+        if (m_Options.insecure && c.Encrypted() && !peer.verified() &&
+            m_Options.fingerprint.isEmpty()) {
+            m_Err << "WARNING: --insecure: the server's certificate was NOT verified ("
+                  << peer.errors.join(QLatin1Char(' ')) << ").\nAnyone between here and "
+                  << "the server could read and change this session. Certificate "
+                  << peer.fingerprintText() << '\n';
+            m_Err.flush();
+        }
         return true;
+    }
     if (timedOut)
         return failWith(CFtpConnection::ErrTimeout,
                         c.GetFtpErrorDescription(CFtpConnection::ErrTimeout));
-    return fail();
+    const bool refused = c.FtpGetLastError() == CFtpConnection::ErrCertificateRefused;
+    fail();
+    if (refused) {
+        // No one is there to ask: the user decides on the next run.
+        m_Err << "The certificate was not accepted and nothing was sent. If it is the server's,\n"
+                 "pin it with --fingerprint "
+              << c.ServerCertificate().fingerprintText()
+              << "\n(compare it with what the server's owner says), or skip the check with "
+                 "--insecure.\n";
+        m_Err.flush();
+    }
+    return false;
 }
 
 bool CliSession::runCommand(const CliCommand& command) {

@@ -50,12 +50,30 @@ std::optional<QString> FtpUrl::percentDecode(const QString& text, QString* error
 }
 
 std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString* error) {
-    static const QLatin1StringView scheme("ftp://");
-    if (!text.startsWith(scheme, Qt::CaseInsensitive))
-        return fail(error, QStringLiteral("the URL must start with ftp://: \"%1\"").arg(text));
+    struct Scheme {
+        QLatin1StringView prefix;
+        FtpSecurity::Mode security;
+        quint16 port;
+    };
+    static const Scheme schemes[] = {
+        {QLatin1StringView("ftp://"), FtpSecurity::Mode::Plain, 21},
+        {QLatin1StringView("ftpes://"), FtpSecurity::Mode::ExplicitRequired, 21},
+        {QLatin1StringView("ftps://"), FtpSecurity::Mode::Implicit, 990},
+    };
+    const Scheme* scheme = nullptr;
+    for (const Scheme& known : schemes) {
+        if (text.startsWith(known.prefix, Qt::CaseInsensitive))
+            scheme = &known;
+    }
+    if (!scheme)
+        return fail(error,
+                    QStringLiteral("the URL must start with ftp://, ftpes:// or ftps://: \"%1\"")
+                        .arg(text));
 
     FtpUrl url;
-    const QString rest = text.mid(scheme.size());
+    url.security = scheme->security;
+    url.port = scheme->port;
+    const QString rest = text.mid(scheme->prefix.size());
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     QString authority = slash < 0 ? rest : rest.left(slash);
     const QString path = slash < 0 ? QString() : rest.mid(slash + 1);

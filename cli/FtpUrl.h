@@ -1,15 +1,19 @@
 #pragma once
 
+#include "FtpSecurity.h"
+
 #include <QString>
 #include <optional>
 
-// A parsed ftp://[user[:password]@]host[:port][/dir] address.
+// A parsed ftp://[user[:password]@]host[:port][/dir] address; ftpes:// asks
+// for explicit FTP over TLS, ftps:// for implicit TLS (port 990 by default).
 class FtpUrl {
 public:
+    FtpSecurity::Mode security = FtpSecurity::Mode::Plain;
     QString userName; // empty means anonymous
     QString password;
-    QString host; // an IPv6 literal comes without its brackets
-    quint16 port = 21;
+    QString host;      // an IPv6 literal comes without its brackets
+    quint16 port = 21; // 990 for ftps://
     // The directory after the host, percent-decoded and relative to the login
     // directory as in RFC 1738; "%2F" at its start makes it absolute. Empty: stay.
     QString directory;

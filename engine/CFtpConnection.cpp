@@ -145,6 +145,40 @@ void CFtpConnection::setPort(quint16 port) {
     m_Port = port;
 }
 
+FtpSecurity::Mode CFtpConnection::Security() const {
+    return m_Security;
+}
+void CFtpConnection::setSecurity(FtpSecurity::Mode mode) {
+    m_Security = mode;
+}
+bool CFtpConnection::Extensions() const {
+    return m_Extensions;
+}
+void CFtpConnection::setExtensions(bool on) {
+    m_Extensions = on;
+}
+void CFtpConnection::setTrustedFingerprint(const QByteArray& sha256) {
+    m_TrustedFingerprint = sha256;
+}
+void CFtpConnection::setInsecure(bool on) {
+    m_Insecure = on;
+}
+void CFtpConnection::setTlsCaCertificates(const QList<QSslCertificate>& certificates) {
+    m_TlsCaCertificates = certificates;
+}
+void CFtpConnection::setCertificateQuestion(CertificateQuestion ask) {
+    m_AskCertificate = std::move(ask);
+}
+bool CFtpConnection::Encrypted() const {
+    return wscControl->isEncrypted() && wscControl->state() == Socket::Connected;
+}
+platform::TlsPeer CFtpConnection::ServerCertificate() const {
+    return m_ServerCertificate;
+}
+const FtpFeatures& CFtpConnection::Features() const {
+    return m_Features;
+}
+
 QString CFtpConnection::WelcomeMessage() {
     QString message;
     message.swap(m_WelcomeMessage);
@@ -381,8 +415,20 @@ bool CFtpConnection::Connect() {
 void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
     wscControl->close();
     ResetControlChannel();
+    m_ProtectData = false;
+    m_Features = FtpFeatures();
+    m_ServerCertificate = platform::TlsPeer();
+    m_EpsvRefused = false;
+    m_PortRefused = false;
+    m_MlsdRefused = false;
     wscControl->setLocalPort(0);
-    wscControl->connectToHost(m_FtpServer, m_Port);
+    wscControl->setTlsCapable(m_Security != FtpSecurity::Mode::Plain);
+    wscControl->setTlsPeerName(m_FtpServer);
+    wscControl->setTlsCaCertificates(m_TlsCaCertificates);
+    if (m_Security == FtpSecurity::Mode::Implicit)
+        wscControl->connectToHostEncrypted(m_FtpServer, m_Port);
+    else
+        wscControl->connectToHost(m_FtpServer, m_Port);
 
     // Connect wait: a refused connection or an unknown host ends it at once
     // with the socket's own number (the socket's error event).
@@ -402,6 +448,9 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
         return;
     }
     emit StateChanged(Connected);
+    // Implicit TLS: not even the greeting is read before the certificate is judged.
+    if (m_Security == FtpSecurity::Mode::Implicit && !SecureControlConnection())
+        return;
 
     // Greeting wait: one interval; a server that says nothing ends with 58.
     m_LastError = 0;
@@ -423,6 +472,10 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
         return;
     if (greeting->hasCode && greeting->code == 220) {
         KeepMessage(*greeting);
+        if ((m_Security == FtpSecurity::Mode::ExplicitIfAvailable ||
+             m_Security == FtpSecurity::Mode::ExplicitRequired) &&
+            !ProcessAUTHCommand())
+            return;
         return LogIn(loggedIn);
     }
     // 421 through the table, so the description says why (41); anything else
@@ -446,7 +499,132 @@ void CFtpConnection::LogIn(bool& loggedIn) {
         wscControl->close();
         return;
     }
+    AfterLogIn();
     ProcessPWDCommand(); // a failed PWD does not undo the log-in
+}
+
+bool CFtpConnection::ProcessAUTHCommand() {
+    return Trapped("ProcessAUTHCommand", [this] {
+        const auto reply = Exchange(QStringLiteral("AUTH TLS"));
+        if (!reply)
+            return false;
+        if (reply->hasCode && reply->code == 234) {
+            wscControl->startClientEncryption();
+            return SecureControlConnection();
+        }
+        // A server without TLS answers 500, 502 or 504; "if available" then
+        // goes on in plain FTP, and says so.
+        if (m_Security == FtpSecurity::Mode::ExplicitIfAvailable && reply->hasCode &&
+            reply->code >= 500) {
+            emit SessionProtocolMessage(
+                QStringLiteral("The server does not offer FTP over TLS; continuing with plain "
+                               "FTP: the password and the data go over the network unencrypted."),
+                ApplicationMessage);
+            return true;
+        }
+        m_LastError = ErrTlsRefused;
+        m_LastErrorDescription =
+            QStringLiteral("The server refused FTP over TLS: ") + reply->text();
+        wscControl->close();
+        return false;
+    });
+}
+
+bool CFtpConnection::SecureControlConnection() {
+    // A failed handshake arrives as the socket's error (40100 and Qt's text).
+    if (WaitFor([this] { return wscControl->isEncrypted(); }) != WaitEnd::Completed)
+        return false;
+    m_ServerCertificate = wscControl->tlsPeer();
+    const platform::TlsPeer& peer = m_ServerCertificate;
+    const QString session =
+        peer.protocol + (peer.cipher.isEmpty() ? QString() : QStringLiteral(", ") + peer.cipher);
+    switch (FtpSecurity::judge(peer, m_TrustedFingerprint, m_Insecure)) {
+    case FtpSecurity::Verdict::Trusted:
+        emit SessionProtocolMessage(
+            QStringLiteral("TLS connection established (%1); the certificate is verified.")
+                .arg(session),
+            ApplicationMessage);
+        return true;
+    case FtpSecurity::Verdict::Accepted:
+        emit SessionProtocolMessage(
+            QStringLiteral("TLS connection established (%1); the certificate %2 is trusted.")
+                .arg(session, peer.fingerprintText()),
+            ApplicationMessage);
+        return true;
+    case FtpSecurity::Verdict::Insecure:
+        emit SessionProtocolMessage(
+            QStringLiteral("TLS connection established (%1) WITHOUT CHECKING THE CERTIFICATE "
+                           "(%2): anyone in between could read and change this session. %3")
+                .arg(session, peer.fingerprintText(), peer.errors.join(QLatin1Char(' '))),
+            ApplicationMessage);
+        return true;
+    case FtpSecurity::Verdict::Changed:
+        m_LastError = ErrCertificateChanged;
+        m_LastErrorDescription = FtpSecurity::changedWarning(m_TrustedFingerprint, peer);
+        break;
+    case FtpSecurity::Verdict::Ask:
+        if (m_AskCertificate && m_AskCertificate(peer)) {
+            emit SessionProtocolMessage(
+                QStringLiteral("TLS connection established (%1); the certificate %2 was "
+                               "accepted by the user.")
+                    .arg(session, peer.fingerprintText()),
+                ApplicationMessage);
+            return true;
+        }
+        m_LastError = ErrCertificateRefused;
+        m_LastErrorDescription = QStringLiteral("The server's certificate was not accepted:\n") +
+                                 FtpSecurity::describe(peer);
+        break;
+    }
+    emit SessionProtocolMessage(m_LastErrorDescription, ApplicationMessage);
+    wscControl->close();
+    return false;
+}
+
+void CFtpConnection::AfterLogIn() {
+    Trapped("AfterLogIn", [this] {
+        if (wscControl->isEncrypted()) {
+            // RFC 4217: PBSZ 0 before PROT; with PROT P the data connections are TLS too.
+            if (Expect(Exchange(QStringLiteral("PBSZ 0")), 200) &&
+                Expect(Exchange(QStringLiteral("PROT P")), 200))
+                m_ProtectData = true;
+            else
+                emit SessionProtocolMessage(
+                    QStringLiteral("The server refused to protect the data connections: "
+                                   "listings and files go over the network unencrypted."),
+                    ApplicationMessage);
+        }
+        if (m_Extensions) {
+            const auto features = Exchange(QStringLiteral("FEAT"));
+            if (features)
+                m_Features = FtpFeatures::FromReply(features->text());
+            if (m_Features.Utf8())
+                Exchange(QStringLiteral("OPTS UTF8 ON"));
+            // Facts a server offers without sending them by default (pyftpdlib's
+            // unix.mode) are asked for, so MLSD fills what LIST would.
+            static const QStringList wanted = {
+                QStringLiteral("type"),           QStringLiteral("size"),
+                QStringLiteral("sizd"),           QStringLiteral("modify"),
+                QStringLiteral("unix.mode"),      QStringLiteral("unix.owner"),
+                QStringLiteral("unix.ownername"), QStringLiteral("unix.group"),
+                QStringLiteral("unix.groupname"), QStringLiteral("unix.uid"),
+                QStringLiteral("unix.gid")};
+            QString facts;
+            bool missing = false;
+            const QStringList enabled = m_Features.MlstFactsEnabled();
+            for (const QString& fact : m_Features.MlstFacts()) {
+                if (!wanted.contains(fact))
+                    continue;
+                facts += fact + QLatin1Char(';');
+                missing = missing || !enabled.contains(fact);
+            }
+            if (m_Features.Mlst() && missing)
+                Exchange(QStringLiteral("OPTS MLST ") + facts);
+        }
+        // None of these is needed for the log-in to stand.
+        m_LastError = 0;
+        return true;
+    });
 }
 
 qint32 CFtpConnection::ProcessUSERCommand() {

@@ -3,9 +3,13 @@
 #include "CFtpFiles.h"
 #include "CTimeout.h"
 #include "Fault.h"
+#include "FtpFeatures.h"
+#include "FtpSecurity.h"
 #include "ReplyReader.h"
+#include "TlsPeer.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -59,7 +63,14 @@ public:
         ErrIncompleteTransfer = 63,
         // A reply the step did not expect and the tables have no error for;
         // the description carries the reply's text.
-        ErrUnexpectedReply = 64
+        ErrUnexpectedReply = 64,
+        // FTP over TLS was required and the server refused AUTH TLS.
+        ErrTlsRefused = 65,
+        // The server's certificate was not accepted; nothing of the log-in
+        // was sent.
+        ErrCertificateRefused = 66,
+        // A pinned or trusted certificate was replaced by another.
+        ErrCertificateChanged = 67
     };
 
     explicit CFtpConnection(QObject* parent = nullptr);
@@ -109,6 +120,34 @@ public:
 
     // Anonymous password sent when none is given.
     static const QString AnonymousPassword;
+
+    // --- FTP over TLS and the extensions of RFC 2389, 2428, 3659 and 4217.
+    // Plain unless a caller chooses otherwise; applies from the next Connect.
+    FtpSecurity::Mode Security() const;
+    void setSecurity(FtpSecurity::Mode mode);
+    // FEAT after the log-in and what it offers: OPTS UTF8 ON, EPSV, MLSD.
+    // Off, the session speaks the FTP of RFC 959 only (EPSV and EPRT still
+    // serve an IPv6 connection, where PASV and PORT cannot).
+    bool Extensions() const;
+    void setExtensions(bool on);
+    // The SHA-256 of the one certificate to accept for this server (pinned
+    // by the user, or stored as "always trust"); empty for none.
+    void setTrustedFingerprint(const QByteArray& sha256);
+    // Accept a certificate that cannot be verified (krellin-cli --insecure).
+    void setInsecure(bool on);
+    // Authorities trusted besides the system's store.
+    void setTlsCaCertificates(const QList<QSslCertificate>& certificates);
+    // Asked during Connect about a certificate that is neither verified nor
+    // trusted; true accepts it for this session. The log-in has not been
+    // sent when it is asked, and without an answer the certificate is refused.
+    using CertificateQuestion = std::function<bool(const platform::TlsPeer& peer)>;
+    void setCertificateQuestion(CertificateQuestion ask);
+    // The control connection is encrypted (and, after PROT P, every data
+    // connection), and the certificate it showed.
+    bool Encrypted() const;
+    platform::TlsPeer ServerCertificate() const;
+    // What FEAT offered in this session (empty without Extensions).
+    const FtpFeatures& Features() const;
 
 signals:
     void StateChanged(int State);
@@ -239,6 +278,15 @@ private:
     // once USER/PASS succeeded, so a later fault still reports the log-in.
     void ConnectAndLogIn(bool& loggedIn);
     void LogIn(bool& loggedIn);
+    // AUTH TLS and the handshake; false ends the connect (last error set).
+    // Plain FTP goes on when the choice allows it and the server refuses.
+    bool ProcessAUTHCommand();
+    // Waits for the control connection's handshake and judges the
+    // certificate; false closes the connection without a word sent.
+    bool SecureControlConnection();
+    // After the log-in: PBSZ 0 and PROT P on an encrypted session, FEAT and
+    // OPTS UTF8 ON with the extensions.
+    void AfterLogIn();
 
     // ----- error model (CFtpConnection.cpp / FtpErrors)
     bool TranslateReplyCode(qint32 code);
@@ -250,8 +298,17 @@ private:
 
     // ----- data side (CFtpConnectionTransfer.cpp)
     bool ProcessPORTCommand();
+    bool ProcessEPRTCommand();
+    // Opens the local end for the server to connect to; 0 when no port could be had.
+    quint16 ListenForData(const QHostAddress& localAddress);
     bool ProcessPASVCommand();
+    bool ProcessEPSVCommand();
     bool MakePassiveDataConnection(const QString& strReply);
+    bool ConnectPassiveData(quint16 port);
+    // EPSV rather than PASV: an IPv6 connection, or the server offers it.
+    bool UseEpsv() const;
+    bool PrepareData(); // the passive or active set-up the mode asks for
+    bool ProcessMLSDCommand();
     quint16 NextDataPort();
     bool ProcessLISTCommand();
     bool ProcessRESTCommand(qint64 lStartPoint);
@@ -361,6 +418,23 @@ private:
     bool m_TransferFaulted = false;
     qint32 m_TransferFaultNumber = 0;
     QString m_TransferFaultDescription;
+
+    // FTP over TLS and the extensions
+    FtpSecurity::Mode m_Security = FtpSecurity::Mode::Plain;
+    bool m_Extensions = false;
+    QByteArray m_TrustedFingerprint;
+    bool m_Insecure = false;
+    QList<QSslCertificate> m_TlsCaCertificates;
+    CertificateQuestion m_AskCertificate;
+    platform::TlsPeer m_ServerCertificate;
+    FtpFeatures m_Features;
+    // PROT P is in force: every data connection is TLS, resuming the
+    // control connection's session.
+    bool m_ProtectData = false;
+    // Refused once in this session; not asked for again.
+    bool m_EpsvRefused = false;
+    bool m_PortRefused = false;
+    bool m_MlsdRefused = false;
 
     platform::Socket* wscControl = nullptr;
     platform::Socket* wscData = nullptr;

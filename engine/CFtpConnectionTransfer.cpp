@@ -4,10 +4,12 @@
 
 #include "CFtpConnection.h"
 
+#include "ExtendedAddress.h"
 #include "Fault.h"
 #include "FtpErrors.h"
 #include "ListingParser.h"
 #include "LocalFile.h"
+#include "MlsdParser.h"
 #include "Socket.h"
 
 #include <QHostAddress>
@@ -74,6 +76,11 @@ quint16 CFtpConnection::NextDataPort() {
 
 void CFtpConnection::PrepareDataConnection() {
     CloseDataSocket();
+    // After PROT P every data connection is TLS, and resumes the control
+    // connection's session: servers refuse one that does not (vsftpd's
+    // require_ssl_reuse, proftpd by default), so nobody else can take it over.
+    wscData->setTlsCapable(m_ProtectData);
+    wscData->setTlsSessionSource(m_ProtectData ? wscControl : nullptr);
     m_DataEnd = DataEnd::Open;
     m_DataError = 0;
     m_DataErrorText.clear();
@@ -83,47 +90,58 @@ bool CFtpConnection::DataConnectionEnded() const {
     return m_DataEnd != DataEnd::Open || wscData->state() == platform::Socket::Closed;
 }
 
+bool CFtpConnection::PrepareData() {
+    return m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand();
+}
+
+quint16 CFtpConnection::ListenForData(const QHostAddress& localAddress) {
+    // A taken port is skipped silently; the bound keeps a machine without
+    // free ports from spinning forever.
+    QString lastFailure;
+    for (int attempt = 0; attempt < MaxPortAttempts; ++attempt) {
+        const quint16 candidate = NextDataPort();
+        try {
+            if (wscData->state() != platform::Socket::Closed)
+                wscData->close();
+            wscData->setLocalAddress(localAddress);
+            wscData->setLocalPort(candidate);
+            wscData->listen();
+            return candidate;
+        } catch (const platform::Fault& fault) {
+            lastFailure = fault.description();
+        }
+    }
+    m_LastError = 0;
+    m_LastErrorDescription = lastFailure;
+    return 0;
+}
+
 bool CFtpConnection::ProcessPORTCommand() {
     try {
         emit StateChanged(EstablishingDataConnection);
         PrepareDataConnection();
 
-        // PORT can only name an IPv4 address.
+        // PORT can only name an IPv4 address; EPRT names either.
         bool isV4 = false;
         const quint32 local = wscControl->localAddress().toIPv4Address(&isV4);
-        if (!isV4) {
-            TranslateReplyCode(425);
-            return false;
-        }
+        if (!isV4 || m_PortRefused)
+            return ProcessEPRTCommand();
         const QHostAddress localAddress(local);
-
-        // A taken port is skipped silently; the bound keeps a machine without
-        // free ports from spinning forever.
-        quint16 port = 0;
-        QString lastFailure;
-        for (int attempt = 0; attempt < MaxPortAttempts && port == 0; ++attempt) {
-            const quint16 candidate = NextDataPort();
-            try {
-                if (wscData->state() != platform::Socket::Closed)
-                    wscData->close();
-                wscData->setLocalAddress(localAddress);
-                wscData->setLocalPort(candidate);
-                wscData->listen();
-                port = candidate;
-            } catch (const platform::Fault& fault) {
-                lastFailure = fault.description();
-            }
-        }
-        if (port == 0) {
-            m_LastError = 0;
-            m_LastErrorDescription = lastFailure;
+        const quint16 port = ListenForData(localAddress);
+        if (port == 0)
             return false;
-        }
 
         QString command = QStringLiteral("PORT ") + localAddress.toString();
         command.replace(QLatin1Char('.'), QLatin1Char(','));
         command += QStringLiteral(",%1,%2").arg(port / 256).arg(port % 256);
-        if (!Expect(Exchange(command), 200))
+        const auto reply = Exchange(command);
+        if (reply && reply->hasCode && reply->code >= 500 && reply->code <= 504) {
+            // Some servers (IPv6-minded ones, or a firewall's rule) take
+            // only EPRT: asked once, remembered for the session.
+            m_PortRefused = true;
+            return ProcessEPRTCommand();
+        }
+        if (!Expect(reply, 200))
             return false;
         emit StateChanged(DataConnectionEstablished);
         return true;
@@ -132,16 +150,73 @@ bool CFtpConnection::ProcessPORTCommand() {
     }
 }
 
+bool CFtpConnection::ProcessEPRTCommand() {
+    try {
+        const QHostAddress localAddress = wscControl->localAddress();
+        const quint16 port = ListenForData(localAddress);
+        if (port == 0)
+            return false;
+        const QString argument = ExtendedAddress::BuildEprtArgument(localAddress, port);
+        if (argument.isEmpty()) {
+            TranslateReplyCode(425);
+            return false;
+        }
+        if (!Expect(Exchange(QStringLiteral("EPRT ") + argument), 200))
+            return false;
+        emit StateChanged(DataConnectionEstablished);
+        return true;
+    } catch (const platform::Fault& fault) {
+        return StepFault(fault, "ProcessEPRTCommand");
+    }
+}
+
+bool CFtpConnection::UseEpsv() const {
+    bool isV4 = false;
+    wscControl->remoteAddress().toIPv4Address(&isV4);
+    // PASV cannot name an IPv6 address.
+    if (!isV4)
+        return true;
+    return m_Extensions && m_Features.Epsv() && !m_EpsvRefused;
+}
+
 bool CFtpConnection::ProcessPASVCommand() {
     try {
         emit StateChanged(EstablishingDataConnection);
         PrepareDataConnection();
+        if (UseEpsv())
+            return ProcessEPSVCommand();
         const auto reply = Exchange(QStringLiteral("PASV"));
         if (!Expect(reply, 227))
             return false;
         return MakePassiveDataConnection(reply->text());
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "ProcessPASVCommand");
+    }
+}
+
+bool CFtpConnection::ProcessEPSVCommand() {
+    try {
+        const auto reply = Exchange(QStringLiteral("EPSV"));
+        bool isV4 = false;
+        wscControl->remoteAddress().toIPv4Address(&isV4);
+        if (isV4 && reply && reply->hasCode && reply->code >= 500 && reply->code <= 504) {
+            // FEAT said EPSV, the server says no: PASV for the rest of the session.
+            m_EpsvRefused = true;
+            const auto pasv = Exchange(QStringLiteral("PASV"));
+            if (!Expect(pasv, 227))
+                return false;
+            return MakePassiveDataConnection(pasv->text());
+        }
+        if (!Expect(reply, 229))
+            return false;
+        const std::optional<quint16> port = ExtendedAddress::ParseEpsvReply(reply->text());
+        if (!port) {
+            TranslateReplyCode(425);
+            return false;
+        }
+        return ConnectPassiveData(*port);
+    } catch (const platform::Fault& fault) {
+        return StepFault(fault, "ProcessEPSVCommand");
     }
 }
 
@@ -161,7 +236,14 @@ bool CFtpConnection::MakePassiveDataConnection(const QString& strReply) {
             TranslateReplyCode(425);
             return false;
         }
-        const quint16 port = static_cast<quint16>(high * 256 + low);
+        return ConnectPassiveData(static_cast<quint16>(high * 256 + low));
+    } catch (const platform::Fault& fault) {
+        return StepFault(fault, "MakePassiveDataConnection");
+    }
+}
+
+bool CFtpConnection::ConnectPassiveData(quint16 port) {
+    try {
         const QString host = wscControl->remoteHostIp();
 
         wscData->setLocalAddress(QHostAddress());
@@ -180,6 +262,10 @@ bool CFtpConnection::MakePassiveDataConnection(const QString& strReply) {
                                  : QString::fromLatin1(FtpErrors::replyError(425)->description);
             return false;
         }
+        // The handshake runs while the transfer command is sent; the server
+        // starts its side when it takes the command.
+        if (m_ProtectData)
+            wscData->startClientEncryption();
         emit StateChanged(DataConnectionEstablished);
         emit SessionProtocolMessage(QStringLiteral("Connected to: ") + host + QLatin1Char(':') +
                                         QString::number(port),
@@ -209,6 +295,9 @@ void CFtpConnection::wscData_ConnectionRequest(int requestID) {
         }
         // accept() ends the listening itself and keeps the request alive.
         wscData->accept(requestID);
+        // The server connected, yet the client is the TLS client here too.
+        if (m_ProtectData)
+            wscData->startClientEncryption();
     } catch (const platform::Fault& fault) {
         wscData_Error(fault.number(), fault.description());
     }
@@ -396,9 +485,32 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
     m_ListingText.clear();
     m_ListingOverflow = false;
 
-    if (!(m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand()))
+    // MLSD where the server offers MLST; a refused MLSD is asked once more
+    // as LIST, and not again in this session.
+    const bool machine = m_Extensions && m_Features.Mlst() && !m_MlsdRefused;
+    if (!PrepareData())
         return false;
     emit StateChanged(RetrievingDirectoryInfo);
+    if (machine) {
+        if (ProcessMLSDCommand()) {
+            try {
+                oFiles = MlsdParser::ParseListing(m_ListingText);
+                emit StateChanged(DirectoryListingCompleted);
+                return true;
+            } catch (const platform::Fault& fault) {
+                return StepFault(fault, "EnumFiles");
+            }
+        }
+        if (!m_MlsdRefused)
+            return false;
+        emit SessionProtocolMessage(
+            QStringLiteral("The server refused MLSD; listing with LIST instead."),
+            ApplicationMessage);
+        m_ListingText.clear();
+        m_ListingOverflow = false;
+        if (!PrepareData())
+            return false;
+    }
     if (!ProcessLISTCommand())
         return false;
     try {
@@ -407,6 +519,38 @@ bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
         return true;
     } catch (const platform::Fault& fault) {
         return StepFault(fault, "EnumFiles");
+    }
+}
+
+bool CFtpConnection::ProcessMLSDCommand() {
+    try {
+        m_LastError = 0;
+        FtpReply finalReply;
+        const TransferEnd end =
+            TransferExchange(QStringLiteral("MLSD"), finalReply, [](const FtpReply&) {});
+        if (end == TransferEnd::Cancelled) {
+            m_LastError = ErrCancelled;
+            GetFtpErrorDescription(ErrCancelled);
+            return false;
+        }
+        if (end != TransferEnd::Replied)
+            return false;
+        if (!finalReply.isPositive()) {
+            // A refusal, not a lost connection: LIST may still do.
+            m_MlsdRefused = true;
+            RecordRefusal(finalReply);
+            return false;
+        }
+        if (!TransferSucceeded(finalReply))
+            return false;
+        if (m_ListingOverflow) {
+            m_LastError = ErrReplyTooLong;
+            m_LastErrorDescription = QStringLiteral("The server's listing is too long.");
+            return false;
+        }
+        return true;
+    } catch (const platform::Fault& fault) {
+        return StepFault(fault, "ProcessMLSDCommand");
     }
 }
 
@@ -496,7 +640,7 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
     if (!ProcessTYPECommand(vTransferMode))
         return false;
     m_TransferMode = vTransferMode;
-    if (!(m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand()))
+    if (!PrepareData())
         return false;
     if (startPoint > 0) {
         m_DownloadBytes = startPoint;
@@ -643,7 +787,7 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
     if (!ProcessTYPECommand(vTransferMode))
         return false;
     m_TransferMode = vTransferMode;
-    if (!(m_PassiveMode ? ProcessPASVCommand() : ProcessPORTCommand()))
+    if (!PrepareData())
         return false;
     // REST only to resume: some servers refuse it outright (pyftpdlib in
     // ASCII type, servers without REST), and "REST 0" asks for nothing.
@@ -737,7 +881,14 @@ void CFtpConnection::SendNextUploadBlock() {
                 return; // the peer closed or reset first: the step reports it
             wscData->setSendCoalescing(false);
             m_UploadDataDone = true;
-            CloseDataSocket();
+            // Over TLS the end is close_notify and an orderly close that
+            // waits for the server's own: closing at once can reset the
+            // connection under the server's last reads (TLS 1.3 sends
+            // tickets we must take) and cost the file's tail.
+            if (m_ProtectData && wscData->state() == platform::Socket::Connected)
+                wscData->finish();
+            else
+                CloseDataSocket();
             if (m_LocalFile)
                 m_LocalFile->close();
             m_LocalFileOpen = false;

@@ -27,6 +27,18 @@ void setSettingNumber(const QString& section, const QString& key, qint32 value) 
     store.setValue(section + QLatin1Char('/') + key, QString::number(value));
 }
 
+QString settingText(const QString& section, const QString& key) {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, SettingsOrganisation,
+                    SettingsApplication);
+    return store.value(section + QLatin1Char('/') + key).toString();
+}
+
+void setSettingText(const QString& section, const QString& key, const QString& value) {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, SettingsOrganisation,
+                    SettingsApplication);
+    store.setValue(section + QLatin1Char('/') + key, value);
+}
+
 qint32 codePageOfCodeset(const QByteArray& codeset) {
     const QByteArray name = codeset.trimmed().toUpper();
     struct Alias {

@@ -17,6 +17,9 @@ inline constexpr const char* SettingsApplication = "Krellin";
 // read as a number, gives defaultValue.
 qint32 settingNumber(const QString& section, const QString& key, qint32 defaultValue);
 void setSettingNumber(const QString& section, const QString& key, qint32 value);
+// The same for text; a missing value gives an empty text.
+QString settingText(const QString& section, const QString& key);
+void setSettingText(const QString& section, const QString& key, const QString& value);
 
 // The classic ANSI code page number of a locale codeset name as
 // nl_langinfo(CODESET) reports it ("CP1251" and "windows-1251" are 1251,

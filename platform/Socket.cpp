@@ -6,12 +6,17 @@
 #include <QAbstractSocket>
 #include <QMetaObject>
 #include <QScopeGuard>
+#include <QSocketNotifier>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -60,6 +65,9 @@ constexpr ErrorEntry ErrorTable[] = {
     {QAbstractSocket::DatagramTooLargeError, 10040},
     {QAbstractSocket::OperationError, 10022},
     {QAbstractSocket::TemporaryError, 10035},
+    {QAbstractSocket::SslHandshakeFailedError, Socket::ErrTlsHandshake},
+    {QAbstractSocket::SslInternalError, Socket::ErrTlsHandshake},
+    {QAbstractSocket::SslInvalidUserDataError, Socket::ErrTlsHandshake},
 };
 constexpr qint32 GenericSocketError = 10004;
 
@@ -67,6 +75,35 @@ QHostAddress plainAddress(const QHostAddress& address) {
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
     return isV4 ? QHostAddress(v4) : address;
+}
+
+// Resumable sessions a control connection keeps for its data connections.
+constexpr qsizetype MaxTlsSessions = 8;
+
+// A listener whose accepted connections can carry TLS later.
+class TlsCapableServer : public QTcpServer {
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+};
+
+QString protocolText(QSsl::SslProtocol protocol) {
+    switch (protocol) {
+    case QSsl::TlsV1_2:
+        return QStringLiteral("TLS 1.2");
+    case QSsl::TlsV1_3:
+        return QStringLiteral("TLS 1.3");
+    default:
+        return QStringLiteral("TLS");
+    }
 }
 
 Fault wrongState(const char* operation) {
@@ -99,6 +136,43 @@ public:
     // Bumped whenever the connection is dropped or replaced, so events queued
     // for an earlier connection are not delivered for the next one.
     quint64 generation = 0;
+
+    // TLS settings, kept across connections.
+    bool tlsCapable = false;
+    QString tlsPeerName;
+    QList<QSslCertificate> tlsCaCertificates;
+    QSsl::SslProtocol tlsProtocol = QSsl::SecureProtocols;
+    QPointer<Socket> tlsSessionSource;
+    bool tlsDataConnection = false; // a session source was set
+    // Of the current connection.
+    bool encrypted = false;
+    // A control connection's resumable sessions, oldest first. A TLS 1.3
+    // session ticket should be used once (some servers take each only once),
+    // so each data connection takes the newest one not yet handed out; the
+    // tickets a data connection receives join the list.
+    struct TlsSession {
+        QByteArray asn1;
+        bool handedOut = false;
+    };
+    QList<TlsSession> tlsSessions;
+
+    // finish(): a duplicate of the descriptor keeps the connection open
+    // after Qt has sent everything and closed its own.
+    bool finishing = false;
+    int lingerFd = -1;
+    QSocketNotifier* lingerNotifier = nullptr;
+    QTimer* lingerTimer = nullptr;
+
+    QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(socket); }
+    QTcpSocket* newSocket() { return tlsCapable ? new QSslSocket(q) : new QTcpSocket(q); }
+    void connectTo(const QString& host, quint16 port, bool encrypted);
+    void configureTls(QSslSocket* s);
+    void addTlsSession(const QByteArray& asn1);
+    QByteArray takeTlsSession();
+    void deliverEncrypted();
+    void continueFinish();
+    void startLinger();
+    void endLinger();
 
     // Runs fn later from the event loop, unless the connection changed meanwhile.
     template <typename Fn> void post(Fn fn) {
@@ -161,17 +235,52 @@ void Socket::Private::wire(QTcpSocket* s) {
     QObject::connect(s, &QAbstractSocket::disconnected, q, [this] {
         const bool reset = peerReset();
         unwatch();
-        post([this, reset] { deliverPeerClose(reset); });
+        post([this, reset] {
+            // finish() closed Qt's side on purpose; the connection lives on
+            // in the linger descriptor.
+            if (lingerFd >= 0)
+                startLinger();
+            else
+                deliverPeerClose(reset);
+        });
     });
     QObject::connect(s, &QAbstractSocket::errorOccurred, q,
                      [this, s](QAbstractSocket::SocketError err) {
                          const QString text = s->errorString();
                          post([this, err, text] { deliverError(err, text); });
                      });
-    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s](qint64 written) {
-        const qint64 remaining = s->bytesToWrite();
+    if (auto* tls = qobject_cast<QSslSocket*>(s)) {
+        QObject::connect(tls, &QSslSocket::encrypted, q, [this] {
+            post([this] {
+                deliverEncrypted();
+                continueFinish();
+            });
+        });
+        // TLS 1.3 tickets come after the handshake, on whichever connection.
+        QObject::connect(tls, &QSslSocket::newSessionTicketReceived, q, [this, tls] {
+            const QByteArray ticket = tls->sslConfiguration().sessionTicket();
+            post([this, ticket] {
+                Socket* owner = tlsSessionSource ? tlsSessionSource.data() : q;
+                owner->d->addTlsSession(ticket);
+            });
+        });
+    }
+    // Under TLS, bytesWritten says the plain text went into the encryption;
+    // the encrypted bytes may still wait in Qt. Counting those too keeps a
+    // sender that waits for "send complete" from queueing a whole file in memory.
+    auto* tls = qobject_cast<QSslSocket*>(s);
+    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s, tls](qint64 written) {
+        const qint64 remaining = s->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+        if (finishing)
+            post([this] { continueFinish(); });
         post([this, written, remaining] { deliverSendProgress(written, remaining); });
     });
+    if (tls) {
+        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, q, [this, tls](qint64) {
+            if (tls->bytesToWrite() + tls->encryptedBytesToWrite() == 0)
+                post([this] { deliverSendProgress(0, 0); });
+        });
+    }
 }
 
 void Socket::Private::deliverSendProgress(qint64 written, qint64 remaining) {
@@ -229,8 +338,9 @@ void Socket::Private::unwatch() {
 }
 
 void Socket::Private::deliverPeerClose(bool reset) {
-    if (!socket || (state != Socket::Connected && state != Socket::Connecting))
+    if (!socket || (state != Socket::Connected && state != Socket::Connecting) || lingerFd >= 0)
         return;
+    finishing = false;
     // Whatever arrived before the peer closed is announced before the close,
     // so a reader that stops at the close still gets the tail.
     QPointer<Socket> guard(q);
@@ -250,8 +360,15 @@ void Socket::Private::deliverPeerClose(bool reset) {
 }
 
 void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QString& text) {
-    // A peer's close (orderly or reset) is reported as the close event.
-    if (err == QAbstractSocket::RemoteHostClosedError)
+    // A peer's close (orderly or reset) is reported as the close event. Over
+    // TLS the peer's close_notify is its close: a server that waits for ours
+    // before it closes the TCP connection must not hold a wait until the time-out.
+    if (err == QAbstractSocket::RemoteHostClosedError) {
+        if (ssl() && encrypted)
+            deliverPeerClose(false);
+        return;
+    }
+    if (finishing && lingerFd >= 0)
         return;
     if (state == Socket::Closed || state == Socket::Closing)
         return;
@@ -259,7 +376,184 @@ void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QStri
     emit q->error(Socket::classicErrorNumber(err), text);
 }
 
+void Socket::Private::connectTo(const QString& host, quint16 port, bool encrypted) {
+    if (state == Socket::Error)
+        q->close();
+    if (state != Socket::Closed)
+        throw wrongState("connect");
+    ++generation;
+    QTcpSocket* s = newSocket();
+    if (localPort != 0 || localAddress != QHostAddress(QHostAddress::Any)) {
+        if (!s->bind(localAddress, localPort)) {
+            const Fault fault(Socket::classicErrorNumber(s->error()), s->errorString());
+            delete s;
+            throw fault;
+        }
+    }
+    socket = s;
+    wire(s);
+    state = QHostAddress(host).isNull() ? Socket::ResolvingHost : Socket::Connecting;
+    if (encrypted) {
+        QSslSocket* tls = ssl();
+        configureTls(tls);
+        tls->connectToHostEncrypted(host, port, tls->peerVerifyName());
+    } else {
+        s->connectToHost(host, port);
+    }
+}
+
+void Socket::Private::configureTls(QSslSocket* s) {
+    // A data connection speaks TLS as its control connection does.
+    const Private* settings = tlsSessionSource ? tlsSessionSource->d : this;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setProtocol(settings->tlsProtocol);
+    // The handshake completes whatever the verdict; the caller decides from
+    // tlsPeer() before it sends anything.
+    configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
+    // Keeps the session (and TLS 1.3's later tickets) in the configuration,
+    // where a data connection can take it to resume.
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    if (!settings->tlsCaCertificates.isEmpty())
+        configuration.addCaCertificates(settings->tlsCaCertificates);
+    QString peerName = tlsPeerName;
+    if (tlsSessionSource) {
+        const QByteArray session = tlsSessionSource->d->takeTlsSession();
+        if (!session.isEmpty())
+            configuration.setSessionTicket(session);
+        peerName =
+            tlsSessionSource->d->ssl() ? tlsSessionSource->d->ssl()->peerVerifyName() : QString();
+        if (peerName.isEmpty() && tlsSessionSource->d->ssl())
+            peerName = tlsSessionSource->d->ssl()->peerName();
+    }
+    s->setSslConfiguration(configuration);
+    if (!peerName.isEmpty())
+        s->setPeerVerifyName(peerName);
+}
+
+void Socket::Private::addTlsSession(const QByteArray& asn1) {
+    if (asn1.isEmpty())
+        return;
+    for (const TlsSession& known : std::as_const(tlsSessions)) {
+        if (known.asn1 == asn1)
+            return;
+    }
+    tlsSessions.append({asn1, false});
+    if (tlsSessions.size() > MaxTlsSessions)
+        tlsSessions.removeFirst();
+}
+
+QByteArray Socket::Private::takeTlsSession() {
+    for (qsizetype i = tlsSessions.size() - 1; i >= 0; --i) {
+        if (!tlsSessions[i].handedOut) {
+            tlsSessions[i].handedOut = true;
+            return tlsSessions[i].asn1;
+        }
+    }
+    // All handed out: the newest may still be good on servers that take a
+    // ticket more than once.
+    return tlsSessions.isEmpty() ? QByteArray() : tlsSessions.last().asn1;
+}
+
+void Socket::Private::deliverEncrypted() {
+    QSslSocket* s = ssl();
+    if (!s || encrypted || state != Socket::Connected)
+        return;
+    if (tlsDataConnection) {
+        // A data connection is trusted because it shows the very certificate
+        // the control connection showed (and was accepted for).
+        const QSslSocket* control = tlsSessionSource ? tlsSessionSource->d->ssl() : nullptr;
+        if (!control || control->peerCertificate().isNull() ||
+            s->peerCertificate() != control->peerCertificate()) {
+            state = Socket::Error;
+            emit q->error(Socket::ErrTlsPeerChanged,
+                          QStringLiteral("The data connection's server showed another "
+                                         "certificate than the control connection's."));
+            return;
+        }
+    } else if (s->sessionProtocol() != QSsl::TlsV1_3) {
+        // Up to TLS 1.2 the session is complete with the handshake; TLS 1.3
+        // sends its tickets afterwards (newSessionTicketReceived).
+        addTlsSession(s->sslConfiguration().sessionTicket());
+    }
+    encrypted = true;
+    emit q->encrypted();
+}
+
+void Socket::Private::continueFinish() {
+    if (!finishing || lingerFd >= 0 || !socket)
+        return;
+    // Qt drops what is still queued when it is told to close before its
+    // handshake has finished: wait for the handshake and for every byte to
+    // be handed to TLS (encrypted and bytesWritten call again).
+    QSslSocket* tls = ssl();
+    if (tls && tls->mode() != QSslSocket::UnencryptedMode &&
+        (!tls->isEncrypted() || tls->bytesToWrite() > 0))
+        return;
+    const int fd = int(socket->socketDescriptor());
+    lingerFd = fd >= 0 ? ::dup(fd) : -1;
+    if (lingerFd < 0) {
+        // Without a duplicate the close cannot linger; Qt still sends what
+        // is queued (and close_notify) before it closes.
+        finishing = false;
+        socket->disconnectFromHost();
+        return;
+    }
+    // Qt sends what is queued and, over TLS, the close_notify, then closes
+    // its descriptor (the duplicate keeps the connection); the disconnected
+    // signal then starts the linger.
+    socket->disconnectFromHost();
+}
+
+void Socket::Private::startLinger() {
+    if (lingerFd < 0 || lingerNotifier)
+        return;
+    ::shutdown(lingerFd, SHUT_WR);
+    lingerNotifier = new QSocketNotifier(qintptr(lingerFd), QSocketNotifier::Read, q);
+    QObject::connect(lingerNotifier, &QSocketNotifier::activated, q, [this] {
+        char scrap[16384];
+        // Bounded per notification; the notifier fires again while more is there.
+        for (int i = 0; i < 64; ++i) {
+            const ssize_t n = ::read(lingerFd, scrap, sizeof scrap);
+            if (n > 0)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                return;
+            endLinger();
+            return;
+        }
+    });
+    lingerTimer = new QTimer(q);
+    lingerTimer->setSingleShot(true);
+    QObject::connect(lingerTimer, &QTimer::timeout, q, [this] { endLinger(); });
+    lingerTimer->start(LingerMs);
+}
+
+void Socket::Private::endLinger() {
+    delete lingerNotifier;
+    lingerNotifier = nullptr;
+    delete lingerTimer;
+    lingerTimer = nullptr;
+    if (lingerFd >= 0) {
+        ::close(lingerFd);
+        lingerFd = -1;
+    }
+    if (!finishing)
+        return;
+    finishing = false;
+    post([this] {
+        if (state == Socket::Connected) {
+            state = Socket::Closing;
+            emit q->closed();
+        }
+    });
+}
+
 void Socket::Private::dropSocket() {
+    encrypted = false;
+    if (finishing || lingerFd >= 0) {
+        finishing = false;
+        endLinger();
+    }
     // After Qt's own descriptor: the duplicate must not outlive the close.
     const auto unwatchLater = qScopeGuard([this] { unwatch(); });
     if (!socket)
@@ -325,23 +619,80 @@ void Socket::setLocalAddress(const QHostAddress& address) {
 }
 
 void Socket::connectToHost(const QString& host, quint16 port) {
-    if (d->state == Error)
-        close();
-    if (d->state != Closed)
-        throw wrongState("connect");
-    ++d->generation;
-    auto* s = new QTcpSocket(this);
-    if (d->localPort != 0 || d->localAddress != QHostAddress(QHostAddress::Any)) {
-        if (!s->bind(d->localAddress, d->localPort)) {
-            const Fault fault(classicErrorNumber(s->error()), s->errorString());
-            delete s;
-            throw fault;
-        }
+    d->connectTo(host, port, false);
+}
+
+void Socket::connectToHostEncrypted(const QString& host, quint16 port) {
+    if (!d->tlsCapable)
+        throw wrongState("connect with TLS");
+    d->connectTo(host, port, true);
+}
+
+void Socket::startClientEncryption() {
+    QSslSocket* tls = d->ssl();
+    if (!tls || d->state != Connected || tls->mode() != QSslSocket::UnencryptedMode)
+        throw wrongState("start TLS");
+    d->configureTls(tls);
+    tls->startClientEncryption();
+}
+
+void Socket::setTlsCapable(bool on) {
+    d->tlsCapable = on;
+}
+
+bool Socket::tlsCapable() const {
+    return d->tlsCapable;
+}
+
+void Socket::setTlsPeerName(const QString& name) {
+    d->tlsPeerName = name;
+}
+
+void Socket::setTlsCaCertificates(const QList<QSslCertificate>& certificates) {
+    d->tlsCaCertificates = certificates;
+}
+
+void Socket::setTlsProtocol(QSsl::SslProtocol protocol) {
+    d->tlsProtocol = protocol;
+}
+
+void Socket::setTlsSessionSource(Socket* control) {
+    d->tlsSessionSource = control;
+    d->tlsDataConnection = control != nullptr;
+}
+
+bool Socket::isEncrypted() const {
+    return d->encrypted;
+}
+
+TlsPeer Socket::tlsPeer() const {
+    const QSslSocket* tls = d->ssl();
+    if (!tls || !d->encrypted)
+        return TlsPeer();
+    TlsPeer peer = TlsPeer::fromCertificate(tls->peerCertificate());
+    const QList<QSslError> errors = tls->sslHandshakeErrors();
+    for (const QSslError& error : errors) {
+        if (!peer.errors.contains(error.errorString()))
+            peer.errors.append(error.errorString());
     }
-    d->socket = s;
-    d->wire(s);
-    d->state = QHostAddress(host).isNull() ? ResolvingHost : Connecting;
-    s->connectToHost(host, port);
+    if (peer.isNull() && peer.errors.isEmpty())
+        peer.errors.append(QStringLiteral("The server showed no certificate."));
+    peer.protocol = protocolText(tls->sessionProtocol());
+    peer.cipher = tls->sessionCipher().name();
+    return peer;
+}
+
+int Socket::tlsSessionCount() const {
+    return int(d->tlsSessions.size());
+}
+
+void Socket::finish() {
+    if (d->state != Connected || !d->socket)
+        throw wrongState("finish");
+    if (d->finishing)
+        return;
+    d->finishing = true;
+    d->continueFinish();
 }
 
 void Socket::listen() {
@@ -351,7 +702,7 @@ void Socket::listen() {
         throw wrongState("listen");
     ++d->generation;
     d->dropRequests();
-    auto* server = new QTcpServer(this);
+    auto* server = d->tlsCapable ? new TlsCapableServer(this) : new QTcpServer(this);
     if (!server->listen(d->localAddress, d->localPort)) {
         const Fault fault(classicErrorNumber(server->serverError()), server->errorString());
         delete server;
@@ -425,8 +776,10 @@ void Socket::send(QByteArrayView bytes) {
     // saves copying every block into Qt's write buffer. What the system does
     // not take now, and any failure, is left to Qt, which queues the rest
     // and reports errors as usual.
+    // Never under TLS: those bytes must go through the encryption.
     qint64 direct = 0;
-    if (d->socket->bytesToWrite() == 0)
+    const QSslSocket* tls = d->ssl();
+    if (d->socket->bytesToWrite() == 0 && (!tls || tls->mode() == QSslSocket::UnencryptedMode))
         direct = d->sendDirect(bytes);
     const QByteArrayView rest = bytes.sliced(direct);
     if (direct > 0) {

@@ -6,7 +6,11 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QString>
+#include <QtNetwork/qssl.h>
+
+#include "TlsPeer.h"
 
 class QTcpServer;
 class QTcpSocket;
@@ -38,6 +42,11 @@ public:
 
     // Faults raised by operations invalid in the current state.
     static constexpr qint32 ErrWrongState = 40006;
+    // Error events of TLS: the handshake failed (the description says why),
+    // and a data connection whose server showed another certificate than
+    // the control connection's.
+    static constexpr qint32 ErrTlsHandshake = 40100;
+    static constexpr qint32 ErrTlsPeerChanged = 40101;
 
     explicit Socket(QObject* parent = nullptr);
     ~Socket() override;
@@ -81,6 +90,50 @@ public:
     // Maps Qt's socket errors onto the classic numbers (10061 refused, ...).
     static qint32 classicErrorNumber(int qtSocketError);
 
+    // Orderly end of a connection on which this end has sent its last byte:
+    // everything still queued goes out, then TLS's close_notify, then a FIN;
+    // what the peer still sends (a TLS 1.3 session ticket, its own
+    // close_notify) is read and dropped until the peer closes too, and that
+    // is reported as the close event. Closing at once instead can reset the
+    // connection under the peer's last reads, which costs the tail of an
+    // upload. Bounded by the linger time. Throws 40006 when not connected.
+    void finish();
+
+    // --- TLS (FTP over TLS, RFC 4217). The socket itself stays plain TCP
+    // until a handshake is started, but must be made able to carry TLS
+    // before it connects or listens.
+    void setTlsCapable(bool on);
+    bool tlsCapable() const;
+    // The name the certificate must carry (sent as SNI too); by default the
+    // host given to connectToHost().
+    void setTlsPeerName(const QString& name);
+    // Authorities trusted besides the system's store (tests, private CAs).
+    void setTlsCaCertificates(const QList<QSslCertificate>& certificates);
+    // SecureProtocols (TLS 1.2 and later) unless a caller pins one.
+    void setTlsProtocol(QSsl::SslProtocol protocol);
+    // Implicit TLS: connects and starts the handshake at once.
+    void connectToHostEncrypted(const QString& host, quint16 port);
+    // Starts the client side of a handshake on a connected socket: after
+    // AUTH TLS on the control connection, and on every data connection,
+    // accepted ones included (the FTP client is always the TLS client).
+    // Throws 40006 when not connected or not TLS-capable.
+    void startClientEncryption();
+    // Data connections: resume the TLS session of the control connection
+    // `control` (servers refuse data connections that do not), with its
+    // protocol and authorities, and accept only the certificate that
+    // connection has. Set before the handshake.
+    void setTlsSessionSource(Socket* control);
+    // The handshake has completed (the encrypted event has been delivered).
+    bool isEncrypted() const;
+    // The server's certificate and the verification's verdict, after the
+    // handshake. The connection carries no data of the caller's before the
+    // caller has looked at this: a control connection can still be closed
+    // without a word if the certificate is not accepted.
+    TlsPeer tlsPeer() const;
+    // Sessions this control connection holds for resumption by its data
+    // connections (TLS 1.3 delivers them after the handshake).
+    int tlsSessionCount() const;
+
 signals:
     void dataArrival(qint64 bytesTotal);
     void connectionRequest(int requestId);
@@ -88,6 +141,8 @@ signals:
     void sendComplete();
     void closed();
     void error(qint32 number, const QString& description);
+    // The TLS handshake has completed.
+    void encrypted();
 
 private:
     class Private;

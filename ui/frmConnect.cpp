@@ -7,6 +7,7 @@
 #include "Twips.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,7 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
                    Qt::WindowCloseButtonHint);
     const double scale = Twips::fontScale(this);
     auto scaled = [this, scale](int twips) { return Twips::toPixels(this, qRound(twips * scale)); };
-    setFixedSize(scaled(6000), scaled(1620));
+    setFixedSize(scaled(6000), scaled(2040));
     auto place = [scaled](QWidget* control, int left, int top, int width, int height) {
         control->setGeometry(scaled(left), scaled(top), scaled(width), scaled(height));
     };
@@ -76,6 +77,15 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     chkAnonym = new QCheckBox(tr("Anonymous"), this);
     place(chkAnonym, 4680, 1200, 1215, 255);
     chkAnonym->setChecked(true);
+    lblEncryption = new QLabel(tr("Encryption:"), this);
+    place(lblEncryption, 120, 1560, 1095, 315);
+    cboEncryption = new QComboBox(this);
+    place(cboEncryption, 1215, 1560, 4680, 315);
+    for (FtpSecurity::Mode mode :
+         {FtpSecurity::Mode::ExplicitIfAvailable, FtpSecurity::Mode::ExplicitRequired,
+          FtpSecurity::Mode::Implicit, FtpSecurity::Mode::Plain})
+        cboEncryption->addItem(FtpSecurity::modeText(mode), int(mode));
+    lblEncryption->setBuddy(cboEncryption);
     // The check box's text decides the dialog's width when it needs more.
     const int anonymWidth = std::max(chkAnonym->width(), chkAnonym->sizeHint().width());
     chkAnonym->resize(anonymWidth, chkAnonym->height());
@@ -88,6 +98,7 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setTabOrder(txtPassword, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, chkAnonym);
+    setTabOrder(chkAnonym, cboEncryption);
 
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -144,6 +155,7 @@ void frmConnect::cmdOK_Click() {
     m_UserName = txtUserName->text();
     m_Password = txtPassword->text();
     m_Port = port;
+    m_Encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
     m_Action = 0;
     QSettings settings = store();
     settings.beginGroup(QStringLiteral("Connect"));

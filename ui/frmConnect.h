@@ -1,9 +1,12 @@
 #pragma once
 
+#include "FtpSecurity.h"
+
 #include <QDialog>
 
 class Prompts;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,6 +30,8 @@ public:
     QString Password() const { return m_Password; }
     // The port box's number; 21 until OK.
     quint16 Port() const { return m_Port; }
+    // The encryption chosen; explicit FTP over TLS if available by default.
+    FtpSecurity::Mode Encryption() const { return m_Encryption; }
 
     // Replaces the design host text, for a host named on the command line.
     void setHostText(const QString& host);
@@ -48,6 +53,8 @@ public:
     QCheckBox* chkAnonym;
     QLabel* lblPort;
     QLineEdit* txtPort;
+    QLabel* lblEncryption;
+    QComboBox* cboEncryption;
 
 public slots:
     void reject() override;
@@ -59,4 +66,5 @@ private:
     QString m_UserName;
     QString m_Password;
     quint16 m_Port = 21;
+    FtpSecurity::Mode m_Encryption = FtpSecurity::Mode::ExplicitIfAvailable;
 };

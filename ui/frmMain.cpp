@@ -459,6 +459,8 @@ void frmMain::Form_Load() {
     m_FtpConnection = new CFtpConnection(this);
     m_FtpConnection->setTimeout(60);
     m_FtpConnection->setWindowHandle(static_cast<qint32>(winId()));
+    m_FtpConnection->setCertificateQuestion(
+        [this](const platform::TlsPeer& peer) { return askAboutCertificate(peer); });
     connect(m_FtpConnection, &CFtpConnection::StateChanged, this,
             &frmMain::m_FtpConnection_StateChanged);
     connect(m_FtpConnection, &CFtpConnection::DownloadProgress, this,
@@ -901,7 +903,7 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
         if (node) {
             QString title = m_FtpConnection->FtpServer() + nodeFullPath(node);
             title.replace(QLatin1String("//"), QLatin1String("/"));
-            Label1->setText(title);
+            showTitle(title);
         }
     } else if (State == CFtpConnection::TransferCompleted) {
         setProgressValue(0.01);

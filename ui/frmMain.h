@@ -314,6 +314,11 @@ private:
     void ensureOpen() const;
     bool busy() const;
     void ConnectToServerBody();
+    // The title pane's server and path, after a lock while the session is encrypted.
+    void showTitle(const QString& text);
+    // Asks once about a certificate the system does not vouch for; "always
+    // trust" stores its fingerprint for the server in the settings.
+    bool askAboutCertificate(const platform::TlsPeer& peer);
     void UploadBody();
     void DeleteBody();
     void RenameBody();

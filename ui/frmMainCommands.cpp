@@ -10,6 +10,7 @@
 #include "frmMain.h"
 
 #include "CFtpConnection.h"
+#include "Desktop.h"
 #include "Fault.h"
 #include "FileListView.h"
 #include "LocalFile.h"
@@ -36,6 +37,14 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString ConnectTitle = QStringLiteral("FTP Client");
+
+// Settings section of the certificates the user chose to always trust,
+// one SHA-256 per server and port.
+const QString TrustedCertificates = QStringLiteral("TrustedCertificates");
+
+QString certificateKey(const QString& host, quint16 port) {
+    return host.toLower() + QLatin1Char('_') + QString::number(port);
+}
 
 // A server that drops the control connection at once would otherwise keep a
 // node click reconnecting for ever.
@@ -566,6 +575,30 @@ void frmMain::OpenSelected() {
 
 // ------------------------------------------------------- session workflow
 
+void frmMain::showTitle(const QString& text) {
+    const bool locked = m_FtpConnection && m_FtpConnection->Encrypted();
+    // U+1F512, the padlock.
+    Label1->setText(locked ? QStringLiteral("\U0001F512 ") + text : text);
+    Label1->setToolTip(locked ? tr("Encrypted: ") + m_FtpConnection->ServerCertificate().protocol
+                              : QString());
+}
+
+bool frmMain::askAboutCertificate(const platform::TlsPeer& peer) {
+    const QString text = tr("The server's certificate is not trusted:") + QStringLiteral("\n\n") +
+                         FtpSecurity::describe(peer) + QStringLiteral("\n\n") +
+                         tr("Yes: always trust this certificate for this server.\n"
+                            "No: trust it for this session only.\n"
+                            "Cancel: do not connect (nothing has been sent yet).");
+    const Prompts::Answer answer = m_Prompts.messageBox(
+        this, text, Prompts::YesNoCancel, Prompts::Exclamation, tr("Unknown certificate"));
+    if (answer == Prompts::Yes && m_FtpConnection)
+        platform::Desktop::setSettingText(
+            TrustedCertificates,
+            certificateKey(m_FtpConnection->FtpServer(), m_FtpConnection->Port()),
+            QString::fromLatin1(peer.sha256.toHex()));
+    return answer == Prompts::Yes || answer == Prompts::No;
+}
+
 void frmMain::ConnectToServer() {
     runCommand([this] { ConnectToServerBody(); });
 }
@@ -600,6 +633,11 @@ void frmMain::ConnectToServerBody() {
         engine().setPassword(dialog->Password());
         engine().setPassiveMode(Check1->isChecked());
         engine().setPort(port);
+        engine().setSecurity(dialog->Encryption());
+        engine().setExtensions(true);
+        engine().setTrustedFingerprint(QByteArray::fromHex(
+            platform::Desktop::settingText(TrustedCertificates, certificateKey(host, port))
+                .toLatin1()));
         // A message the last session left unread is not this server's.
         dropPendingMessage();
     }
@@ -613,7 +651,7 @@ void frmMain::ConnectToServerBody() {
     const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
         showMessageWindow(QStringLiteral("Welcome message from ") + engine().FtpServer(), welcome);
-    Label1->setText(dialog->URL());
+    showTitle(dialog->URL());
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();

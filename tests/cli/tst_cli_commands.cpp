@@ -110,9 +110,11 @@ void TestCliCommands::listing() {
     QVERIFY(file[3].startsWith("-rw"));
     const QStringList dir = lines.filter("sub dir").value(0).split('\t');
     QCOMPARE(dir.value(0), QStringLiteral("d"));
+    // pyftpdlib offers MLST, so the listing comes by MLSD, which reports a
+    // link as what it points to.
     const QStringList link = lines.filter("\tlink").value(0).split('\t');
-    QCOMPARE(link.value(0), QStringLiteral("l"));
-    QCOMPARE(link.value(7), QStringLiteral("-> sub dir"));
+    QCOMPARE(link.value(0), QStringLiteral("d"));
+    QCOMPARE(link.value(6), QStringLiteral("link"));
 
     r = run({"--json", url("listing"), "ls"});
     QCOMPARE(r.exitCode, 0);

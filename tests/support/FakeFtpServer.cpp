@@ -1,8 +1,9 @@
 #include "FakeFtpServer.h"
 
-#include <sys/socket.h>
+#include "ExtendedAddress.h"
 
 #include "TestUtil.h"
+#include <sys/socket.h>
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -31,15 +32,20 @@ bool matches(const QString& pattern, const QString& line) {
 }
 
 bool isLoopback(const QHostAddress& address) {
-    return address == QHostAddress(QHostAddress::LocalHost) ||
-           address == QHostAddress(QHostAddress::LocalHostIPv6);
+    return address.isLoopback();
 }
 
 } // namespace
 
-FakeFtpServer::FakeFtpServer(QObject* parent) : QObject(parent) {
+FakeFtpServer::FakeFtpServer(QObject* parent)
+    : FakeFtpServer(QHostAddress(QHostAddress::LocalHost), parent) {}
+
+FakeFtpServer::FakeFtpServer(const QHostAddress& address, QObject* parent)
+    : QObject(parent), m_Address(address) {
     m_Listener = new QTcpServer(this);
-    if (!m_Listener->listen(QHostAddress::LocalHost, 0))
+    if (!isLoopback(address))
+        m_Errors.append(QStringLiteral("the fake server listens on loopback addresses only"));
+    else if (!m_Listener->listen(address, 0))
         m_Errors.append(QStringLiteral("cannot listen: ") + m_Listener->errorString());
     connect(m_Listener, &QTcpServer::newConnection, this, &FakeFtpServer::onNewControl);
     m_PauseTimer = new QTimer(this);
@@ -75,11 +81,54 @@ void FakeFtpServer::setCloseOnConnect(bool close) {
 }
 
 bool FakeFtpServer::controlConnected() const {
-    return m_Control && m_Control->state() == QAbstractSocket::ConnectedState;
+    return m_Control && m_Control->isOpen();
 }
 
 bool FakeFtpServer::dataConnected() const {
-    return m_Data && m_Data->state() == QAbstractSocket::ConnectedState;
+    return m_Data && m_Data->isOpen();
+}
+
+bool FakeFtpServer::controlEncrypted() const {
+    return m_Control && m_Control->isEncrypted();
+}
+
+QString FakeFtpServer::controlTlsProtocol() const {
+    return m_Control ? m_Control->protocol() : QString();
+}
+
+void FakeFtpServer::setTlsCredentials(const TestTls::Credentials& credentials) {
+    m_TlsCredentials = &credentials;
+}
+
+void FakeFtpServer::setTlsVersion(TestTls::Version version) {
+    m_TlsVersion = version;
+}
+
+void FakeFtpServer::setSingleUseTlsSessions(bool on) {
+    m_SingleUseTls = on;
+}
+
+void FakeFtpServer::setImplicitTls(bool on) {
+    m_ImplicitTls = on;
+}
+
+void FakeFtpServer::setRequireSessionReuse(bool on) {
+    m_RequireReuse = on;
+}
+
+TestTls::ServerContext& FakeFtpServer::tlsContext() {
+    if (!m_TlsContext) {
+        m_TlsContext = std::make_unique<TestTls::ServerContext>(
+            m_TlsCredentials ? *m_TlsCredentials : TestTls::localhost(), m_TlsVersion);
+        m_TlsContext->setSingleUseSessions(m_SingleUseTls);
+        if (!m_TlsContext->error().isEmpty())
+            m_Errors.append(QStringLiteral("TLS: ") + m_TlsContext->error());
+    }
+    return *m_TlsContext;
+}
+
+bool FakeFtpServer::dataReady() const {
+    return m_Data && !m_Connecting && (!m_Data->isTls() || m_Data->isEncrypted());
 }
 
 // --- script building
@@ -137,6 +186,27 @@ FakeFtpServer& FakeFtpServer::run(std::function<void(FakeFtpServer&)> fn) {
     return add({Step::Run, {}, {}, 0, {}, std::move(fn)});
 }
 
+FakeFtpServer& FakeFtpServer::startTls() {
+    return add({Step::StartTls, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::expectAuthTls() {
+    return expect(QStringLiteral("AUTH TLS"))
+        .reply(QStringLiteral("234 Proceed with negotiation."))
+        .startTls();
+}
+
+QString FakeFtpServer::featReply(const QStringList& features) {
+    QString text = QStringLiteral("211-Features:\n");
+    for (const QString& feature : features)
+        text += QLatin1Char(' ') + feature + QLatin1Char('\n');
+    return text + QStringLiteral("211 End");
+}
+
+FakeFtpServer& FakeFtpServer::extendedPassive(const QString& text) {
+    return add({Step::Passive, text, {}, 1, {}, {}});
+}
+
 FakeFtpServer& FakeFtpServer::passive(const QString& text) {
     return add({Step::Passive, text, {}, 0, {}, {}});
 }
@@ -185,20 +255,19 @@ void FakeFtpServer::sendBytes(const QByteArray& bytes) {
         return;
     }
     m_Control->write(bytes);
-    m_Control->flush();
 }
 
 void FakeFtpServer::dropControl() {
     if (m_Control)
-        m_Control->disconnectFromHost();
+        m_Control->close();
 }
 
 void FakeFtpServer::resetControl() {
-    resetSocket(m_Control);
+    resetSocket(m_Control ? m_Control->socket() : nullptr);
 }
 
 void FakeFtpServer::resetData() {
-    resetSocket(m_Data);
+    resetSocket(m_Data ? m_Data->socket() : nullptr);
 }
 
 void FakeFtpServer::resetSocket(QTcpSocket* socket) {
@@ -211,16 +280,22 @@ void FakeFtpServer::resetSocket(QTcpSocket* socket) {
     socket->abort();
 }
 
-QString FakeFtpServer::openPassive(const QString& text) {
+QString FakeFtpServer::openPassive(const QString& text, bool extended) {
     if (m_Passive) {
         m_Passive->close();
         m_Passive->deleteLater();
     }
     m_Passive = new QTcpServer(this);
-    if (!m_Passive->listen(QHostAddress::LocalHost, 0))
+    if (!m_Passive->listen(m_Address, 0))
         m_Errors.append(QStringLiteral("cannot listen for data: ") + m_Passive->errorString());
     connect(m_Passive, &QTcpServer::newConnection, this, &FakeFtpServer::onPassiveConnection);
     const quint16 p = m_Passive->serverPort();
+    if (extended) {
+        QString reply = text.isEmpty()
+                            ? QStringLiteral("229 Entering Extended Passive Mode (|||{port}|)")
+                            : text;
+        return reply.replace(QStringLiteral("{port}"), QString::number(p));
+    }
     QString reply =
         text.isEmpty() ? QStringLiteral("227 Entering Passive Mode (127,0,0,1,{p1},{p2}).") : text;
     reply.replace(QStringLiteral("{p1}"), QString::number(p / 256));
@@ -245,13 +320,18 @@ void FakeFtpServer::onNewControl() {
             m_Control->abort();
             m_Control->deleteLater();
         }
-        m_Control = socket;
+        auto* stream = new TestTls::Stream(socket, this);
+        m_Control = stream;
         m_LineBuffer.clear();
-        connect(socket, &QTcpSocket::readyRead, this, &FakeFtpServer::onControlReadyRead);
+        m_ProtectData = false;
+        connect(stream, &TestTls::Stream::readyRead, this, &FakeFtpServer::onControlReadyRead);
+        connect(stream, &TestTls::Stream::handshakeFailed, this, [this] { ++m_TlsFailures; });
         if (m_CloseOnConnect) {
             socket->disconnectFromHost();
             continue;
         }
+        if (m_ImplicitTls)
+            stream->startServerEncryption(tlsContext());
         if (!m_Greeting.isEmpty())
             sendReply(m_Greeting);
     }
@@ -259,10 +339,10 @@ void FakeFtpServer::onNewControl() {
 }
 
 void FakeFtpServer::onControlReadyRead() {
-    auto* socket = qobject_cast<QTcpSocket*>(sender());
-    if (!socket || socket != m_Control)
+    auto* stream = qobject_cast<TestTls::Stream*>(sender());
+    if (!stream || stream != m_Control)
         return;
-    const QByteArray bytes = socket->readAll();
+    const QByteArray bytes = stream->readAll();
     m_RawControl += bytes;
     m_LineBuffer += bytes;
     // Bounded by the line ends in the buffer.
@@ -280,16 +360,43 @@ void FakeFtpServer::handleLine(const QString& line) {
     const qsizetype space = line.indexOf(QLatin1Char(' '));
     const QString verb = (space < 0 ? line : line.left(space)).toUpper();
     const QString argument = space < 0 ? QString() : line.mid(space + 1);
-    if (verb == QLatin1String("PORT"))
+    if (verb == QLatin1String("PORT")) {
         m_LastPortArgument = argument;
+        m_LastWasEprt = false;
+    } else if (verb == QLatin1String("EPRT")) {
+        m_LastEprtArgument = argument;
+        m_LastWasEprt = true;
+    } else if (verb == QLatin1String("PROT")) {
+        m_ProtectData = argument.trimmed().compare(QLatin1String("P"), Qt::CaseInsensitive) == 0;
+    }
     const auto handler = m_Handlers.constFind(verb);
     if (handler != m_Handlers.cend()) {
         const Handler h = *handler;
         h(*this, argument);
         return;
     }
+    // A script that does not mention FEAT or AUTH plays a server of RFC 959
+    // only, which refuses them, as such servers do.
+    if ((verb == QLatin1String("FEAT") || verb == QLatin1String("AUTH")) && !scriptExpects(line)) {
+        sendReply(QStringLiteral("500 Command not understood."));
+        return;
+    }
     m_PendingCommands.append(line);
     advance();
+}
+
+bool FakeFtpServer::scriptExpects(const QString& line) const {
+    // The Expect step this line would meet: the one after those the
+    // commands already waiting will take.
+    qsizetype skip = m_PendingCommands.size();
+    for (qsizetype i = m_Next; i < m_Steps.size(); ++i) {
+        if (m_Steps[i].kind != Step::Expect)
+            continue;
+        if (skip-- > 0)
+            continue;
+        return matches(m_Steps[i].text, line);
+    }
+    return false;
 }
 
 // --- data connection
@@ -312,21 +419,46 @@ void FakeFtpServer::adoptData(QTcpSocket* socket) {
         m_Data->deleteLater();
     }
     ++m_DataCount;
-    m_Data = socket;
+    auto* stream = new TestTls::Stream(socket, this);
+    m_Data = stream;
     m_DataBytes.clear();
     m_DataPeerClosed = false;
     m_LastDataPeer = socket->peerAddress();
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-        if (socket == m_Data)
-            m_DataBytes += socket->readAll();
+    connect(stream, &TestTls::Stream::readyRead, this, [this, stream] {
+        if (stream == m_Data)
+            m_DataBytes += stream->readAll();
     });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-        if (socket != m_Data)
+    connect(stream, &TestTls::Stream::disconnected, this, [this, stream] {
+        if (stream != m_Data)
             return;
-        m_DataBytes += socket->readAll();
+        m_DataBytes += stream->readAll();
         m_DataPeerClosed = true;
         advance();
     });
+    if (m_ProtectData) {
+        connect(stream, &TestTls::Stream::encrypted, this, [this, stream] {
+            if (stream == m_Data)
+                onDataEncrypted();
+        });
+        connect(stream, &TestTls::Stream::handshakeFailed, this, [this] { ++m_TlsFailures; });
+        // The server waits for the client's hello, also while its own
+        // active-mode connect is still under way.
+        stream->startServerEncryption(tlsContext());
+    }
+}
+
+void FakeFtpServer::onDataEncrypted() {
+    const bool reused = m_Data->sessionReused();
+    m_DataReused.append(reused);
+    if (!reused && m_RequireReuse) {
+        // vsftpd's answer; proftpd says 425.
+        sendReply(QStringLiteral("522 SSL connection failed: session reuse required"));
+        m_Data->abort();
+        failScript(QStringLiteral("data connection %1 did not resume the TLS session")
+                       .arg(m_DataReused.size()));
+        return;
+    }
+    advance();
 }
 
 // --- script execution
@@ -386,21 +518,39 @@ bool FakeFtpServer::runStep(Step& step) {
             step.fn(*this);
         return true;
     case Step::Passive:
-        sendReply(openPassive(step.text));
+        sendReply(openPassive(step.text, step.number == 1));
+        return true;
+    case Step::StartTls:
+        if (!m_Control)
+            return false;
+        m_Control->startServerEncryption(tlsContext());
         return true;
     case Step::DataConnect: {
         // number: 0 before the attempt, 1 while it runs.
         if (step.number == 1)
             return !m_Connecting;
-        const QStringList fields = m_LastPortArgument.split(QLatin1Char(','));
-        bool ok = fields.size() == 6;
+        QHostAddress address;
         quint32 port = 0;
-        for (int i = 4; ok && i < 6; ++i)
-            port = port * 256 + fields[i].trimmed().toUInt(&ok);
-        const QHostAddress address(fields.mid(0, 4).join(QLatin1Char('.')));
-        if (!ok || fields.size() != 6 || port == 0 || port > 65535) {
-            failScript(QStringLiteral("cannot use PORT argument \"%1\"").arg(m_LastPortArgument));
-            return true;
+        if (m_LastWasEprt) {
+            const auto endpoint = ExtendedAddress::ParseEprtArgument(m_LastEprtArgument);
+            if (!endpoint) {
+                failScript(
+                    QStringLiteral("cannot use EPRT argument \"%1\"").arg(m_LastEprtArgument));
+                return true;
+            }
+            address = endpoint->address;
+            port = endpoint->port;
+        } else {
+            const QStringList fields = m_LastPortArgument.split(QLatin1Char(','));
+            bool ok = fields.size() == 6;
+            for (int i = 4; ok && i < 6; ++i)
+                port = port * 256 + fields[i].trimmed().toUInt(&ok);
+            address = QHostAddress(fields.mid(0, 4).join(QLatin1Char('.')));
+            if (!ok || fields.size() != 6 || port == 0 || port > 65535) {
+                failScript(
+                    QStringLiteral("cannot use PORT argument \"%1\"").arg(m_LastPortArgument));
+                return true;
+            }
         }
         if (!isLoopback(address)) {
             // The test suite never connects anywhere but the loopback.
@@ -423,7 +573,7 @@ bool FakeFtpServer::runStep(Step& step) {
             advance();
         });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
-            if (!m_Connecting || socket != m_Data)
+            if (!m_Connecting || !m_Data || socket != m_Data->socket())
                 return;
             m_Connecting = false;
             failScript(QStringLiteral("data connection failed: ") + socket->errorString());
@@ -432,24 +582,25 @@ bool FakeFtpServer::runStep(Step& step) {
         return false;
     }
     case Step::DataSend:
-        if (!m_Data || m_Connecting)
+        if (!dataReady())
             return false;
         m_Data->write(step.bytes);
-        m_Data->flush();
         return true;
     case Step::DataClose:
-        if (!m_Data || m_Connecting)
+        if (!dataReady())
             return false;
-        m_Data->disconnectFromHost();
+        m_Data->close();
         return true;
     case Step::DataAbort:
         if (!m_Data || m_Connecting)
             return false;
-        resetSocket(m_Data);
+        resetSocket(m_Data->socket());
         return true;
     case Step::DataReceive:
         if (!m_Data || m_Connecting || !m_DataPeerClosed)
             return false;
+        if (m_Data->isTls())
+            m_DataCloseNotify.append(m_Data->closeNotifyReceived());
         m_Uploads.append(m_DataBytes);
         m_DataBytes.clear();
         return true;

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+#include "TestTls.h"
 
 class QTcpServer;
 class QTcpSocket;
@@ -32,15 +35,26 @@ class QTimer;
 // compares the whole transcript with commands(). A command that does not
 // match the expected one is recorded in errors() and stops the script.
 // Handlers registered with onCommand() answer their verb instead of the script.
+// FEAT and AUTH that no handler and no step expects are refused with 500
+// (a server of RFC 959 only); they are recorded all the same.
+//
+// FTP over TLS: startTls() after the script's 234 reply to AUTH TLS (or
+// setImplicitTls() for TLS from the first byte); after "PROT P" every data
+// connection is TLS as well, and whether each resumed the control
+// connection's session is recorded (setRequireSessionReuse() refuses those
+// that did not, as vsftpd and proftpd do). The certificate is made at test
+// time.
 class FakeFtpServer : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(FakeFtpServer&, const QString& argument)>;
 
+    // Listens on 127.0.0.1, or on the given loopback address (::1 for IPv6).
     explicit FakeFtpServer(QObject* parent = nullptr);
+    explicit FakeFtpServer(const QHostAddress& address, QObject* parent = nullptr);
     ~FakeFtpServer() override;
 
-    QString host() const { return QStringLiteral("127.0.0.1"); }
+    QString host() const { return m_Address.toString(); }
     quint16 port() const;
 
     // --- behaviour on each new control connection
@@ -48,6 +62,18 @@ public:
     void setGreeting(const QString& text);
     // Closes each control connection as soon as it is accepted.
     void setCloseOnConnect(bool close);
+
+    // --- TLS settings (before the first handshake)
+    void setTlsCredentials(const TestTls::Credentials& credentials);
+    void setTlsVersion(TestTls::Version version);
+    // Each TLS 1.3 ticket is good for one resumption only.
+    void setSingleUseTlsSessions(bool on);
+    // Every control connection starts TLS at once; the greeting follows it.
+    void setImplicitTls(bool on);
+    // A data connection that does not resume the control connection's TLS
+    // session is dropped with "522 SSL connection failed: session reuse
+    // required" on the control connection, and the script stops.
+    void setRequireSessionReuse(bool on);
 
     // --- script steps (each returns *this to chain)
     // Waits for the next command line; a trailing "*" matches any rest.
@@ -66,13 +92,23 @@ public:
     FakeFtpServer& stall();
     // Runs fn as a step (for anything the other steps do not cover).
     FakeFtpServer& run(std::function<void(FakeFtpServer&)> fn);
+    // Starts the server side of TLS on the control connection (after the
+    // 234 reply to AUTH TLS).
+    FakeFtpServer& startTls();
+    // AUTH TLS -> 234, then the handshake.
+    FakeFtpServer& expectAuthTls();
+    // A 211 FEAT reply naming the features, one a line.
+    static QString featReply(const QStringList& features);
 
-    // Opens a passive listener on 127.0.0.1 and replies with its 227 text.
-    // A custom text may carry {p1} and {p2}, replaced by the port's halves.
+    // Opens a passive listener on the server's address and replies with its
+    // 227 text. A custom text may carry {p1} and {p2}, replaced by the
+    // port's halves.
     FakeFtpServer& passive(const QString& text = {});
-    // Connects to the address of the last PORT command (loopback only) and
-    // waits until connected. A non-null 'from' binds the server's end to it,
-    // e.g. 127.0.0.2 to play a peer other than the server.
+    // The same for EPSV: "229 Entering Extended Passive Mode (|||{port}|)".
+    FakeFtpServer& extendedPassive(const QString& text = {});
+    // Connects to the address of the last PORT or EPRT command (loopback
+    // only) and waits until connected. A non-null 'from' binds the server's
+    // end to it, e.g. 127.0.0.2 to play a peer other than the server.
     FakeFtpServer& dataConnect(const QHostAddress& from = {});
     // Waits for the data connection, then sends bytes in that many chunks.
     FakeFtpServer& dataSend(const QByteArray& bytes, int chunks = 1);
@@ -95,8 +131,8 @@ public:
     void resetData();
     // Bytes received on the current data connection so far.
     qsizetype dataBytesReceived() const { return m_DataBytes.size(); }
-    // Opens a passive listener and returns its 227 reply text.
-    QString openPassive(const QString& text = {});
+    // Opens a passive listener and returns its 227 (or 229) reply text.
+    QString openPassive(const QString& text = {}, bool extended = false);
 
     // --- what happened
     const QStringList& commands() const { return m_Commands; }
@@ -113,6 +149,14 @@ public:
     // connecting end (active).
     QHostAddress lastDataPeer() const { return m_LastDataPeer; }
     quint16 passivePort() const;
+    // TLS: whether the control connection is encrypted; for each TLS data
+    // connection, in order, whether it resumed the control's session and
+    // whether the client ended it with close_notify (false until it closed).
+    bool controlEncrypted() const;
+    QString controlTlsProtocol() const;
+    const QList<bool>& dataSessionsReused() const { return m_DataReused; }
+    const QList<bool>& dataCloseNotifies() const { return m_DataCloseNotify; }
+    int tlsHandshakeFailures() const { return m_TlsFailures; }
 
     // Pumps events until the server has received n commands (bounded).
     bool waitForCommands(int n, int timeoutMs = 5000);
@@ -131,7 +175,8 @@ private:
             DataSend,
             DataClose,
             DataAbort,
-            DataReceive
+            DataReceive,
+            StartTls
         };
         Kind kind;
         QString text;
@@ -148,15 +193,20 @@ private:
     void onNewControl();
     void onControlReadyRead();
     void handleLine(const QString& line);
+    bool scriptExpects(const QString& line) const;
     void onPassiveConnection();
     void adoptData(QTcpSocket* socket);
+    void onDataEncrypted();
     void failScript(const QString& message);
+    TestTls::ServerContext& tlsContext();
+    bool dataReady() const;
     static void resetSocket(QTcpSocket* socket);
 
+    QHostAddress m_Address;
     QTcpServer* m_Listener = nullptr;
-    QPointer<QTcpSocket> m_Control;
+    QPointer<TestTls::Stream> m_Control;
     QTcpServer* m_Passive = nullptr;
-    QPointer<QTcpSocket> m_Data;
+    QPointer<TestTls::Stream> m_Data;
     QByteArray m_DataBytes;
     bool m_DataPeerClosed = false;
     bool m_Connecting = false;
@@ -175,6 +225,19 @@ private:
     QStringList m_PendingCommands;
     QByteArray m_LineBuffer;
     QString m_LastPortArgument;
+    QString m_LastEprtArgument;
+    bool m_LastWasEprt = false;
+
+    const TestTls::Credentials* m_TlsCredentials = nullptr;
+    TestTls::Version m_TlsVersion = TestTls::Version::Any;
+    bool m_SingleUseTls = false;
+    bool m_ImplicitTls = false;
+    bool m_RequireReuse = false;
+    bool m_ProtectData = false;
+    std::unique_ptr<TestTls::ServerContext> m_TlsContext;
+    QList<bool> m_DataReused;
+    QList<bool> m_DataCloseNotify;
+    int m_TlsFailures = 0;
 
     QStringList m_Commands;
     QByteArray m_RawControl;

@@ -453,7 +453,8 @@ private slots:
             asked[3].startsWith(QStringLiteral("|Error occured!") + CrLf + QStringLiteral("#53: ")),
             qPrintable(asked[3]));
         QVERIFY(!server.commands().contains(QStringLiteral("STOR does not exist.bin")));
-        QCOMPARE(server.commands().size(), 8); // log-in and the two listings only
+        // AUTH TLS, the log-in with FEAT, and the two listings only.
+        QCOMPARE(server.commands().size(), 10);
     }
 
     // A node click on a connection the server has dropped reconnects and

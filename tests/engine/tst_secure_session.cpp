@@ -1,0 +1,474 @@
+// FTP over TLS and the extensions on the scripted server: explicit and
+// implicit TLS with every data connection resuming the control connection's
+// session (the server refuses any that does not), the certificate judged
+// before a word of the log-in is sent, FEAT, EPSV/EPRT, MLSD with its one
+// fallback to LIST, and IPv6 on ::1.
+
+#include "CFtpConnection.h"
+#include "FakeFtpServer.h"
+#include "TestTls.h"
+#include "TestUtil.h"
+
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Mode = FtpSecurity::Mode;
+
+namespace {
+
+const QByteArray Listing = "drwxr-xr-x 2 ftp ftp 4096 Mar 14 09:30 pub\r\n"
+                           "-rw-r--r-- 1 ftp ftp 1234 Jan  2  2020 read me.txt\r\n";
+const QByteArray Machine = "type=cdir;modify=20240102030405; .\r\n"
+                           "type=dir;modify=20240102030405;UNIX.mode=0755; pub\r\n"
+                           "type=file;size=5368709120;modify=20240102030405; big.iso\r\n";
+
+struct Session {
+    FakeFtpServer server;
+    CFtpConnection ftp;
+    QStringList log;
+    QList<platform::TlsPeer> asked;
+    bool answer = true;
+
+    explicit Session(Mode mode, const QHostAddress& address = QHostAddress(QHostAddress::LocalHost))
+        : server(address) {
+        server.setRequireSessionReuse(true);
+        ftp.setTimeout(10);
+        ftp.setFtpServer(server.host());
+        ftp.setPort(server.port());
+        ftp.setPassiveMode(true);
+        ftp.setSecurity(mode);
+        // The test certificate names localhost, 127.0.0.1 and ::1.
+        ftp.setTlsCaCertificates({TestTls::localhost().certificate});
+        ftp.setCertificateQuestion([this](const platform::TlsPeer& peer) {
+            asked << peer;
+            return answer;
+        });
+        QObject::connect(&ftp, &CFtpConnection::SessionProtocolMessage,
+                         [this](const QString& text, int) { log << text; });
+    }
+    // USER, PASS and, on an encrypted session, PBSZ and PROT; then PWD.
+    FakeFtpServer& login(bool tls, const QStringList& features = {}) {
+        server.expect("USER anonymous")
+            .reply("331 Password required")
+            .expect("PASS *")
+            .reply("230 Logged in");
+        if (tls)
+            server.expect("PBSZ 0")
+                .reply("200 PBSZ=0")
+                .expect("PROT P")
+                .reply("200 PROT now Private");
+        if (!features.isEmpty())
+            server.expect("FEAT").reply(FakeFtpServer::featReply(features));
+        return server.expect("PWD").reply("257 \"/\" is current");
+    }
+    bool logs(const QString& part) const {
+        for (const QString& line : log)
+            if (line.contains(part))
+                return true;
+        return false;
+    }
+};
+
+QString errors(const FakeFtpServer& server) {
+    return server.errors().join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TstSecureSession : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyDataConnectionResumes_data();
+    void everyDataConnectionResumes();
+    void implicitTls();
+    void certificateVerdicts_data();
+    void certificateVerdicts();
+    void ifAvailableFallsBackOnlyWhenRefused_data();
+    void ifAvailableFallsBackOnlyWhenRefused();
+    void mlsdWithOneFallbackToList();
+    void epsvWhenOfferedAndPasvWhenRefused();
+    void eprtWhenPortIsRefused();
+    void ipv6BothWays_data();
+    void ipv6BothWays();
+};
+
+void TstSecureSession::initTestCase() {
+    if (!QSslSocket::supportsSsl())
+        QSKIP("Qt has no TLS backend here");
+    QVERIFY2(TestTls::localhost().ok(), qPrintable(TestTls::localhost().error));
+    QVERIFY2(TestTls::other().ok(), qPrintable(TestTls::other().error));
+}
+
+void TstSecureSession::everyDataConnectionResumes_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("singleUse");
+    QTest::newRow("TLS 1.2, passive") << int(TestTls::Version::Tls12) << true << false;
+    QTest::newRow("TLS 1.3, passive") << int(TestTls::Version::Tls13) << true << false;
+    QTest::newRow("TLS 1.2, active") << int(TestTls::Version::Tls12) << false << false;
+    QTest::newRow("TLS 1.3, active") << int(TestTls::Version::Tls13) << false << false;
+    QTest::newRow("TLS 1.3, single-use tickets") << int(TestTls::Version::Tls13) << true << true;
+}
+
+void TstSecureSession::everyDataConnectionResumes() {
+    QFETCH(int, version);
+    QFETCH(bool, passive);
+    QFETCH(bool, singleUse);
+    Session s(Mode::ExplicitRequired);
+    s.server.setTlsVersion(TestTls::Version(version));
+    s.server.setSingleUseTlsSessions(singleUse);
+    s.ftp.setPassiveMode(passive);
+    const QByteArray file = TestUtil::patternBytes(700001);
+    const QByteArray upload = TestUtil::patternBytes(900017);
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("down.bin"));
+    const QString source = dir.filePath(QStringLiteral("up.bin"));
+    QVERIFY(TestUtil::writeFile(source, upload));
+
+    s.server.expectAuthTls();
+    s.login(true);
+    auto data = [&](const QString& command) -> FakeFtpServer& {
+        if (passive)
+            s.server.expect("PASV").passive();
+        else
+            s.server.expect("PORT *").reply("200 PORT ok");
+        s.server.expect(command).reply("150 Opening data connection");
+        return passive ? s.server : s.server.dataConnect();
+    };
+    // Listing, download, upload, listing, upload, download: the order that
+    // made other clients fail after an upload.
+    auto binary = [&](const QString& command) -> FakeFtpServer& {
+        s.server.expect("TYPE I").reply("200 Binary");
+        return data(command);
+    };
+    data("LIST").dataSend(Listing).dataClose().reply("226 Done");
+    binary("RETR f.bin").dataSend(file, 3).dataClose().reply("226 Done");
+    binary("STOR up1.bin").dataReceive().reply("226 Stored");
+    data("LIST").dataSend(Listing).dataClose().reply("226 Done");
+    binary("STOR up2.bin").dataReceive().reply("226 Stored");
+    binary("RETR f.bin").dataSend(file).dataClose().reply("226 Done");
+
+    QVERIFY2(s.ftp.Connect(), qPrintable(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError())));
+    QVERIFY(s.ftp.Encrypted());
+    QVERIFY(s.server.controlEncrypted());
+    std::shared_ptr<CFtpFiles> files;
+    QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QCOMPARE(files->Count(), 2);
+    QVERIFY2(s.ftp.DownloadFile("f.bin", local, 1, 0), qPrintable(errors(s.server)));
+    QCOMPARE(TestUtil::readFile(local), file);
+    QVERIFY2(s.ftp.UploadFile(source, "up1.bin", 1, 0), qPrintable(errors(s.server)));
+    QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QVERIFY2(s.ftp.UploadFile(source, "up2.bin", 1, 0), qPrintable(errors(s.server)));
+    QVERIFY(QFile::remove(local));
+    QVERIFY2(s.ftp.DownloadFile("f.bin", local, 1, 0), qPrintable(errors(s.server)));
+    QCOMPARE(TestUtil::readFile(local), file);
+
+    QVERIFY2(s.server.errors().isEmpty(), qPrintable(errors(s.server)));
+    QCOMPARE(s.server.dataSessionsReused(), QList<bool>(6, true));
+    QCOMPARE(s.server.uploads(), QList<QByteArray>({upload, upload}));
+    // Both uploads ended with close_notify.
+    QCOMPARE(s.server.dataCloseNotifies(), QList<bool>({true, true}));
+    QVERIFY(s.asked.isEmpty());
+    QCOMPARE(s.server.commands().mid(0, 6),
+             QStringList({"AUTH TLS", "USER anonymous", "PASS guest@krellin.invalid", "PBSZ 0",
+                          "PROT P", "PWD"}));
+}
+
+void TstSecureSession::implicitTls() {
+    Session s(Mode::Implicit);
+    s.server.setImplicitTls(true);
+    s.login(true);
+    s.server.expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done");
+    QVERIFY2(s.ftp.Connect(), qPrintable(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError())));
+    QVERIFY(s.ftp.Encrypted());
+    std::shared_ptr<CFtpFiles> files;
+    QVERIFY(s.ftp.EnumFiles(files));
+    QCOMPARE(files->Count(), 2);
+    QCOMPARE(s.server.dataSessionsReused(), QList<bool>({true}));
+    QCOMPARE(s.server.commands().first(), QStringLiteral("USER anonymous"));
+    QVERIFY(s.logs(QStringLiteral("the certificate is verified")));
+}
+
+void TstSecureSession::certificateVerdicts_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("impostor");  // the server shows another certificate
+    QTest::addColumn<QString>("pinned"); // "", "localhost" or "impostor"
+    QTest::addColumn<bool>("answer");    // of the question, if it is asked
+    QTest::addColumn<bool>("insecure");
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("error"); // 0: logged in
+
+    const int exp = int(Mode::ExplicitRequired);
+    const int imp = int(Mode::Implicit);
+    QTest::newRow("unknown, refused")
+        << exp << true << "" << false << false << 1 << int(CFtpConnection::ErrCertificateRefused);
+    QTest::newRow("unknown, refused, implicit")
+        << imp << true << "" << false << false << 1 << int(CFtpConnection::ErrCertificateRefused);
+    QTest::newRow("unknown, accepted") << exp << true << "" << true << false << 1 << 0;
+    QTest::newRow("unknown, insecure") << exp << true << "" << false << true << 0 << 0;
+    QTest::newRow("pinned") << exp << true << "impostor" << false << false << 0 << 0;
+    QTest::newRow("pinned, changed") << exp << true << "localhost" << true << false << 0
+                                     << int(CFtpConnection::ErrCertificateChanged);
+    QTest::newRow("pinned, changed, insecure") << imp << true << "localhost" << true << true << 0
+                                               << int(CFtpConnection::ErrCertificateChanged);
+    QTest::newRow("verified, pinned to another") << exp << false << "impostor" << true << false << 0
+                                                 << int(CFtpConnection::ErrCertificateChanged);
+}
+
+void TstSecureSession::certificateVerdicts() {
+    QFETCH(int, mode);
+    QFETCH(bool, impostor);
+    QFETCH(QString, pinned);
+    QFETCH(bool, answer);
+    QFETCH(bool, insecure);
+    QFETCH(int, asked);
+    QFETCH(int, error);
+    Session s{Mode(mode)};
+    const bool implicit = Mode(mode) == Mode::Implicit;
+    if (impostor)
+        s.server.setTlsCredentials(TestTls::other());
+    s.server.setImplicitTls(implicit);
+    s.answer = answer;
+    s.ftp.setInsecure(insecure);
+    if (pinned == QLatin1String("localhost"))
+        s.ftp.setTrustedFingerprint(TestTls::localhost().sha256);
+    else if (pinned == QLatin1String("impostor"))
+        s.ftp.setTrustedFingerprint(TestTls::other().sha256);
+    if (!implicit)
+        s.server.expectAuthTls();
+    s.login(true);
+
+    const bool ok = s.ftp.Connect();
+    QCOMPARE(ok, error == 0);
+    QCOMPARE(int(s.asked.size()), asked);
+    if (asked > 0) {
+        QCOMPARE(s.asked.first().sha256, TestTls::other().sha256);
+        QVERIFY(!s.asked.first().errors.isEmpty());
+    }
+    if (error != 0) {
+        QCOMPARE(s.ftp.FtpGetLastError(), error);
+        // Not a word of the log-in went to a server whose certificate was refused.
+        QCOMPARE(s.server.commands(), implicit ? QStringList() : QStringList({"AUTH TLS"}));
+        QVERIFY(!s.server.rawControlBytes().contains("PASS"));
+        QVERIFY(!s.ftp.Encrypted());
+        if (error == CFtpConnection::ErrCertificateChanged) {
+            const QString text = s.ftp.GetFtpErrorDescription(error);
+            QVERIFY2(text.contains(platform::fingerprintText(TestTls::localhost().sha256)) &&
+                         text.contains(platform::fingerprintText(TestTls::other().sha256)),
+                     qPrintable(text));
+        }
+    } else {
+        QVERIFY(s.ftp.Encrypted());
+        QCOMPARE(s.ftp.ServerCertificate().sha256,
+                 impostor ? TestTls::other().sha256 : TestTls::localhost().sha256);
+        if (insecure)
+            QVERIFY(s.logs(QStringLiteral("WITHOUT CHECKING THE CERTIFICATE")));
+    }
+}
+
+void TstSecureSession::ifAvailableFallsBackOnlyWhenRefused_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::newRow("if available, not offered")
+        << int(Mode::ExplicitIfAvailable) << "500 AUTH not understood" << true;
+    QTest::newRow("if available, 502")
+        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << true;
+    QTest::newRow("if available, temporary refusal")
+        << int(Mode::ExplicitIfAvailable) << "431 Try again later" << false;
+    QTest::newRow("required, not offered")
+        << int(Mode::ExplicitRequired) << "500 AUTH not understood" << false;
+}
+
+void TstSecureSession::ifAvailableFallsBackOnlyWhenRefused() {
+    QFETCH(int, mode);
+    QFETCH(QString, reply);
+    QFETCH(bool, loggedIn);
+    Session s{Mode(mode)};
+    s.server.expect("AUTH TLS").reply(reply);
+    s.login(false);
+    QCOMPARE(s.ftp.Connect(), loggedIn);
+    QVERIFY(!s.ftp.Encrypted());
+    if (loggedIn) {
+        QCOMPARE(s.server.commands(),
+                 QStringList({"AUTH TLS", "USER anonymous", "PASS guest@krellin.invalid", "PWD"}));
+        QVERIFY(s.logs(QStringLiteral("continuing with plain FTP")));
+    } else {
+        QCOMPARE(s.server.commands(), QStringList({"AUTH TLS"}));
+        QCOMPARE(s.ftp.FtpGetLastError(), int(CFtpConnection::ErrTlsRefused));
+        QVERIFY(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError()).contains(reply));
+    }
+}
+
+void TstSecureSession::mlsdWithOneFallbackToList() {
+    Session t(Mode::Plain);
+    t.ftp.setExtensions(true);
+    t.server.expect("USER anonymous")
+        .reply("331 Password required")
+        .expect("PASS *")
+        .reply("230 Logged in")
+        .expect("FEAT")
+        .reply(FakeFtpServer::featReply({"MLST type*;size*;modify*;", "UTF8"}))
+        .expect("OPTS UTF8 ON")
+        .reply("200 Always in UTF8 mode")
+        .expect("PWD")
+        .reply("257 \"/\" is current")
+        // MLSD works: exact sizes beyond 4 GiB, no "." entry.
+        .expect("PASV")
+        .passive()
+        .expect("MLSD")
+        .reply("150 Here")
+        .dataSend(Machine)
+        .dataClose()
+        .reply("226 Done")
+        // Refused once: the same listing comes by LIST ...
+        .expect("PASV")
+        .passive()
+        .expect("MLSD")
+        .reply("500 Unknown command")
+        .expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done")
+        // ... and MLSD is not asked again in this session.
+        .expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done");
+    QVERIFY(t.ftp.Connect());
+    QVERIFY(t.ftp.Features().Mlst());
+    std::shared_ptr<CFtpFiles> files;
+    QVERIFY2(t.ftp.EnumFiles(files), qPrintable(errors(t.server)));
+    QCOMPARE(files->Count(), 2);
+    QCOMPARE(files->Item(2)->FileName, QStringLiteral("big.iso"));
+    QCOMPARE(files->Item(2)->FileSize, qint64(5368709120));
+    QVERIFY(files->Item(1)->IsDirectory);
+    QVERIFY2(t.ftp.EnumFiles(files), qPrintable(errors(t.server)));
+    QCOMPARE(files->Item(2)->FileName, QStringLiteral("read me.txt"));
+    QVERIFY(t.logs(QStringLiteral("listing with LIST instead")));
+    QVERIFY2(t.ftp.EnumFiles(files), qPrintable(errors(t.server)));
+    QVERIFY2(t.server.errors().isEmpty(), qPrintable(errors(t.server)));
+    QVERIFY(t.server.scriptFinished());
+}
+
+void TstSecureSession::epsvWhenOfferedAndPasvWhenRefused() {
+    Session s(Mode::Plain);
+    s.ftp.setExtensions(true);
+    s.login(false, {"EPSV", "EPRT"})
+        .expect("EPSV")
+        .extendedPassive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done")
+        .expect("EPSV")
+        .reply("502 EPSV not implemented here")
+        .expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done")
+        .expect("PASV")
+        .passive()
+        .expect("LIST")
+        .reply("150 Here")
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done");
+    QVERIFY(s.ftp.Connect());
+    std::shared_ptr<CFtpFiles> files;
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QVERIFY2(s.server.errors().isEmpty(), qPrintable(errors(s.server)));
+    QVERIFY(s.server.scriptFinished());
+}
+
+void TstSecureSession::eprtWhenPortIsRefused() {
+    Session s(Mode::Plain);
+    s.ftp.setPassiveMode(false);
+    s.login(false)
+        .expect("PORT *")
+        .reply("500 PORT not allowed")
+        .expect("EPRT |1|127.0.0.1|*")
+        .reply("200 EPRT ok")
+        .expect("LIST")
+        .reply("150 Here")
+        .dataConnect()
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done")
+        .expect("EPRT |1|127.0.0.1|*")
+        .reply("200 EPRT ok")
+        .expect("LIST")
+        .reply("150 Here")
+        .dataConnect()
+        .dataSend(Listing)
+        .dataClose()
+        .reply("226 Done");
+    QVERIFY(s.ftp.Connect());
+    std::shared_ptr<CFtpFiles> files;
+    QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QCOMPARE(files->Count(), 2);
+    QVERIFY(s.server.scriptFinished());
+}
+
+void TstSecureSession::ipv6BothWays_data() {
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("tls");
+    QTest::newRow("passive") << true << false;
+    QTest::newRow("active") << false << false;
+    QTest::newRow("passive, TLS") << true << true;
+    QTest::newRow("active, TLS") << false << true;
+}
+
+void TstSecureSession::ipv6BothWays() {
+    QFETCH(bool, passive);
+    QFETCH(bool, tls);
+    Session s(tls ? Mode::ExplicitRequired : Mode::Plain,
+              QHostAddress(QHostAddress::LocalHostIPv6));
+    if (!s.server.errors().isEmpty())
+        QSKIP("no IPv6 loopback here");
+    s.ftp.setPassiveMode(passive);
+    if (tls)
+        s.server.expectAuthTls();
+    s.login(tls);
+    // No FEAT: an IPv6 connection needs the extended commands anyway.
+    if (passive)
+        s.server.expect("EPSV").extendedPassive();
+    else
+        s.server.expect("EPRT |2|::1|*").reply("200 EPRT ok");
+    s.server.expect("LIST").reply("150 Here");
+    if (!passive)
+        s.server.dataConnect();
+    s.server.dataSend(Listing).dataClose().reply("226 Done");
+
+    QVERIFY2(s.ftp.Connect(), qPrintable(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError())));
+    std::shared_ptr<CFtpFiles> files;
+    QVERIFY2(s.ftp.EnumFiles(files), qPrintable(errors(s.server)));
+    QCOMPARE(files->Count(), 2);
+    QCOMPARE(s.server.lastDataPeer(), QHostAddress(QHostAddress::LocalHostIPv6));
+    if (tls)
+        QCOMPARE(s.server.dataSessionsReused(), QList<bool>({true}));
+    QVERIFY2(s.server.errors().isEmpty(), qPrintable(errors(s.server)));
+}
+
+QTEST_GUILESS_MAIN(TstSecureSession)
+#include "tst_secure_session.moc"
