@@ -82,7 +82,8 @@ public:
     Stream(QTcpSocket* socket, QObject* parent = nullptr);
     ~Stream() override;
 
-    QTcpSocket* socket() const { return m_Socket; }
+    // Null once the socket is gone or being destroyed.
+    QTcpSocket* socket() const { return qobject_cast<QTcpSocket*>(m_Socket.data()); }
 
     void startServerEncryption(ServerContext& context);
     bool isTls() const { return m_Ssl != nullptr; }
@@ -118,7 +119,9 @@ private:
     void flushOut();
     void fail(const QString& why);
 
-    QPointer<QTcpSocket> m_Socket;
+    // Held as the base class: a socket being destroyed still signals
+    // disconnected() from ~QAbstractSocket, when it is no QTcpSocket any more.
+    QPointer<QAbstractSocket> m_Socket;
     ServerContext* m_Context = nullptr;
     SSL* m_Ssl = nullptr;
     BIO* m_In = nullptr;  // owned by m_Ssl
