@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
     MainWindowDriver ui;
     ui.window.show();
     ui.setPassive(true);
+    // The plain-FTP figure, next to krellin-cli's plain download.
+    ui.encryption = FtpSecurity::Mode::Plain;
 
     QElapsedTimer clock;
     clock.start();

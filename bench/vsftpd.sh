@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Sourced by bench/run: a throwaway vsftpd on 127.0.0.1 serving a tmpfs tree
 # to anonymous clients, with uploads allowed into one writable subdirectory.
+# It offers explicit FTP over TLS as well (AUTH TLS, with the data connection's
+# TLS session resumed from the control connection's, as vsftpd requires by
+# default); clients that do not ask for TLS get plain FTP.
 #
-#   vsftpd_start WORKDIR   sets VSFTPD_PID, VSFTPD_PORT and VSFTPD_ROOT
+#   vsftpd_start WORKDIR   sets VSFTPD_PID, VSFTPD_PORT, VSFTPD_ROOT and
+#                          VSFTPD_CERT (the server's self-signed certificate)
 #   vsftpd_stop            stops the server started here, by its PID
 
 VSFTPD_PID=""
 VSFTPD_PORT=""
 VSFTPD_ROOT=""
+VSFTPD_CERT=""
 
 # A port nobody listens on now. The kernel picks it, so it is free at this
 # moment; the short race before vsftpd binds it shows up as a clear start error.
@@ -41,6 +46,17 @@ vsftpd_start() {
   chmod 755 "$VSFTPD_ROOT" "$work/empty"
   chown "$anon_user" "$VSFTPD_ROOT/incoming"
   chmod 755 "$VSFTPD_ROOT/incoming"
+
+  # A throwaway certificate for 127.0.0.1, made for this run only.
+  VSFTPD_CERT=$work/cert.pem
+  if ! openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 -keyout "$work/key.pem" -out "$VSFTPD_CERT" \
+    >"$work/openssl.out" 2>&1; then
+    echo "bench: openssl could not make the server certificate:" >&2
+    cat "$work/openssl.out" >&2
+    return 1
+  fi
+  chmod 600 "$work/key.pem"
 
   VSFTPD_PORT=${BENCH_PORT:-$(free_port)}
   # Passive ports from a window above the control port; vsftpd retries
@@ -88,6 +104,14 @@ log_ftp_protocol=NO
 use_localtime=NO
 tcp_wrappers=NO
 ftpd_banner=Krellin benchmark server
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=NO
+force_anon_data_ssl=NO
+require_ssl_reuse=YES
+ssl_ciphers=HIGH
+rsa_cert_file=$VSFTPD_CERT
+rsa_private_key_file=$work/key.pem
 CONF
 
   /usr/sbin/vsftpd "$work/vsftpd.conf" >"$work/vsftpd.out" 2>&1 &

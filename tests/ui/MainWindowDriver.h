@@ -7,22 +7,30 @@
 #include "frmMain.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <optional>
 
 // The real main window with scripted prompts, and the few moves a user
 // makes in it: connect through the dialog, pick a list item, click a node.
 struct MainWindowDriver {
     ScriptedPrompts prompts;
     frmMain window{prompts};
+    // The encryption the connect dialog is answered with; unset keeps the
+    // dialog's own choice.
+    std::optional<FtpSecurity::Mode> encryption;
 
     // Answers the next connect dialog with OK for host (HOST[:PORT]); an
     // empty user keeps the dialog's anonymous log-in.
     void answerConnect(const QString& host, const QString& user = {},
                        const QString& password = {}) {
-        prompts.dialogs << [host, user, password](QDialog& dialog) {
+        prompts.dialogs << [host, user, password, mode = encryption](QDialog& dialog) {
             auto& connect = static_cast<frmConnect&>(dialog);
             connect.txtURL->setText(host);
+            if (mode)
+                connect.cboEncryption->setCurrentIndex(
+                    connect.cboEncryption->findData(int(*mode)));
             // The dialog remembers the last log-in; each test names its own.
             connect.chkAnonym->setChecked(true);
             if (!user.isEmpty()) {
