@@ -148,6 +148,12 @@ struct SharedTexts {
     QString permissions;
     QString owner;
     QString group;
+    // The date columns of the previous line and their value: neighbours
+    // mostly share a date, and reading one costs calendar arithmetic.
+    QString month;
+    QString day;
+    QString yearOrTime;
+    double date = 0;
 };
 
 bool isLink(const Fields& fields) {
@@ -189,7 +195,14 @@ void fillUnix(CFtpFile& file, const Fields& fields, QStringView name, QDate toda
             QStringView(file.FilePath).sliced(file.FilePath.lastIndexOf(QLatin1Char('/')) + 1);
         file.IsDirectory = !last.contains(QLatin1Char('.'));
     }
-    file.LastWriteTime = listingDate(fields.at[6], fields.at[5], fields.at[7], today.year(), today);
+    if (texts.month != fields.at[5] || texts.day != fields.at[6] ||
+        texts.yearOrTime != fields.at[7] || texts.month.isNull()) {
+        texts.month = fields.at[5].toString();
+        texts.day = fields.at[6].toString();
+        texts.yearOrTime = fields.at[7].toString();
+        texts.date = listingDate(fields.at[6], fields.at[5], fields.at[7], today.year(), today);
+    }
+    file.LastWriteTime = texts.date;
 }
 
 void fillDos(CFtpFile& file, const Fields& fields, QStringView name, bool dayFirst) {
@@ -250,6 +263,22 @@ bool prepareLine(QByteArrayView bytes, bool firstLine, QString& collapsed, Line&
     return name != QLatin1StringView(".") && name != QLatin1StringView("..");
 }
 
+// Whether the line of `bytes` is an entry, read from the bytes where that is
+// certain: only a line that is empty, starts with "total", holds a CR before
+// its end, or has a blank before a dot (where "." and ".." names stand) needs
+// the full reading. Blanks, dots and CR are single bytes in UTF-8 and no
+// other character decodes to them, so both readings agree.
+bool isEntryLine(QByteArrayView bytes, bool firstLine, QString& collapsed, Line& scratch) {
+    QByteArrayView line = bytes;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    const bool plain = !firstLine && !line.isEmpty() && !line.contains('\r') &&
+                       !line.contains(QByteArrayView(" .")) &&
+                       !(line.size() >= 5 &&
+                         line.first(5).compare(QByteArrayView("total"), Qt::CaseInsensitive) == 0);
+    return plain || prepareLine(bytes, firstLine, collapsed, scratch);
+}
+
 QByteArrayView lineAt(QByteArrayView all, qsizetype start) {
     const qsizetype end = all.indexOf('\n', start);
     return all.sliced(start, (end < 0 ? all.size() : end) - start);
@@ -269,7 +298,7 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
     const QByteArrayView all(text);
     for (qsizetype start = 0; start <= all.size();) {
         const QByteArrayView bytes = lineAt(all, start);
-        if (prepareLine(bytes, start == 0, buffer, scratch))
+        if (isEntryLine(bytes, start == 0, buffer, scratch))
             files->AddLine(start);
         start += bytes.size() + 1;
     }

@@ -38,6 +38,7 @@ private slots:
     void oddLines_data();
     void oddLines();
     void lineEnds();
+    void neighbouringDates();
     void badBytes();
     void splitListingLine_data();
     void splitListingLine();
@@ -265,13 +266,29 @@ void TestListingParser::skippedLines_data() {
     QTest::newRow("dot entries") << QByteArray(
         "drwxr-xr-x    4 1001       1001             4096 Aug 10 14:05 .\r\n"
         "drwxr-xr-x    4 1001       1001             4096 Aug 10 14:05 ..\r\n");
+    QTest::newRow("dot entries as links")
+        << QByteArray("lrwxrwxrwx 1 u g 1 Jan 1 2020 . -> /x\n"
+                      "lrwxrwxrwx 1 u g 1 Jan 1 2020 ..->/y\n");
+    QTest::newRow("CR inside total") << QByteArray("tot\ral 12\r\n");
+    QTest::newRow("CR inside a dot entry")
+        << QByteArray("drwxr-xr-x 4 u g 4096 Aug 10 14:05 .\r.\r\n");
+    QTest::newRow("lone CRs") << QByteArray("\r\r\n\r\n");
 }
 
+// Each skipped line is tried first and after an entry: the listing's first
+// line and the others are read by different paths.
 void TestListingParser::skippedLines() {
     QFETCH(QByteArray, listing);
     const auto files = ParseListing(listing);
     QVERIFY(files);
     QCOMPARE(files->Count(), 0);
+
+    const auto after = ParseListing("-rw-r--r-- 1 u g 5 Jan 1 2020 kept .dat\n" + listing +
+                                    "-rw-r--r-- 1 u g 5 Jan 1 2020 kept.dat\n");
+    QVERIFY(after);
+    QCOMPARE(after->Count(), 2);
+    QCOMPARE(after->Item(1)->FileName, QStringLiteral("kept .dat"));
+    QCOMPARE(after->Item(2)->FileName, QStringLiteral("kept.dat"));
 }
 
 void TestListingParser::oddLines_data() {
@@ -294,6 +311,28 @@ void TestListingParser::oddLines() {
     QTEST(file->FileName, "name");
     QTEST(file->IsDirectory, "isDir");
     QCOMPARE(file->FileSize, qint64(0));
+}
+
+// Lines read one after another each keep their own date, whether it repeats
+// the previous line's or differs from it in one column only.
+void TestListingParser::neighbouringDates() {
+    const auto files = ParseListing("-rw-r--r-- 1 u g 1 Jan 1 2020 a\n"
+                                    "-rw-r--r-- 1 u g 1 Jan 1 2020 b\n"
+                                    "-rw-r--r-- 1 u g 1 Jan 2 2020 c\n"
+                                    "-rw-r--r-- 1 u g 1 Feb 2 2020 d\n"
+                                    "-rw-r--r-- 1 u g 1 Feb 2 2021 e\n"
+                                    "-rw-r--r-- 1 u g 1 Feb 2 2021 f\n");
+    QVERIFY(files);
+    QCOMPARE(files->Count(), 6);
+    QList<double> dates;
+    for (int i = 1; i <= 6; ++i)
+        dates << files->Item(i)->LastWriteTime;
+    QCOMPARE(dates[0], BuildListingDate("1", "Jan", "2020"));
+    QCOMPARE(dates[1], dates[0]);
+    QCOMPARE(dates[2], BuildListingDate("2", "Jan", "2020"));
+    QCOMPARE(dates[3], BuildListingDate("2", "Feb", "2020"));
+    QCOMPARE(dates[4], BuildListingDate("2", "Feb", "2021"));
+    QCOMPARE(dates[5], dates[4]);
 }
 
 void TestListingParser::lineEnds() {
