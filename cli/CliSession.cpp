@@ -150,14 +150,20 @@ bool CliSession::runCommand(const CliCommand& command) {
 }
 
 bool CliSession::list(const CliCommand& command) {
+    if (!(command.json || m_Options.json)) {
+        // Lines go out while the listing arrives, as other clients print
+        // them; a listing that breaks off ends with its error after them.
+        const bool whole = m_Connection->EnumFiles(
+            [this](const CFtpFile& file) { m_Out << ListingFormat::textLine(file) << '\n'; });
+        m_Out.flush();
+        return whole ? true : fail();
+    }
+    // A JSON document is printed only whole.
     std::shared_ptr<CFtpFiles> files;
     if (!m_Connection->EnumFiles(files) || !files)
         return fail();
     // Entry by entry into the stream, which passes on each few kilobytes.
-    if (command.json || m_Options.json)
-        ListingFormat::writeJson(*files, m_Out);
-    else
-        ListingFormat::writeText(*files, m_Out);
+    ListingFormat::writeJson(*files, m_Out);
     m_Out.flush();
     return true;
 }

@@ -101,13 +101,6 @@ QString jsonObject(const CFtpFile& file) {
     return out;
 }
 
-void writeText(CFtpFiles& files, QTextStream& out) {
-    while (files.Count() > 0) {
-        out << textLine(*files.Item(1)) << '\n';
-        files.Remove(1);
-    }
-}
-
 void writeJson(CFtpFiles& files, QTextStream& out) {
     out << "[\n";
     const bool empty = files.Count() == 0;

@@ -23,10 +23,9 @@ QString textLine(const CFtpFile& file);
 // (C0, DEL and C1) in texts are written as \u escapes.
 QString jsonObject(const CFtpFile& file);
 
-// The listing as text lines or as a JSON array (one object a line), written
-// entry by entry, each entry taken off the listing once written: neither the
-// output nor the records of a long listing ever exist whole in memory.
-void writeText(CFtpFiles& files, QTextStream& out);
+// The listing as a JSON array (one object a line), written entry by entry,
+// each entry taken off the listing once written: neither the output nor the
+// records of a long listing ever exist whole in memory.
 void writeJson(CFtpFiles& files, QTextStream& out);
 
 // The JSON document of a listing as UTF-8 bytes; the listing stays as it is.

@@ -912,6 +912,7 @@ void CFtpConnection::ResetTransferState() {
         }
     }
     m_ListingText.clear();
+    m_ListingBytes = 0;
     m_DownloadBytes = 0;
     m_UploadBytes = 0;
     m_Downloading = false;

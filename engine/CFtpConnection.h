@@ -5,6 +5,7 @@
 #include "Fault.h"
 #include "FtpFeatures.h"
 #include "FtpSecurity.h"
+#include "ListingStream.h"
 #include "ReplyReader.h"
 #include "TlsPeer.h"
 
@@ -87,6 +88,12 @@ public:
     bool PassiveMode() const;
     void setPassiveMode(bool value);
     bool EnumFiles(std::shared_ptr<CFtpFiles>& oFiles);
+    // The same listing, each entry handed to `entry` as soon as its line has
+    // arrived, and none kept: for callers that pass entries straight on
+    // (krellin-cli's ls). `entry` runs inside the wait and must not call the
+    // connection. False when the listing did not come whole; the entries
+    // handed out by then are what arrived.
+    bool EnumFiles(const ListingStream::Sink& entry);
     bool SetCurrentDirectory(const QString& strNewDirectory);
     QString FtpServer() const;
     void setFtpServer(const QString& value);
@@ -308,6 +315,11 @@ private:
     // EPSV rather than PASV: an IPv6 connection, or the server offers it.
     bool UseEpsv() const;
     bool PrepareData(); // the passive or active set-up the mode asks for
+    // Both forms of EnumFiles: the listing into oFiles, or (with a sink) entry
+    // by entry as it arrives.
+    bool ListDirectory(const ListingStream::Sink& entry, std::shared_ptr<CFtpFiles>* oFiles);
+    // Empties what the last listing left, for a listing of the given kind.
+    void StartListing(ListingStream::Kind kind);
     bool ProcessMLSDCommand();
     quint16 NextDataPort();
     bool ProcessLISTCommand();
@@ -321,7 +333,8 @@ private:
     void wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void wscData_SendComplete();
 
-    // How a transfer command's wait ended.
+    // How a transfer command's wait ended. Every end but Replied has set the
+    // last error already (Cancelled: 61).
     enum class TransferEnd { Replied, NoReply, Cancelled, Flooded };
     // Sends a transfer command (LIST, RETR, STOR) and waits for its replies
     // and its data: each preliminary 1xx reply goes to onPreliminary, the
@@ -373,8 +386,11 @@ private:
     quint16 m_Port = 21;
 
     // data-transfer state
-    QByteArray m_ListingText;
+    QByteArray m_ListingText; // the listing, unless it is read as it arrives
+    qint64 m_ListingBytes = 0;
     bool m_ListingOverflow = false;
+    std::unique_ptr<ListingStream> m_ListingStream; // reading as it arrives
+    ListingStream::Sink m_ListingSink;
     QString m_LocalFileName;
     std::unique_ptr<platform::LocalFile> m_LocalFile;
     bool m_LocalFileOpen = false;

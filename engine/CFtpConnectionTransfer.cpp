@@ -313,15 +313,19 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
         m_TimeoutTimer->Reset();
         NoteProgress();
         if (!m_Downloading) {
-            if (m_ListingText.size() + bytes.size() > MaxListingBytes) {
+            if (m_ListingBytes + bytes.size() > MaxListingBytes) {
                 m_ListingOverflow = true;
                 m_ListingText.clear();
                 CloseDataSocket();
                 return;
             }
             if (!m_ListingOverflow) {
-                m_ListingText.append(bytes);
-                emit ListingDataArrived(m_ListingText.size());
+                m_ListingBytes += bytes.size();
+                if (m_ListingStream)
+                    m_ListingStream->Feed(bytes, m_ListingSink);
+                else
+                    m_ListingText.append(bytes);
+                emit ListingDataArrived(m_ListingBytes);
             }
         } else if (m_LocalFileOpen && m_LocalFile && !m_TransferFaulted) {
             ConfirmDownload();
@@ -440,8 +444,11 @@ CFtpConnection::TransferExchange(const QString& strCommand, FtpReply& finalReply
         // A refusal ends it at once; a success once the data is all in.
         return replied && (!finalReply.isPositive() || DataConnectionEnded());
     });
-    if (m_TransferCancelled)
+    if (m_TransferCancelled) {
+        m_LastError = ErrCancelled;
+        GetFtpErrorDescription(ErrCancelled);
         return TransferEnd::Cancelled;
+    }
     if (end != WaitEnd::Completed)
         return TransferEnd::NoReply;
     if (flooded) {
@@ -469,57 +476,75 @@ bool CFtpConnection::TransferSucceeded(const FtpReply& finalReply) {
 // ---------------------------------------------------------------- listing
 
 bool CFtpConnection::EnumFiles(std::shared_ptr<CFtpFiles>& oFiles) {
+    return ListDirectory({}, &oFiles);
+}
+
+bool CFtpConnection::EnumFiles(const ListingStream::Sink& entry) {
+    return ListDirectory(entry, nullptr);
+}
+
+void CFtpConnection::StartListing(ListingStream::Kind kind) {
+    // Bytes of an earlier aborted transfer must not open this listing.
+    m_ListingText.clear();
+    m_ListingBytes = 0;
+    m_ListingOverflow = false;
+    m_ListingStream = m_ListingSink ? std::make_unique<ListingStream>(kind) : nullptr;
+}
+
+bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
+                                   std::shared_ptr<CFtpFiles>* oFiles) {
     if (m_Busy) {
         m_LastError = ErrBusy;
         return false;
     }
     m_Busy = true;
     m_CancelCall = false;
+    m_ListingSink = entry;
     const auto done = qScopeGuard([this] {
         m_ListingText.clear();
         m_ListingText.squeeze();
+        m_ListingStream.reset();
+        m_ListingSink = {};
         CloseDataSocket();
         m_Busy = false;
     });
-    // Bytes of an earlier aborted transfer must not open this listing.
-    m_ListingText.clear();
-    m_ListingOverflow = false;
+    // The listing in the caller's hands: handed out to the end, or parsed.
+    const auto deliver = [&](auto parse) {
+        try {
+            if (m_ListingStream)
+                m_ListingStream->Finish(m_ListingSink);
+            else
+                *oFiles = parse(m_ListingText);
+            emit StateChanged(DirectoryListingCompleted);
+            return true;
+        } catch (const platform::Fault& fault) {
+            return StepFault(fault, "EnumFiles");
+        }
+    };
 
     // MLSD where the server offers MLST; a refused MLSD is asked once more
     // as LIST, and not again in this session.
     const bool machine = m_Extensions && m_Features.Mlst() && !m_MlsdRefused;
+    StartListing(machine ? ListingStream::Kind::Mlsd : ListingStream::Kind::List);
     if (!PrepareData())
         return false;
     emit StateChanged(RetrievingDirectoryInfo);
     if (machine) {
-        if (ProcessMLSDCommand()) {
-            try {
-                oFiles = MlsdParser::ParseListing(m_ListingText);
-                emit StateChanged(DirectoryListingCompleted);
-                return true;
-            } catch (const platform::Fault& fault) {
-                return StepFault(fault, "EnumFiles");
-            }
-        }
-        if (!m_MlsdRefused)
+        if (ProcessMLSDCommand())
+            return deliver(MlsdParser::ParseListing);
+        // Entries already handed out cannot be taken back: no second listing.
+        if (!m_MlsdRefused || (m_ListingStream && m_ListingStream->Entries() > 0))
             return false;
         emit SessionProtocolMessage(
             QStringLiteral("The server refused MLSD; listing with LIST instead."),
             ApplicationMessage);
-        m_ListingText.clear();
-        m_ListingOverflow = false;
+        StartListing(ListingStream::Kind::List);
         if (!PrepareData())
             return false;
     }
     if (!ProcessLISTCommand())
         return false;
-    try {
-        oFiles = ParseListing(m_ListingText);
-        emit StateChanged(DirectoryListingCompleted);
-        return true;
-    } catch (const platform::Fault& fault) {
-        return StepFault(fault, "EnumFiles");
-    }
+    return deliver(ParseListing);
 }
 
 bool CFtpConnection::ProcessMLSDCommand() {
@@ -528,11 +553,6 @@ bool CFtpConnection::ProcessMLSDCommand() {
         FtpReply finalReply;
         const TransferEnd end =
             TransferExchange(QStringLiteral("MLSD"), finalReply, [](const FtpReply&) {});
-        if (end == TransferEnd::Cancelled) {
-            m_LastError = ErrCancelled;
-            GetFtpErrorDescription(ErrCancelled);
-            return false;
-        }
         if (end != TransferEnd::Replied)
             return false;
         if (!finalReply.isPositive()) {
@@ -560,11 +580,6 @@ bool CFtpConnection::ProcessLISTCommand() {
         FtpReply finalReply;
         const TransferEnd end =
             TransferExchange(QStringLiteral("LIST"), finalReply, [](const FtpReply&) {});
-        if (end == TransferEnd::Cancelled) {
-            m_LastError = ErrCancelled;
-            GetFtpErrorDescription(ErrCancelled);
-            return false;
-        }
         if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;
         if (m_ListingOverflow) {
@@ -712,11 +727,6 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
                                                          m_AnnouncedSize = announcedSize(reply);
                                                      ConfirmDownload();
                                                  });
-        if (end == TransferEnd::Cancelled) {
-            m_LastError = ErrCancelled;
-            GetFtpErrorDescription(ErrCancelled);
-            return false;
-        }
         if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;
         // An empty file may come without a 150 and without data.
@@ -833,11 +843,8 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
                 if (m_TransferFaulted)
                     CloseDataSocket();
             });
-        if (end == TransferEnd::Cancelled) {
-            m_LastError = ErrCancelled;
-            GetFtpErrorDescription(ErrCancelled);
+        if (end == TransferEnd::Cancelled)
             return false;
-        }
         if (m_TransferFaulted) {
             m_TransferFaulted = false;
             return StepFault(platform::Fault(m_TransferFaultNumber, m_TransferFaultDescription),

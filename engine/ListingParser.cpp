@@ -303,17 +303,11 @@ std::shared_ptr<CFtpFiles> ParseListing(const QByteArray& text) {
         start += bytes.size() + 1;
     }
 
-    // The reader shares the caller's bytes rather than copying them.
-    files->SetLineReader([text, dayFirst = ListingParser::LocaleReadsDayFirst(),
-                          today = QDate::currentDate(), texts = SharedTexts(),
-                          collapsed = QString(), line = Line()](qint64 position) mutable {
-        prepareLine(lineAt(text, position), position == 0, collapsed, line);
-        auto file = std::make_shared<CFtpFile>();
-        if (line.fields.count == 9)
-            fillUnix(*file, line.fields, line.name, today, texts);
-        else
-            fillDos(*file, line.fields, line.name, dayFirst);
-        return file;
+    // The reader shares the caller's bytes rather than copying them. Every
+    // line it is asked for was found to be an entry above.
+    files->SetLineReader([text, read = ListingParser::MakeEntryReader()](qint64 position) {
+        auto file = read(lineAt(text, position), position == 0);
+        return file ? file : std::make_shared<CFtpFile>();
     });
     return files;
 }
@@ -388,6 +382,21 @@ double ParseDosDateTime(const QString& date, const QString& time, bool dayFirst)
     return FtpDate::FromCalendar(calendar.year(), calendar.month(), calendar.day(), hour, minute,
                                  second)
         .value_or(FtpDate::FromDate(calendar));
+}
+
+EntryReader MakeEntryReader() {
+    return [dayFirst = LocaleReadsDayFirst(), today = QDate::currentDate(), texts = SharedTexts(),
+            collapsed = QString(),
+            line = Line()](QByteArrayView bytes, bool firstLine) mutable -> CFtpFiles::Entry {
+        if (!prepareLine(bytes, firstLine, collapsed, line))
+            return nullptr;
+        auto file = std::make_shared<CFtpFile>();
+        if (line.fields.count == 9)
+            fillUnix(*file, line.fields, line.name, today, texts);
+        else
+            fillDos(*file, line.fields, line.name, dayFirst);
+        return file;
+    };
 }
 
 bool LocaleReadsDayFirst() {

@@ -3,6 +3,8 @@
 #include "CFtpFiles.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <functional>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -30,6 +32,13 @@ double BuildListingDate(const QString& day, const QString& month, const QString&
                         int currentYear);
 
 namespace ListingParser {
+
+// Reads a listing one line at a time (the line without its "\n"; the first
+// line of the listing may start with a byte-order mark), sharing what
+// neighbouring lines repeat; null for a line that is no entry. ParseListing
+// reads its lines with one; a listing read as it arrives uses one of its own.
+using EntryReader = std::function<CFtpFiles::Entry(QByteArrayView line, bool firstLine)>;
+EntryReader MakeEntryReader();
 
 // Date and time columns of a DOS-style line ("05-12-02", "10:30AM"; also
 // four-digit years, "/" or "." separators, 24-hour times and ISO dates).

@@ -121,6 +121,8 @@ private slots:
     void serverText();
     void listing_data();
     void listing();
+    void brokenListing_data();
+    void brokenListing();
 };
 
 void TestCliTerminal::escape_data() {
@@ -292,6 +294,47 @@ void TestCliTerminal::listing() {
     QCOMPARE(link["target"].toString(), "t" + text);
     QCOMPARE(array[2].toObject()["name"].toString(), "d" + text);
     QCOMPARE(array[2].toObject()["directory"].toBool(), true);
+}
+
+// Text lines go out as the listing arrives: one that breaks off leaves the
+// lines that came and ends with the error; JSON is printed only whole.
+void TestCliTerminal::brokenListing_data() {
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<bool>("reset");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("text, whole, last line without its end") << false << false << 3;
+    QTest::newRow("text, reset after two lines") << false << true << 2;
+    QTest::newRow("json, whole") << true << false << 3;
+    QTest::newRow("json, reset after two lines") << true << true << 0;
+}
+
+void TestCliTerminal::brokenListing() {
+    QFETCH(bool, json);
+    QFETCH(bool, reset);
+    QFETCH(int, lines);
+    const QByteArray two = "-rw-r--r-- 1 o g 1 Jan 02 2021 one\r\n"
+                           "-rw-r--r-- 1 o g 2 Jan 02 2021 two\r\n";
+    FakeFtpServer server;
+    server.expectLogin().expect("PASV").passive().expect("LIST").reply("150 Here it comes");
+    if (reset) {
+        server.dataSend(two).pause(100).dataAbort().reply("426 Connection reset");
+    } else {
+        server.dataSend(two + "-rw-r--r-- 1 o g 3 Jan 02 2021 three").dataClose().reply(
+            "226 Done");
+    }
+    server.expect("QUIT").reply("221 Bye");
+    const Run run = runCli(server, {}, json ? QStringList{"ls", "--json"} : QStringList{"ls"});
+    QCOMPARE(run.exitCode == 0, !reset);
+    QCOMPARE(run.err.isEmpty(), !reset);
+    if (json) {
+        QCOMPARE(run.out.count("\"name\""), lines);
+        return;
+    }
+    const QStringList got = ::lines(run.out);
+    QCOMPARE(got.size(), lines);
+    const QStringList names = {"one", "two", "three"};
+    for (int i = 0; i < lines; ++i)
+        QCOMPARE(got[i].split(QLatin1Char('\t')).value(6), names[i]);
 }
 
 QTEST_GUILESS_MAIN(TestCliTerminal)

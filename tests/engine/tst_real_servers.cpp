@@ -90,8 +90,10 @@ class TestRealServers : public QObject {
         return slot.get();
     }
 
-    std::unique_ptr<CFtpConnection> logIn(RealFtpServer& srv, bool passive) {
+    std::unique_ptr<CFtpConnection> logIn(RealFtpServer& srv, bool passive,
+                                          bool extensions = false) {
         auto ftp = std::make_unique<CFtpConnection>();
+        ftp->setExtensions(extensions);
         ftp->setTimeout(10);
         ftp->setFtpServer(srv.host());
         ftp->setPort(srv.port());
@@ -207,6 +209,40 @@ private slots:
 
         QVERIFY(ftp->CloseConnection());
         QVERIFY(!ftp->Busy());
+    }
+
+    // A listing handed out as it arrives holds the records of the whole
+    // one, with LIST and (where the server offers MLST) MLSD alike.
+    void streamedListing_data() {
+        serverRows();
+    }
+    void streamedListing() {
+        REAL_SERVER(srv);
+        const QString dir = srv->rootPath() + "/list-" + tag;
+        QVERIFY(QDir().mkpath(dir + "/sub folder"));
+        for (const QString& name : {QStringLiteral("a b.txt"), QStringLiteral("\u00e9t\u00e9"),
+                                    QStringLiteral(".hidden"), QStringLiteral("last")})
+            QVERIFY(TestUtil::writeFile(dir + '/' + name, name.toUtf8()));
+        const auto describe = [](const CFtpFile& f) {
+            return QStringList{f.FileName, QString::number(f.FileSize),
+                               QString::number(f.LastWriteTime, 'f', 6), f.Permissions,
+                               f.IsDirectory ? "dir" : "file"};
+        };
+        for (const bool extensions : {false, true}) {
+            auto ftp = logIn(*srv, passive, extensions);
+            QVERIFY(ftp);
+            QVERIFY2(ftp->SetCurrentDirectory("list-" + tag), qPrintable(failure(*ftp)));
+            std::shared_ptr<CFtpFiles> files;
+            QVERIFY2(ftp->EnumFiles(files) && files, qPrintable(failure(*ftp)));
+            QList<QStringList> whole;
+            for (const auto& file : *files)
+                whole << describe(*file);
+            QList<QStringList> streamed;
+            QVERIFY2(ftp->EnumFiles([&](const CFtpFile& f) { streamed << describe(f); }),
+                     qPrintable(failure(*ftp)));
+            QCOMPARE(streamed, whole);
+            QVERIFY(whole.size() >= 4);
+        }
     }
 
     void stopDownload_data() {
