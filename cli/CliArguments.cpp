@@ -159,6 +159,28 @@ QString remoteNameFor(const QString& local) {
     return local.mid(local.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+namespace {
+
+// "--name VALUE" or "--name=VALUE".
+bool isValueOption(const QString& arg, const char* name) {
+    const QLatin1StringView option(name);
+    return arg == option || (arg.startsWith(option) && arg.mid(option.size()).startsWith('='));
+}
+
+// The value of the option at arguments[i]: after its "=", or the next
+// argument (which i then moves to); nothing when it is missing.
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i) {
+    const QString& arg = arguments[i];
+    const qsizetype equals = arg.indexOf(QLatin1Char('='));
+    if (equals >= 0)
+        return arg.mid(equals + 1);
+    if (i + 1 < arguments.size())
+        return arguments[++i];
+    return std::nullopt;
+}
+
+} // namespace
+
 CliParseResult parse(const QStringList& arguments) {
     CliParseResult result;
     CliOptions& options = result.options;
@@ -184,41 +206,31 @@ CliParseResult parse(const QStringList& arguments) {
             options.progress = true;
         } else if (arg == QLatin1StringView("--json")) {
             options.json = true;
-        } else if (arg == QLatin1StringView("--timeout") ||
-                   arg.startsWith(QLatin1StringView("--timeout="))) {
-            QString value;
-            if (arg.contains(QLatin1Char('=')))
-                value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
+        } else if (isValueOption(arg, "--timeout")) {
+            const auto value = optionValue(arguments, i);
+            if (!value)
                 return fail(QStringLiteral("--timeout needs a number of seconds"));
             bool ok = false;
-            const int seconds = value.toInt(&ok);
+            const int seconds = value->toInt(&ok);
             // The engine keeps its time-out in 16 bits.
             if (!ok || seconds < 1 || seconds > 32767)
                 return fail(
                     QStringLiteral("--timeout wants whole seconds from 1 to 32767, not \"%1\"")
-                        .arg(value));
+                        .arg(*value));
             options.timeoutSeconds = seconds;
         } else if (arg == QLatin1StringView("--tls")) {
             options.tls = true;
         } else if (arg == QLatin1StringView("--insecure")) {
             options.insecure = true;
-        } else if (arg == QLatin1StringView("--fingerprint") ||
-                   arg.startsWith(QLatin1StringView("--fingerprint="))) {
-            QString value;
-            if (arg.contains(QLatin1Char('=')))
-                value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
+        } else if (isValueOption(arg, "--fingerprint")) {
+            const auto value = optionValue(arguments, i);
+            if (!value)
                 return fail(QStringLiteral("--fingerprint needs SHA256:... of the certificate"));
-            const auto fingerprint = platform::parseFingerprint(value);
+            const auto fingerprint = platform::parseFingerprint(*value);
             if (!fingerprint)
                 return fail(QStringLiteral("--fingerprint wants a SHA-256 fingerprint "
                                            "(SHA256: and 64 hex digits), not \"%1\"")
-                                .arg(value));
+                                .arg(*value));
             options.fingerprint = *fingerprint;
         } else if (arg == QLatin1StringView("-c")) {
             if (i + 1 >= arguments.size())
