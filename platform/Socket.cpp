@@ -4,6 +4,7 @@
 #include "Fault.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QScopeGuard>
 #include <QSocketNotifier>
@@ -44,6 +45,12 @@ constexpr qint64 QtReadBufferLimit = 1024 * 1024;
 // threshold), and a TLS download ran at a third of the peers' speed. 64 KiB
 // stays on the heap and in the cache.
 constexpr qint64 TlsReadBufferLimit = 64 * 1024;
+
+// How long after its handshake finishing a TLS 1.3 data connection may wait
+// for the session ticket: as long as the handshake took (a ticket comes about
+// a round trip after it), within these bounds.
+constexpr qint64 MinTicketWaitMs = 20;
+constexpr qint64 MaxTicketWaitMs = 500;
 
 // Interrupted system calls are retried, but not forever.
 constexpr int MaxInterruptRetries = 100;
@@ -167,6 +174,15 @@ public:
     // after Qt has sent everything and closed its own.
     bool finishing = false;
     int lingerFd = -1;
+    // Something was sent since the last "send complete".
+    bool completionOwed = false;
+    // This connection's TLS 1.3 session ticket came (or finish() stopped
+    // waiting for it); the handshake's start, and until when after its end
+    // a ticket is worth waiting for.
+    bool ticketSeen = false;
+    QTimer* ticketTimer = nullptr;
+    QElapsedTimer handshakeClock;
+    qint64 ticketDeadlineMs = 0;
     QSocketNotifier* lingerNotifier = nullptr;
     QTimer* lingerTimer = nullptr;
 
@@ -264,12 +280,15 @@ void Socket::Private::wire(QTcpSocket* s) {
             });
         });
         // TLS 1.3 tickets come after the handshake, on whichever connection.
+        // Kept at once rather than from the event loop: the ticket of a
+        // connection that ends right after must be there for the next one.
+        // Only a list changes; nothing is signalled.
         QObject::connect(tls, &QSslSocket::newSessionTicketReceived, q, [this, tls] {
-            const QByteArray ticket = tls->sslConfiguration().sessionTicket();
-            post([this, ticket] {
-                Socket* owner = tlsSessionSource ? tlsSessionSource.data() : q;
-                owner->d->addTlsSession(ticket);
-            });
+            Socket* owner = tlsSessionSource ? tlsSessionSource.data() : q;
+            owner->d->addTlsSession(tls->sslConfiguration().sessionTicket());
+            ticketSeen = true;
+            if (finishing)
+                post([this] { continueFinish(); });
         });
     }
     // Under TLS, bytesWritten says the plain text went into the encryption;
@@ -294,8 +313,19 @@ void Socket::Private::deliverSendProgress(qint64 written, qint64 remaining) {
     QPointer<Socket> guard(q);
     const quint64 gen = generation;
     emit q->sendProgress(written, remaining);
-    if (guard && gen == generation && remaining == 0)
+    if (!guard || gen != generation || remaining != 0)
+        return;
+    // Under TLS two reports can each see everything written (the plain text
+    // taken, the encrypted bytes sent), and a report queued earlier can
+    // arrive after the next send: "send complete" comes once per send, and
+    // only while nothing is left unsent.
+    const QSslSocket* tls = ssl();
+    const qint64 unsent =
+        socket ? socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) : 0;
+    if (completionOwed && unsent == 0) {
+        completionOwed = false;
         emit q->sendComplete();
+    }
 }
 
 qint64 Socket::Private::sendDirect(QByteArrayView bytes) {
@@ -403,6 +433,7 @@ void Socket::Private::connectTo(const QString& host, quint16 port, bool encrypte
     if (encrypted) {
         QSslSocket* tls = ssl();
         configureTls(tls);
+        handshakeClock.start();
         tls->connectToHostEncrypted(host, port, tls->peerVerifyName());
     } else {
         s->connectToHost(host, port);
@@ -482,6 +513,10 @@ void Socket::Private::deliverEncrypted() {
         // sends its tickets afterwards (newSessionTicketReceived).
         addTlsSession(s->sslConfiguration().sessionTicket());
     }
+    if (handshakeClock.isValid()) {
+        const qint64 took = handshakeClock.elapsed();
+        ticketDeadlineMs = took + std::clamp(took, MinTicketWaitMs, MaxTicketWaitMs);
+    }
     encrypted = true;
     emit q->encrypted();
 }
@@ -496,6 +531,25 @@ void Socket::Private::continueFinish() {
     if (tls && tls->mode() != QSslSocket::UnencryptedMode &&
         (!tls->isEncrypted() || tls->bytesToWrite() > 0))
         return;
+    // A TLS 1.3 data connection brings the session ticket the next data
+    // connection resumes with (servers that take each ticket once need a
+    // fresh one), and it comes after the handshake: an upload that ends
+    // right after it could close before reading it. Its arrival, or the end
+    // of a short wait for servers that send none, calls again.
+    const qint64 ticketWait = ticketDeadlineMs - handshakeClock.elapsed();
+    if (tls && tlsDataConnection && tls->sessionProtocol() == QSsl::TlsV1_3 && !ticketSeen &&
+        handshakeClock.isValid() && ticketWait > 0) {
+        if (!ticketTimer) {
+            ticketTimer = new QTimer(q);
+            ticketTimer->setSingleShot(true);
+            QObject::connect(ticketTimer, &QTimer::timeout, q, [this] {
+                ticketSeen = true;
+                continueFinish();
+            });
+            ticketTimer->start(int(ticketWait));
+        }
+        return;
+    }
     const int fd = int(socket->socketDescriptor());
     lingerFd = fd >= 0 ? ::dup(fd) : -1;
     if (lingerFd < 0) {
@@ -557,6 +611,15 @@ void Socket::Private::endLinger() {
 
 void Socket::Private::dropSocket() {
     encrypted = false;
+    completionOwed = false;
+    ticketSeen = false;
+    handshakeClock.invalidate();
+    ticketDeadlineMs = 0;
+    if (ticketTimer) {
+        ticketTimer->stop();
+        ticketTimer->deleteLater();
+    }
+    ticketTimer = nullptr;
     if (finishing || lingerFd >= 0) {
         finishing = false;
         endLinger();
@@ -640,6 +703,7 @@ void Socket::startClientEncryption() {
     if (!tls || d->state != Connected || tls->mode() != QSslSocket::UnencryptedMode)
         throw wrongState("start TLS");
     d->configureTls(tls);
+    d->handshakeClock.start();
     tls->startClientEncryption();
 }
 
@@ -779,6 +843,7 @@ void Socket::send(QByteArrayView bytes) {
         throw wrongState("send");
     if (bytes.isEmpty())
         return;
+    d->completionOwed = true;
     // With nothing queued in Qt, the bytes go to the system directly: that
     // saves copying every block into Qt's write buffer. What the system does
     // not take now, and any failure, is left to Qt, which queues the rest

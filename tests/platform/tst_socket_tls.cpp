@@ -89,6 +89,8 @@ private slots:
     void handshakeFailureIsAnErrorEvent();
     void finishDeliversTheWholeUpload_data();
     void finishDeliversTheWholeUpload();
+    void oneCompletionPerSend_data();
+    void oneCompletionPerSend();
     void fingerprints_data();
     void fingerprints();
 };
@@ -421,6 +423,59 @@ void TstSocketTls::finishDeliversTheWholeUpload() {
     QCOMPARE(socket.state(), int(Socket::Closing));
     socket.close();
     QCOMPARE(socket.state(), int(Socket::Closed));
+}
+
+// A sender that sends its next block on each "send complete" (as an upload
+// does) gets exactly one per block: a second one would have it queue two
+// blocks at a time, then four, and hold the file in memory.
+void TstSocketTls::oneCompletionPerSend_data() {
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("version");
+    QTest::newRow("plain") << false << int(Version::Any);
+    QTest::newRow("TLS 1.2") << true << int(Version::Tls12);
+    QTest::newRow("TLS 1.3") << true << int(Version::Tls13);
+}
+
+void TstSocketTls::oneCompletionPerSend() {
+    QFETCH(bool, tls);
+    QFETCH(int, version);
+    TlsServer server(TestTls::localhost(), Version(version), false);
+    Socket socket;
+    socket.setTlsCapable(tls);
+    socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    QVERIFY(waitFor([&] { return socket.state() == Socket::Connected; }));
+    if (tls) {
+        socket.send("AUTH TLS\r\n");
+        QVERIFY(waitFor([&] { return socket.bytesAvailable() >= 13; }));
+        socket.readAvailable();
+        socket.startClientEncryption();
+        QVERIFY(waitFor([&] { return socket.isEncrypted(); }));
+    }
+    QVERIFY(waitFor([&] { return server.last() != nullptr; }));
+    const QByteArray& serverGot = server.received[server.last()];
+
+    constexpr int Blocks = 200;
+    const QByteArray block = TestUtil::patternBytes(64 * 1024);
+    int sends = 0;
+    int completions = 0;
+    // What the AUTH TLS line and the handshake still report comes first.
+    QTest::qWait(100);
+    connect(&socket, &Socket::sendComplete, this, [&] {
+        ++completions;
+        if (sends < Blocks) {
+            ++sends;
+            socket.send(block);
+        }
+    });
+    ++sends;
+    socket.send(block);
+    const qint64 total = qint64(Blocks) * block.size();
+    QVERIFY(waitFor([&] { return serverGot.size() >= total && completions >= Blocks; }));
+    // Late duplicates would still be on their way.
+    QTest::qWait(200);
+    QCOMPARE(sends, Blocks);
+    QCOMPARE(completions, Blocks);
+    QCOMPARE(serverGot.size(), total);
 }
 
 void TstSocketTls::fingerprints_data() {
