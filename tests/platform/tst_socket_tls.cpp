@@ -72,6 +72,23 @@ QSsl::SslProtocol pinned(Version version) {
     return version == Version::Tls12 ? QSsl::TlsV1_2 : QSsl::TlsV1_3;
 }
 
+// Connects to 127.0.0.1:port and, for TLS, sends AUTH TLS and starts the
+// handshake, waiting for its end unless `early`.
+bool connectExplicit(Socket& socket, quint16 port, bool tls, bool early = false) {
+    socket.setTlsCapable(tls);
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (!waitFor([&] { return socket.state() == Socket::Connected; }))
+        return false;
+    if (!tls)
+        return true;
+    socket.send("AUTH TLS\r\n");
+    if (!waitFor([&] { return socket.bytesAvailable() >= 13; }))
+        return false;
+    socket.readAvailable();
+    socket.startClientEncryption();
+    return early || waitFor([&] { return socket.isEncrypted(); });
+}
+
 } // namespace
 
 class TstSocketTls : public QObject {
@@ -392,17 +409,7 @@ void TstSocketTls::finishDeliversTheWholeUpload() {
     QFETCH(bool, early);
     TlsServer server(TestTls::localhost(), Version(version), false);
     Socket socket;
-    socket.setTlsCapable(tls);
-    socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    QVERIFY(waitFor([&] { return socket.state() == Socket::Connected; }));
-    if (tls) {
-        socket.send("AUTH TLS\r\n");
-        QVERIFY(waitFor([&] { return socket.bytesAvailable() >= 13; }));
-        socket.readAvailable();
-        socket.startClientEncryption();
-        if (!early)
-            QVERIFY(waitFor([&] { return socket.isEncrypted(); }));
-    }
+    QVERIFY(connectExplicit(socket, server.port(), tls, early));
     QVERIFY(waitFor([&] { return server.last() != nullptr; }));
     TestTls::Stream* peer = server.last();
     const QByteArray& serverGot = server.received[peer];
@@ -441,16 +448,7 @@ void TstSocketTls::oneCompletionPerSend() {
     QFETCH(int, version);
     TlsServer server(TestTls::localhost(), Version(version), false);
     Socket socket;
-    socket.setTlsCapable(tls);
-    socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
-    QVERIFY(waitFor([&] { return socket.state() == Socket::Connected; }));
-    if (tls) {
-        socket.send("AUTH TLS\r\n");
-        QVERIFY(waitFor([&] { return socket.bytesAvailable() >= 13; }));
-        socket.readAvailable();
-        socket.startClientEncryption();
-        QVERIFY(waitFor([&] { return socket.isEncrypted(); }));
-    }
+    QVERIFY(connectExplicit(socket, server.port(), tls));
     QVERIFY(waitFor([&] { return server.last() != nullptr; }));
     const QByteArray& serverGot = server.received[server.last()];
 
