@@ -1,6 +1,5 @@
 #include "ListingStream.h"
 
-#include "ListingParser.h"
 #include "MlsdParser.h"
 
 ListingStream::ListingStream(Kind kind) : m_Kind(kind) {

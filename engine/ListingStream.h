@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CFtpFile.h"
+#include "ListingParser.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -33,7 +34,7 @@ private:
     void readLine(QByteArrayView line, const Sink& entry);
 
     Kind m_Kind;
-    std::function<std::shared_ptr<CFtpFile>(QByteArrayView line, bool firstLine)> m_Read;
+    ListingParser::EntryReader m_Read; // LIST only
     QByteArray m_Partial;
     bool m_FirstLine = true;
     qint64 m_Entries = 0;

@@ -16,8 +16,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
-
-#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -187,6 +185,12 @@ public:
     QTimer* lingerTimer = nullptr;
 
     QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(socket); }
+    // Bytes handed to the socket and not yet to the system; under TLS also
+    // the encrypted bytes still waiting in Qt.
+    qint64 unsent() const {
+        const QSslSocket* tls = ssl();
+        return socket ? socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) : 0;
+    }
     QTcpSocket* newSocket() { return tlsCapable ? new QSslSocket(q) : new QTcpSocket(q); }
     void connectTo(const QString& host, quint16 port, bool encrypted);
     void configureTls(QSslSocket* s);
@@ -295,15 +299,15 @@ void Socket::Private::wire(QTcpSocket* s) {
     // the encrypted bytes may still wait in Qt. Counting those too keeps a
     // sender that waits for "send complete" from queueing a whole file in memory.
     auto* tls = qobject_cast<QSslSocket*>(s);
-    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this, s, tls](qint64 written) {
-        const qint64 remaining = s->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0);
+    QObject::connect(s, &QAbstractSocket::bytesWritten, q, [this](qint64 written) {
+        const qint64 remaining = unsent();
         if (finishing)
             post([this] { continueFinish(); });
         post([this, written, remaining] { deliverSendProgress(written, remaining); });
     });
     if (tls) {
-        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, q, [this, tls](qint64) {
-            if (tls->bytesToWrite() + tls->encryptedBytesToWrite() == 0)
+        QObject::connect(tls, &QSslSocket::encryptedBytesWritten, q, [this](qint64) {
+            if (unsent() == 0)
                 post([this] { deliverSendProgress(0, 0); });
         });
     }
@@ -319,10 +323,7 @@ void Socket::Private::deliverSendProgress(qint64 written, qint64 remaining) {
     // taken, the encrypted bytes sent), and a report queued earlier can
     // arrive after the next send: "send complete" comes once per send, and
     // only while nothing is left unsent.
-    const QSslSocket* tls = ssl();
-    const qint64 unsent =
-        socket ? socket->bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0) : 0;
-    if (completionOwed && unsent == 0) {
+    if (completionOwed && unsent() == 0) {
         completionOwed = false;
         emit q->sendComplete();
     }
