@@ -871,9 +871,6 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
 
 void CFtpConnection::StartUpload() {
     m_UploadStarted = true;
-    // Many small blocks: whole segments cost the receiver (and on loopback
-    // this process too) far less than one per block.
-    wscData->setSendCoalescing(true);
     SendNextUploadBlock();
 }
 
@@ -886,7 +883,6 @@ void CFtpConnection::SendNextUploadBlock() {
         if (size <= 0) {
             if (m_DataEnd != DataEnd::Open)
                 return; // the peer closed or reset first: the step reports it
-            wscData->setSendCoalescing(false);
             m_UploadDataDone = true;
             // Over TLS the end is close_notify and an orderly close that
             // waits for the server's own: closing at once can reset the

@@ -870,14 +870,6 @@ void Socket::send(QByteArrayView bytes) {
     d->socket->flush();
 }
 
-void Socket::setSendCoalescing(bool on) {
-    if (!d->socket || d->socket->socketDescriptor() < 0)
-        return;
-    // Best effort: without it the bytes simply go out in smaller segments.
-    const int value = on ? 1 : 0;
-    ::setsockopt(int(d->socket->socketDescriptor()), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
-}
-
 qint64 Socket::bytesAvailable() const {
     return d->socket ? d->socket->bytesAvailable() : 0;
 }

@@ -70,10 +70,6 @@ public:
 
     // Throws Fault 40006 when not connected.
     void send(QByteArrayView bytes);
-    // While on, sent bytes are held back until they fill whole segments;
-    // turning it off sends what is held at once. For bulk sends only: a
-    // command must never wait.
-    void setSendCoalescing(bool on);
     qint64 bytesAvailable() const;
     // Reads everything available into one reused buffer; the view stays valid
     // until the next read or close.
