@@ -39,7 +39,6 @@ TlsPeer TlsPeer::fromCertificate(const QSslCertificate& certificate) {
     TlsPeer peer;
     if (certificate.isNull())
         return peer;
-    peer.certificate = certificate;
     peer.subject = distinguishedName(certificate, false);
     peer.issuer = distinguishedName(certificate, true);
     peer.notBefore = certificate.effectiveDate().toUTC();

@@ -11,8 +11,10 @@ namespace platform {
 
 // What a TLS connection knows of its server's certificate: enough for a
 // person to decide whether to trust it, and for a program to pin it.
+// Plain values only: an empty one costs nothing, whereas even a null
+// QSslCertificate loads the whole TLS backend, which a plain FTP session
+// never needs.
 struct TlsPeer {
-    QSslCertificate certificate;
     QString subject; // "CN=ftp.example.org, O=Example"
     QString issuer;
     QDateTime notBefore; // UTC
@@ -24,7 +26,7 @@ struct TlsPeer {
     QString protocol; // "TLS 1.3"
     QString cipher;
 
-    bool isNull() const { return certificate.isNull(); }
+    bool isNull() const { return sha256.isEmpty(); }
     bool verified() const { return !isNull() && errors.isEmpty(); }
     // "SHA256:AB:CD:..." as people compare it and --fingerprint takes it.
     QString fingerprintText() const;
