@@ -419,6 +419,10 @@ void Socket::Private::connectTo(const QString& host, quint16 port, bool encrypte
         q->close();
     if (state != Socket::Closed)
         throw wrongState("connect");
+    // A control connection's sessions are its own: a server does not resume
+    // a session of an earlier connection (a data connection offering one
+    // would be refused where reuse is required).
+    tlsSessions.clear();
     ++generation;
     QTcpSocket* s = newSocket();
     if (localPort != 0 || localAddress != QHostAddress(QHostAddress::Any)) {

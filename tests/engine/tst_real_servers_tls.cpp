@@ -45,6 +45,7 @@ private slots:
     void initTestCase();
     void sessionResumesOnEveryDataConnection_data();
     void sessionResumesOnEveryDataConnection();
+    void aNewSessionResumesOnlyItsOwn();
 };
 
 void TestRealServersTls::initTestCase() {
@@ -162,6 +163,46 @@ void TestRealServersTls::sessionResumesOnEveryDataConnection() {
         found = found || (file->FileName == QLatin1String("up.bin") && file->FileSize == FileSize);
     QVERIFY2(found, "the last listing shows the upload with its exact size");
     QVERIFY(ftp.CloseConnection());
+}
+
+// proftpd sends no TLS 1.3 ticket on an upload's data connection, so uploads
+// soon have none unused left: one of an earlier session, from another server,
+// must never be offered in their place (it cannot resume, and the server
+// refuses a data connection that does not).
+void TestRealServersTls::aNewSessionResumesOnlyItsOwn() {
+    RealFtpServer::Options options;
+    options.tls = Tls::Explicit;
+    options.tlsVersion = TlsVersion::Tls13;
+    options.tlsRequired = true;
+    const QString reason = RealFtpServer::unavailableReason(Kind::Proftpd, options);
+    if (!reason.isEmpty())
+        QSKIP(qPrintable(reason));
+    RealFtpServer first(Kind::Proftpd, options);
+    RealFtpServer second(Kind::Proftpd, options);
+    QVERIFY2(first.start(), qPrintable(first.lastError()));
+    QVERIFY2(second.start(), qPrintable(second.lastError()));
+
+    CFtpConnection ftp;
+    ftp.setTimeout(10);
+    ftp.setTlsCaCertificates(QSslCertificate::fromPath(first.certificatePath()) +
+                             QSslCertificate::fromPath(second.certificatePath()));
+    ftp.setSecurity(FtpSecurity::Mode::ExplicitRequired);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.bin"));
+    QVERIFY(TestUtil::writeFile(source, TestUtil::patternBytes(1000)));
+    for (RealFtpServer* server : {&first, &second}) {
+        ftp.setFtpServer(server->host());
+        ftp.setPort(server->port());
+        ftp.setUserName(server->userName());
+        ftp.setPassword(server->password());
+        QVERIFY2(ftp.Connect(), qPrintable(failure(ftp) + QLatin1Char('\n') + server->transcript()));
+        // The first session ends with its tickets unused.
+        QVERIFY(ftp.SetCurrentDirectory(RealFtpServer::writableDir()));
+        for (int i = 0; server == &second && i < 3; ++i)
+            QVERIFY2(ftp.UploadFile(source, QStringLiteral("up%1.bin").arg(i), 1, 0),
+                     qPrintable(failure(ftp) + QLatin1Char('\n') + server->transcript()));
+        QVERIFY(ftp.CloseConnection());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRealServersTls)
