@@ -44,11 +44,12 @@ constexpr qint64 QtReadBufferLimit = 1024 * 1024;
 // stays on the heap and in the cache.
 constexpr qint64 TlsReadBufferLimit = 64 * 1024;
 
-// How long after its handshake finishing a TLS 1.3 data connection may wait
-// for the session ticket: as long as the handshake took (a ticket comes about
-// a round trip after it), within these bounds.
-constexpr qint64 MinTicketWaitMs = 20;
-constexpr qint64 MaxTicketWaitMs = 500;
+// How long a finishing TLS 1.3 data connection may wait for its session
+// ticket, counted from the finish: as long as the handshake took (a ticket
+// comes about a round trip after it), within these bounds. The floor is for
+// a busy machine, where the server may run late.
+constexpr qint64 MinTicketWaitMs = 100;
+constexpr qint64 MaxTicketWaitMs = 1000;
 
 // Interrupted system calls are retried, but not forever.
 constexpr int MaxInterruptRetries = 100;
@@ -167,6 +168,9 @@ public:
         bool handedOut = false;
     };
     QList<TlsSession> tlsSessions;
+    // A data connection's wait for its ticket ran out: this server sends
+    // none before the close (proftpd on an upload), and is not waited for.
+    bool ticketWaitMissed = false;
 
     // finish(): a duplicate of the descriptor keeps the connection open
     // after Qt has sent everything and closed its own.
@@ -175,12 +179,13 @@ public:
     // Something was sent since the last "send complete".
     bool completionOwed = false;
     // This connection's TLS 1.3 session ticket came (or finish() stopped
-    // waiting for it); the handshake's start, and until when after its end
-    // a ticket is worth waiting for.
+    // waiting for it); it offered a session to resume (the server sends
+    // tickets); the handshake's start, and how long it took (-1: unknown).
     bool ticketSeen = false;
+    bool resumeOffered = false;
     QTimer* ticketTimer = nullptr;
     QElapsedTimer handshakeClock;
-    qint64 ticketDeadlineMs = 0;
+    qint64 handshakeMs = -1;
     QSocketNotifier* lingerNotifier = nullptr;
     QTimer* lingerTimer = nullptr;
 
@@ -423,6 +428,7 @@ void Socket::Private::connectTo(const QString& host, quint16 port, bool encrypte
     // a session of an earlier connection (a data connection offering one
     // would be refused where reuse is required).
     tlsSessions.clear();
+    ticketWaitMissed = false;
     ++generation;
     QTcpSocket* s = newSocket();
     if (localPort != 0 || localAddress != QHostAddress(QHostAddress::Any)) {
@@ -461,7 +467,8 @@ void Socket::Private::configureTls(QSslSocket* s) {
     QString peerName = tlsPeerName;
     if (tlsSessionSource) {
         const QByteArray session = tlsSessionSource->d->takeTlsSession();
-        if (!session.isEmpty())
+        resumeOffered = !session.isEmpty();
+        if (resumeOffered)
             configuration.setSessionTicket(session);
         peerName =
             tlsSessionSource->d->ssl() ? tlsSessionSource->d->ssl()->peerVerifyName() : QString();
@@ -518,10 +525,8 @@ void Socket::Private::deliverEncrypted() {
         // sends its tickets afterwards (newSessionTicketReceived).
         addTlsSession(s->sslConfiguration().sessionTicket());
     }
-    if (handshakeClock.isValid()) {
-        const qint64 took = handshakeClock.elapsed();
-        ticketDeadlineMs = took + std::clamp(took, MinTicketWaitMs, MaxTicketWaitMs);
-    }
+    if (handshakeClock.isValid())
+        handshakeMs = handshakeClock.elapsed();
     encrypted = true;
     emit q->encrypted();
 }
@@ -539,19 +544,22 @@ void Socket::Private::continueFinish() {
     // A TLS 1.3 data connection brings the session ticket the next data
     // connection resumes with (servers that take each ticket once need a
     // fresh one), and it comes after the handshake: an upload that ends
-    // right after it could close before reading it. Its arrival, or the end
-    // of a short wait for servers that send none, calls again.
-    const qint64 ticketWait = ticketDeadlineMs - handshakeClock.elapsed();
-    if (tls && tlsDataConnection && tls->sessionProtocol() == QSsl::TlsV1_3 && !ticketSeen &&
-        handshakeClock.isValid() && ticketWait > 0) {
+    // before it came would close without it. Its arrival, or the end of the
+    // wait, calls again. A server that sent no ticket on the control
+    // connection sends none here either.
+    Private* source = tlsSessionSource ? tlsSessionSource->d : nullptr;
+    if (tls && source && resumeOffered && !source->ticketWaitMissed &&
+        tls->sessionProtocol() == QSsl::TlsV1_3 && !ticketSeen && handshakeMs >= 0) {
         if (!ticketTimer) {
             ticketTimer = new QTimer(q);
             ticketTimer->setSingleShot(true);
             QObject::connect(ticketTimer, &QTimer::timeout, q, [this] {
                 ticketSeen = true;
+                if (tlsSessionSource)
+                    tlsSessionSource->d->ticketWaitMissed = true;
                 continueFinish();
             });
-            ticketTimer->start(int(ticketWait));
+            ticketTimer->start(int(std::clamp(handshakeMs, MinTicketWaitMs, MaxTicketWaitMs)));
         }
         return;
     }
@@ -618,8 +626,9 @@ void Socket::Private::dropSocket() {
     encrypted = false;
     completionOwed = false;
     ticketSeen = false;
+    resumeOffered = false;
     handshakeClock.invalidate();
-    ticketDeadlineMs = 0;
+    handshakeMs = -1;
     if (ticketTimer) {
         ticketTimer->stop();
         ticketTimer->deleteLater();
