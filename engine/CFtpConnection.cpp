@@ -169,6 +169,15 @@ void CFtpConnection::setTlsCaCertificates(const QList<QSslCertificate>& certific
 void CFtpConnection::setCertificateQuestion(CertificateQuestion ask) {
     m_AskCertificate = std::move(ask);
 }
+void CFtpConnection::setDowngradeQuestion(DowngradeQuestion ask) {
+    m_AskDowngrade = std::move(ask);
+}
+bool CFtpConnection::DataProtected() const {
+    return m_ProtectData && Encrypted();
+}
+bool CFtpConnection::SessionOpen() const {
+    return wscControl->state() == Socket::Connected && m_LoggedIn;
+}
 bool CFtpConnection::Encrypted() const {
     return wscControl->isEncrypted() && wscControl->state() == Socket::Connected;
 }
@@ -407,12 +416,14 @@ bool CFtpConnection::Connect() {
         // A known fault after the log-in leaves the session logged in.
         TrapFault(fault, "Connect");
     }
+    m_LoggedIn = loggedIn;
     if (loggedIn)
         emit StateChanged(LoggedIn);
     return loggedIn;
 }
 
 void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
+    m_LoggedIn = false;
     wscControl->close();
     ResetControlChannel();
     m_ProtectData = false;

@@ -71,7 +71,16 @@ public:
         // was sent.
         ErrCertificateRefused = 66,
         // A pinned or trusted certificate was replaced by another.
-        ErrCertificateChanged = 67
+        ErrCertificateChanged = 67,
+        // TLS was required and the server refused to protect the data
+        // connections (PBSZ or PROT P); the session is closed before any
+        // data connection.
+        ErrProtectionRefused = 68,
+        // "If available" met a server without TLS (or without protected data
+        // connections) and the downgrade was not allowed: no question was set,
+        // it was answered no, or the server's certificate is trusted or pinned
+        // (proof that it spoke TLS before).
+        ErrDowngradeRefused = 69
     };
 
     explicit CFtpConnection(QObject* parent = nullptr);
@@ -149,9 +158,23 @@ public:
     // sent when it is asked, and without an answer the certificate is refused.
     using CertificateQuestion = std::function<bool(const platform::TlsPeer& peer)>;
     void setCertificateQuestion(CertificateQuestion ask);
+    // Asked during Connect on "if available" when the server refuses TLS
+    // (before the log-in is sent) or refuses to protect the data connections
+    // (after it): true goes on without that protection for this session.
+    // Without a question the downgrade is refused (69).
+    enum class Downgrade { NoTls, NoDataProtection };
+    using DowngradeQuestion = std::function<bool(Downgrade what)>;
+    void setDowngradeQuestion(DowngradeQuestion ask);
     // The control connection is encrypted (and, after PROT P, every data
     // connection), and the certificate it showed.
     bool Encrypted() const;
+    // Every data connection of this session is TLS (PROT P in force).
+    bool DataProtected() const;
+    // The control connection is open and the log-in stands. False after a
+    // broken connection, and after the engine closed a session whose replies
+    // could no longer be trusted (a time-out, a Stop whose owed replies did
+    // not come): the next command then fails as on a broken connection.
+    bool SessionOpen() const;
     platform::TlsPeer ServerCertificate() const;
     // What FEAT offered in this session (empty without Extensions).
     const FtpFeatures& Features() const;
@@ -442,8 +465,11 @@ private:
     bool m_Insecure = false;
     QList<QSslCertificate> m_TlsCaCertificates;
     CertificateQuestion m_AskCertificate;
+    DowngradeQuestion m_AskDowngrade;
     platform::TlsPeer m_ServerCertificate;
     FtpFeatures m_Features;
+    // USER/PASS succeeded on the current control connection.
+    bool m_LoggedIn = false;
     // PROT P is in force: every data connection is TLS, resuming the
     // control connection's session.
     bool m_ProtectData = false;
