@@ -27,15 +27,11 @@ constexpr qint32 ErrNotLoggedIn = 52;
 // Codeless lines a CWD reply may bring before its real reply; a server that
 // sends nothing else would otherwise keep the step waiting for ever.
 constexpr int MaxCodelessReplies = 100;
-// Replies nobody asked for. More than this is a flood, not a conversation.
-constexpr std::size_t MaxQueuedReplies = 1000;
-// A reply may trickle in, every arrival restarting the inactivity interval;
-// this many intervals bound the whole wait for one reply.
-constexpr quint32 ReplyBoundIntervals = 4;
-// After ABOR: how long a silence ends the wait for a reply that may not come.
-constexpr quint32 AbortQuietMs = 1500;
-
-const QString ClosedByServerText = QStringLiteral("The connection was closed by the server.");
+// After the user's Stop: how long the replies still owed may take. A Stop
+// takes effect within about this time.
+constexpr quint32 StopSettleMs = 1000;
+// After a reply to ABOR: the silence that says no other reply follows.
+constexpr quint32 StopQuietMs = 250;
 
 } // namespace
 
@@ -43,14 +39,14 @@ const QString ClosedByServerText = QStringLiteral("The connection was closed by 
 // Construction and destruction
 
 CFtpConnection::CFtpConnection(QObject* parent) : QObject(parent) {
-    wscControl = new Socket;
+    m_Control = new ControlChannel(this);
+    m_Control->setWriter([this](const QByteArray& line) { WriteControl(line); });
+    wscControl = &m_Control->socket();
     wscData = new Socket;
-    m_TimeoutTimer = new CTimeout;
-    m_TimeoutTimer->setWindowHandle(m_WindowHandle);
-
-    connect(wscControl, &Socket::dataArrival, this, &CFtpConnection::wscControl_DataArrival);
-    connect(wscControl, &Socket::closed, this, &CFtpConnection::wscControl_Close);
-    connect(wscControl, &Socket::error, this, &CFtpConnection::wscControl_Error);
+    connect(m_Control, &ControlChannel::lineSent, this, &CFtpConnection::LogSent);
+    connect(m_Control, &ControlChannel::lineReceived, this, &CFtpConnection::LogReceived);
+    connect(m_Control, &ControlChannel::note, this,
+            [this](const QString& text) { emit SessionProtocolMessage(text, ApplicationMessage); });
 
     connect(wscData, &Socket::connectionRequest, this, &CFtpConnection::wscData_ConnectionRequest);
     connect(wscData, &Socket::dataArrival, this, &CFtpConnection::wscData_DataArrival);
@@ -64,17 +60,13 @@ CFtpConnection::~CFtpConnection() {
     BreakeConnection();
     delete wscData;
     wscData = nullptr;
-    delete wscControl;
-    wscControl = nullptr;
-    delete m_TimeoutTimer;
-    m_TimeoutTimer = nullptr;
 }
 
 // ---------------------------------------------------------------------------
 // Properties and plain members
 
 void CFtpConnection::CancelAnyCall() {
-    m_CancelCall = true;
+    m_Control->cancel();
     m_LastError = ErrCancelled;
 }
 
@@ -88,17 +80,21 @@ QString CFtpConnection::CurrentDirectory() const {
     return m_CurrentDirectory;
 }
 QString CFtpConnection::GetLastServerResponse() const {
-    return m_LastServerResponse;
+    return m_Control->lastResponse();
 }
 qint32 CFtpConnection::TransferMode() const {
     return m_TransferMode;
 }
 
 void CFtpConnection::setTransferMode(qint32 value) {
-    // Sets the flag without checking it, like CancelTransfer: the write is
-    // allowed from inside another operation's wait.
-    BusyOverride busy{m_Busy, m_CancelCall};
-    if (value != m_TransferMode && ProcessTYPECommand(value))
+    // Inside another operation's wait a TYPE would take that operation's
+    // reply: the value is kept, and the next transfer sends it (every
+    // transfer sends its TYPE).
+    if (m_Busy) {
+        m_TransferMode = value;
+        return;
+    }
+    if (value != m_TransferMode && Guarded(false, [&] { return ProcessTYPECommand(value); }))
         m_TransferMode = value;
 }
 
@@ -129,7 +125,7 @@ void CFtpConnection::setUserName(const QString& value) {
 
 void CFtpConnection::setTimeout(qint16 seconds) {
     m_Timeout = seconds;
-    m_TimeoutTimer->setTimeoutValue(seconds);
+    m_Control->setTimeout(seconds);
 }
 
 qint16 CFtpConnection::Timeout() const {
@@ -197,65 +193,12 @@ QString CFtpConnection::WelcomeMessage() {
 // ---------------------------------------------------------------------------
 // Control channel
 
-void CFtpConnection::wscControl_DataArrival(qint64) {
-    ReplyReader::Output out;
-    try {
-        m_Reader.feed(wscControl->readAvailable(), out);
-    } catch (const platform::Fault&) {
-        // The socket went away between the event and the read; its close or
-        // error event follows.
-    }
-    m_TimeoutTimer->Reset();
-    TakeReaderOutput(out);
+void CFtpConnection::LogSent(const QString& text) {
+    emit SessionProtocolMessage(text, UserCommand);
 }
 
-void CFtpConnection::wscControl_Close() {
-    ReplyReader::Output out;
-    m_Reader.finish(out);
-    TakeReaderOutput(out);
-    ControlFailed(ErrClosedByServer, ClosedByServerText);
-}
-
-void CFtpConnection::wscControl_Error(qint32 Number, const QString& Description) {
-    // A reset or refused connection says so itself; it is never a user's cancel.
-    ControlFailed(Number, Description);
-}
-
-void CFtpConnection::TakeReaderOutput(ReplyReader::Output& out) {
-    for (const FtpReplyLine& line : std::as_const(out.lines))
-        emit SessionProtocolMessage(line.text,
-                                    line.code >= 400 ? ServerBadResponse : ServerResponse);
-    for (FtpReply& reply : out.replies)
-        m_ReplyBuffer.push_back(std::move(reply));
-    if (!out.replies.isEmpty())
-        NoteProgress();
-    if (m_Reader.status() != ReplyReader::Status::Ok)
-        ControlFailed(ErrReplyTooLong, QStringLiteral("The server's reply is too long."));
-    else if (m_ReplyBuffer.size() > MaxQueuedReplies)
-        ControlFailed(ErrReplyTooLong, QStringLiteral("The server sent too many replies."));
-}
-
-void CFtpConnection::ControlFailed(qint32 number, const QString& description) {
-    if (m_ControlFailure == 0) {
-        m_ControlFailure = number;
-        m_ControlFailureText = description;
-    }
-    if (number == ErrReplyTooLong) {
-        m_ReplyBuffer.clear();
-        emit SessionProtocolMessage(description, ApplicationMessage);
-    }
-    try {
-        if (wscControl->state() != Socket::Closed)
-            wscControl->close();
-    } catch (const platform::Fault&) {
-    }
-}
-
-void CFtpConnection::ResetControlChannel() {
-    m_Reader.reset();
-    m_ReplyBuffer.clear();
-    m_ControlFailure = 0;
-    m_ControlFailureText.clear();
+void CFtpConnection::LogReceived(const QString& text, int code) {
+    emit SessionProtocolMessage(text, code >= 400 ? ServerBadResponse : ServerResponse);
 }
 
 void CFtpConnection::WriteControl(const QByteArray& line) {
@@ -263,98 +206,36 @@ void CFtpConnection::WriteControl(const QByteArray& line) {
 }
 
 bool CFtpConnection::SendCommand(const QString& strCommand, const QString& strLogged) {
-    if (strCommand.contains(u'\r') || strCommand.contains(u'\n') || strCommand.contains(QChar())) {
-        // Such a line would smuggle a second command to the server.
-        m_LastError = ErrBadArguments;
-        m_LastErrorDescription = FtpErrors::replyError(501)->description;
-        return false;
-    }
-    // A socket the peer has closed (state 8) still reads as a socket; sending
-    // on it is the wrong-state fault, as for one that is not connected at all.
-    if (wscControl->state() != Socket::Connected)
-        throw platform::Fault(Socket::ErrWrongState,
-                              QStringLiteral("Wrong protocol or connection state for the "
-                                             "requested transaction or request"));
-    WriteControl((strCommand + QStringLiteral("\r\n")).toUtf8());
-    emit SessionProtocolMessage(strLogged.isEmpty() ? strCommand : strLogged, UserCommand);
-    return true;
-}
-
-void CFtpConnection::NoteProgress() {
-    if (m_BoundTimerId != 0)
-        platform::TimerService::setTimer(m_BoundTimerId,
-                                         ReplyBoundIntervals * m_TimeoutTimer->intervalMs(),
-                                         [this](quint32 id) { BoundTimerFired(id); });
-}
-
-void CFtpConnection::BoundTimerFired(quint32 id) {
-    platform::TimerService::killTimer(id);
-    if (id == m_BoundTimerId)
-        m_BoundPassed = true;
+    if (m_Control->send(strCommand, strLogged))
+        return true;
+    m_LastError = ErrBadArguments;
+    m_LastErrorDescription = FtpErrors::replyError(501)->description;
+    return false;
 }
 
 CFtpConnection::WaitEnd CFtpConnection::WaitFor(const std::function<bool()>& completed) {
-    quint32 timerId = platform::TimerService::tickCount();
-    m_TimeoutTimer->StartTimer(timerId);
-    // A nested wait (Stop inside a transfer) has a bound of its own; the
-    // outer one's is back in force when it ends.
-    const quint32 outerBound = m_BoundTimerId;
-    const bool outerPassed = m_BoundPassed;
-    m_BoundTimerId =
-        platform::TimerService::setTimer(0, ReplyBoundIntervals * m_TimeoutTimer->intervalMs(),
-                                         [this](quint32 id) { BoundTimerFired(id); });
-    m_BoundPassed = false;
-    auto stop = qScopeGuard([&] {
-        m_TimeoutTimer->StopTimer(timerId);
-        platform::TimerService::killTimer(m_BoundTimerId);
-        m_BoundTimerId = outerBound;
-        m_BoundPassed = outerPassed;
-    });
-
-    // Bounded by the timers: the inactivity interval, and the total bound that
-    // only data and complete replies restart.
-    for (bool first = true;; first = false) {
-        // A cancel ends the operation before anything else runs: the window
-        // that asked for it may be going away.
-        if (m_CancelCall) {
-            m_LastError = ErrCancelled;
-            return WaitEnd::Cancelled;
-        }
-        if (first)
-            platform::pumpEvents();
-        else
-            platform::waitForEvents();
-        if (m_CancelCall) {
-            m_LastError = ErrCancelled;
-            return WaitEnd::Cancelled;
-        }
-        // What came is what happened, even when the timer has meanwhile run
-        // out on it (a question box held the loop, say).
-        if (completed())
-            return WaitEnd::Completed;
-        if (m_ControlFailure != 0) {
-            m_LastError = m_ControlFailure;
-            m_LastErrorDescription = m_ControlFailureText;
-            return WaitEnd::Failed;
-        }
-        if (m_TimeoutTimer->Timeout(timerId) || m_BoundPassed) {
-            m_LastError = ErrTimeout;
-            return WaitEnd::TimedOut;
-        }
+    const WaitEnd end = m_Control->wait(completed);
+    switch (end) {
+    case WaitEnd::Completed:
+        break;
+    case WaitEnd::Cancelled:
+        m_LastError = ErrCancelled;
+        break;
+    case WaitEnd::Failed:
+        m_LastError = m_Control->failure();
+        m_LastErrorDescription = m_Control->failureText();
+        break;
+    case WaitEnd::TimedOut:
+        m_LastError = ErrTimeout;
+        break;
     }
-}
-
-FtpReply CFtpConnection::TakeReply() {
-    FtpReply reply = std::move(m_ReplyBuffer.front());
-    m_ReplyBuffer.pop_front();
-    m_LastServerResponse = reply.text();
-    return reply;
+    return end;
 }
 
 std::optional<FtpReply> CFtpConnection::WaitForReply() {
-    if (WaitFor([this] { return !m_ReplyBuffer.empty(); }) != WaitEnd::Completed)
+    if (WaitFor([this] { return m_Control->hasReply(); }) != WaitEnd::Completed)
         return std::nullopt;
-    return TakeReply();
+    return m_Control->takeReply();
 }
 
 std::optional<FtpReply> CFtpConnection::Exchange(const QString& strCommand,
@@ -385,6 +266,89 @@ void CFtpConnection::RecordRefusal(const FtpReply& reply) {
     m_LastErrorDescription = QStringLiteral("Unexpected reply from the server: ") + reply.text();
 }
 
+// ---------------------------------------------------------------------------
+// The end of every operation: the conversation in step, or over
+
+void CFtpConnection::EndOperation() {
+    const bool stopped = m_Control->cancelled();
+    m_Control->clearCancel();
+    CloseDataSocket();
+    if (wscControl->state() == Socket::Connected && m_Control->owed() > 0) {
+        // The operation's own result and error stand, whatever settling costs.
+        const qint32 error = m_LastError;
+        const QString description = m_LastErrorDescription;
+        if (stopped && m_LoggedIn)
+            SettleAfterStop();
+        else
+            CloseOutOfStep(stopped ? QString()
+                                   : QStringLiteral("A reply did not come in time: the "
+                                                    "connection is closed, so that it cannot "
+                                                    "answer another command."));
+        m_LastError = error;
+        m_LastErrorDescription = description;
+    }
+    m_Transfer.closeLocalFile();
+    m_Transfer = Transfer();
+}
+
+void CFtpConnection::SettleAfterStop() {
+    bool aborted = false;
+    try {
+        // A transfer command still running is aborted; its final reply (426,
+        // or 226 when it had just ended) comes before ABOR's own.
+        if (m_Transfer.requested())
+            aborted = SendCommand(QStringLiteral("ABOR"));
+        // Some servers (pure-ftpd) answer an interrupted transfer and its
+        // ABOR with one reply. Replies come in order, so once a final reply
+        // has come after ABOR and a short quiet spell follows, nothing more
+        // is owed.
+        bool deadline = false;
+        bool quiet = false;
+        const auto fire = [](bool& flag) {
+            return [&flag](quint32 id) {
+                platform::TimerService::killTimer(id);
+                flag = true;
+            };
+        };
+        const quint32 deadlineTimer =
+            platform::TimerService::setTimer(0, StopSettleMs, fire(deadline));
+        quint32 quietTimer = 0;
+        auto stopTimers = qScopeGuard([&] {
+            platform::TimerService::killTimer(deadlineTimer);
+            platform::TimerService::killTimer(quietTimer);
+        });
+        WaitFor([&] {
+            while (m_Control->hasReply()) {
+                const FtpReply reply = m_Control->takeReply();
+                if (aborted && reply.hasCode && !reply.isPreliminary()) {
+                    platform::TimerService::killTimer(quietTimer);
+                    quiet = false;
+                    quietTimer = platform::TimerService::setTimer(0, StopQuietMs, fire(quiet));
+                }
+            }
+            return m_Control->owed() == 0 || deadline || (quiet && m_Control->owed() == 1);
+        });
+        if (quiet && m_Control->owed() == 1)
+            m_Control->forgiveOne();
+    } catch (const platform::Fault&) {
+        // The connection went away meanwhile: nothing is owed any more.
+    }
+    if (m_Control->owed() > 0)
+        CloseOutOfStep(QStringLiteral("The server did not answer the Stop in time: the "
+                                      "connection is closed, so that a late reply cannot answer "
+                                      "another command."));
+}
+
+void CFtpConnection::CloseOutOfStep(const QString& why) {
+    if (!why.isEmpty())
+        emit SessionProtocolMessage(why, ApplicationMessage);
+    m_LoggedIn = false;
+    try {
+        wscControl->close();
+    } catch (const platform::Fault&) {
+    }
+}
+
 void CFtpConnection::KeepMessage(const FtpReply& reply) {
     const QString message = reply.message();
     if (!message.isEmpty())
@@ -395,37 +359,34 @@ void CFtpConnection::KeepMessage(const FtpReply& reply) {
 // Connect and log-in
 
 bool CFtpConnection::Connect() {
-    if (m_Busy) {
-        m_LastError = ErrBusy;
-        return false;
-    }
-    m_LastError = 0;
-    m_CancelCall = false;
-    // A message nobody read belongs to the session before.
-    m_WelcomeMessage.clear();
-    m_Busy = true;
-    BusyScope scope{m_Busy};
-
-    bool loggedIn = false;
-    try {
-        if (m_FtpServer.isEmpty())
-            throw platform::Fault(ErrUnspecifiedServer, QStringLiteral("FTP server is unspecified"),
-                                  QStringLiteral("CFtpConnection.Connect"));
-        ConnectAndLogIn(loggedIn);
-    } catch (const platform::Fault& fault) {
-        // A known fault after the log-in leaves the session logged in.
-        TrapFault(fault, "Connect");
-    }
-    m_LoggedIn = loggedIn;
-    if (loggedIn)
-        emit StateChanged(LoggedIn);
-    return loggedIn;
+    return Guarded(false, [this] {
+        m_LastError = 0;
+        // A message nobody read belongs to the session before.
+        m_WelcomeMessage.clear();
+        bool loggedIn = false;
+        try {
+            if (m_FtpServer.isEmpty())
+                throw platform::Fault(ErrUnspecifiedServer,
+                                      QStringLiteral("FTP server is unspecified"),
+                                      QStringLiteral("CFtpConnection.Connect"));
+            ConnectAndLogIn(loggedIn);
+        } catch (const platform::Fault& fault) {
+            // A known fault after the log-in leaves the session logged in.
+            TrapFault(fault, "Connect");
+        }
+        m_LoggedIn = loggedIn;
+        if (!loggedIn)
+            CloseOutOfStep({});
+        if (loggedIn)
+            emit StateChanged(LoggedIn);
+        return loggedIn;
+    });
 }
 
 void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
     m_LoggedIn = false;
     wscControl->close();
-    ResetControlChannel();
+    m_Control->reset();
     m_ProtectData = false;
     m_Features = FtpFeatures();
     m_ServerCertificate = platform::TlsPeer();
@@ -458,6 +419,9 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
         m_LastError = ErrConnectionPending;
         return;
     }
+    // Owed from the moment the connection stands: a handler of the state
+    // below may run a loop in which the greeting already comes.
+    m_Control->expectGreeting();
     emit StateChanged(Connected);
     // Implicit TLS: not even the greeting is read before the certificate is judged.
     if (m_Security == FtpSecurity::Mode::Implicit && !SecureControlConnection())
@@ -469,6 +433,7 @@ void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
     if (greeting && greeting->hasCode && greeting->code == 120) {
         // "Ready in a few minutes": the 220 may still follow within an interval.
         KeepMessage(*greeting);
+        m_Control->expectGreeting();
         greeting = WaitForReply();
         if (!greeting || !greeting->hasCode || greeting->code != 220) {
             m_LastError = ErrGreeting120;
@@ -502,12 +467,17 @@ void CFtpConnection::LogIn(bool& loggedIn) {
         // No answer at all (a time-out, a cancel, a lost connection) says more
         // than "not logged in"; an answer that refused says just that.
         if (m_LastError == ErrTimeout || m_LastError == ErrCancelled ||
-            (m_ControlFailure != 0 && m_LastError == m_ControlFailure))
+            (m_Control->failure() != 0 && m_LastError == m_Control->failure()))
             return;
         m_LastError = ErrNotLoggedIn;
         // The dialog shows the description alone; an older text would mislead.
         m_LastErrorDescription = QString::fromLatin1(FtpErrors::replyError(530)->description);
         wscControl->close();
+        return;
+    }
+    // Encryption that cannot protect the data as well ends the connect.
+    if (wscControl->isEncrypted() && !ProtectData()) {
+        loggedIn = false;
         return;
     }
     AfterLogIn();
@@ -520,13 +490,22 @@ bool CFtpConnection::ProcessAUTHCommand() {
         if (!reply)
             return false;
         if (reply->hasCode && reply->code == 234) {
-            wscControl->startClientEncryption();
+            if (!m_Control->startTls()) {
+                m_LastError = m_Control->failure();
+                m_LastErrorDescription = m_Control->failureText();
+                emit SessionProtocolMessage(m_LastErrorDescription, ApplicationMessage);
+                return false;
+            }
             return SecureControlConnection();
         }
         // A server without TLS answers 500, 502 or 504; "if available" then
-        // goes on in plain FTP, and says so.
+        // goes on in plain FTP only when the user allows it.
         if (m_Security == FtpSecurity::Mode::ExplicitIfAvailable && reply->hasCode &&
             reply->code >= 500) {
+            if (!AllowDowngrade(Downgrade::NoTls)) {
+                wscControl->close();
+                return false;
+            }
             emit SessionProtocolMessage(
                 QStringLiteral("The server does not offer FTP over TLS; continuing with plain "
                                "FTP: the password and the data go over the network unencrypted."),
@@ -592,19 +571,57 @@ bool CFtpConnection::SecureControlConnection() {
     return false;
 }
 
+bool CFtpConnection::AllowDowngrade(Downgrade what) {
+    // A server that showed a trusted or pinned certificate has spoken TLS
+    // before: one that now does without is someone else, or someone between.
+    if (m_TrustedFingerprint.isEmpty() && m_AskDowngrade && m_AskDowngrade(what))
+        return true;
+    m_LastError = ErrDowngradeRefused;
+    m_LastErrorDescription =
+        what == Downgrade::NoTls
+            ? QStringLiteral("The server does not offer FTP over TLS; nothing was sent in clear.")
+            : QStringLiteral("The server refused to protect the data connections; no data "
+                             "connection was opened.");
+    if (!m_TrustedFingerprint.isEmpty())
+        m_LastErrorDescription += QStringLiteral(" Its certificate was trusted before, so it "
+                                                 "spoke TLS then: this may be someone in between.");
+    emit SessionProtocolMessage(m_LastErrorDescription, ApplicationMessage);
+    return false;
+}
+
+bool CFtpConnection::ProtectData() {
+    return Trapped("ProtectData", [this] {
+        // RFC 4217: PBSZ 0 before PROT; with PROT P the data connections are TLS too.
+        if (Expect(Exchange(QStringLiteral("PBSZ 0")), 200) &&
+            Expect(Exchange(QStringLiteral("PROT P")), 200)) {
+            m_ProtectData = true;
+            return true;
+        }
+        // No reply at all: the session itself failed.
+        if (m_LastError == ErrTimeout || m_LastError == ErrCancelled || m_Control->failure())
+            return false;
+        const QString refusal = m_Control->lastResponse();
+        if (m_Security == FtpSecurity::Mode::ExplicitIfAvailable) {
+            if (!AllowDowngrade(Downgrade::NoDataProtection))
+                return false;
+            emit SessionProtocolMessage(
+                QStringLiteral("The server refused to protect the data connections: "
+                               "listings and files go over the network unencrypted."),
+                ApplicationMessage);
+            return true;
+        }
+        m_LastError = ErrProtectionRefused;
+        m_LastErrorDescription =
+            QStringLiteral("The server refused to protect the data connections (%1); "
+                           "no data connection was opened.")
+                .arg(refusal);
+        emit SessionProtocolMessage(m_LastErrorDescription, ApplicationMessage);
+        return false;
+    });
+}
+
 void CFtpConnection::AfterLogIn() {
     Trapped("AfterLogIn", [this] {
-        if (wscControl->isEncrypted()) {
-            // RFC 4217: PBSZ 0 before PROT; with PROT P the data connections are TLS too.
-            if (Expect(Exchange(QStringLiteral("PBSZ 0")), 200) &&
-                Expect(Exchange(QStringLiteral("PROT P")), 200))
-                m_ProtectData = true;
-            else
-                emit SessionProtocolMessage(
-                    QStringLiteral("The server refused to protect the data connections: "
-                                   "listings and files go over the network unencrypted."),
-                    ApplicationMessage);
-        }
         if (m_Extensions) {
             const auto features = Exchange(QStringLiteral("FEAT"));
             if (features)
@@ -705,19 +722,29 @@ bool CFtpConnection::ProcessCWDCommand(const QString& strNewDirectory) {
     return Trapped("ProcessCWDCommand", [&] {
         if (!SendCommand(QStringLiteral("CWD ") + strNewDirectory))
             return false;
-        // Some servers send lines without a code before the real reply; each
-        // such line starts the wait over.
-        for (int line = 0; line < MaxCodelessReplies; ++line) {
-            const auto reply = WaitForReply();
-            if (!reply)
-                return false;
-            if (reply->hasCode) {
-                KeepMessage(*reply);
-                return Expect(reply, 250);
+        // Some servers send lines without a code before the real reply: they
+        // are passed over, within the one wait's bounds.
+        std::optional<FtpReply> reply;
+        int codeless = 0;
+        const WaitEnd end = WaitFor([&] {
+            while (!reply && m_Control->hasReply()) {
+                FtpReply next = m_Control->takeReply();
+                if (next.hasCode)
+                    reply = std::move(next);
+                else if (++codeless > MaxCodelessReplies)
+                    return true;
             }
+            return reply.has_value();
+        });
+        if (end != WaitEnd::Completed)
+            return false;
+        if (!reply) {
+            m_LastError = ErrReplyTooLong;
+            m_LastErrorDescription = QStringLiteral("The server sent too many replies.");
+            return false;
         }
-        m_LastError = ErrTimeout;
-        return false;
+        KeepMessage(*reply);
+        return Expect(reply, 250);
     });
 }
 
@@ -762,40 +789,14 @@ bool CFtpConnection::ProcessQUITCommand() {
 
 bool CFtpConnection::ProcessABORCommand() {
     return Trapped("ProcessABORCommand", [&] {
-        // The interrupted transfer's own final reply (426, or 226 when it had
-        // just ended) comes before ABOR's, unless its wait already took it.
-        int owed = m_TransferReplyOwed ? 2 : 1;
-        m_TransferReplyOwed = false;
-        if (!SendCommand(QStringLiteral("ABOR")))
+        // With nothing running ABOR owes one reply; servers answer 225 or
+        // 226, and a 426 alone says a transfer was cut.
+        const auto reply = Exchange(QStringLiteral("ABOR"));
+        if (!reply)
             return false;
-        // Servers differ in how many replies an ABOR gets (RFC 959 says two
-        // during a transfer, several send one); a short quiet spell ends the
-        // wait rather than the full time-out.
-        bool quiet = false;
-        const quint32 quietTimer =
-            platform::TimerService::setTimer(0, AbortQuietMs, [&quiet](quint32 id) {
-                platform::TimerService::killTimer(id);
-                quiet = true;
-            });
-        auto stopQuiet = qScopeGuard([&] { platform::TimerService::killTimer(quietTimer); });
-        std::optional<FtpReply> last;
-        while (owed > 0) { // bounded by the quiet timer and the wait's own bounds
-            if (WaitFor([&] { return !m_ReplyBuffer.empty() || quiet; }) != WaitEnd::Completed)
-                return false;
-            if (m_ReplyBuffer.empty())
-                break;
-            last = TakeReply();
-            if (!last->isPreliminary())
-                --owed;
-        }
-        if (!last) {
-            m_LastError = ErrTimeout;
-            return false;
-        }
-        // 225/226 close the abort; a 426 alone says the transfer was cut.
-        if (last->hasCode && (last->code == 225 || last->code == 226 || last->code == 426))
+        if (reply->hasCode && (reply->code == 225 || reply->code == 226 || reply->code == 426))
             return true;
-        RecordRefusal(*last);
+        RecordRefusal(*reply);
         return false;
     });
 }
@@ -834,34 +835,31 @@ bool CFtpConnection::RenameFile(const QString& strOldFileName, const QString& st
 }
 
 bool CFtpConnection::CancelTransfer() {
-    BusyOverride busy{m_Busy, m_CancelCall};
-    // The data connection goes first: it stops the flow at once, and some
-    // servers (vsftpd) read ABOR only once the transfer has ended, so they
-    // would otherwise send or take the whole file before listening.
-    if (m_Downloading || m_Uploading || m_TransferReplyOwed) {
-        m_TransferCancelled = true;
-        CloseDataSocket();
+    // Inside a running operation's wait (the window's Stop) this is a Stop:
+    // the operation itself closes its data connection and aborts, in its own
+    // wait, and returns 61. On its own it is a plain ABOR.
+    if (m_Busy) {
+        CancelAnyCall();
+        return true;
     }
-    const bool result = ProcessABORCommand();
-    if (m_Downloading || m_Uploading)
-        ResetTransferState();
-    m_LocalFileOpen = false;
-    return result;
+    return Guarded(false, [this] { return ProcessABORCommand(); });
 }
 
 bool CFtpConnection::CloseConnection() {
-    BusyOverride busy{m_Busy, m_CancelCall};
-    if (m_Downloading || m_Uploading) {
-        m_LastError = ErrTransferInProgress;
+    if (m_Busy) {
+        m_LastError = m_Transfer.kind != Transfer::Kind::None ? ErrTransferInProgress : ErrBusy;
         return false;
     }
-    bool result = false;
-    if (wscControl->state() == Socket::Connected)
-        result = ProcessQUITCommand();
-    CancelAnyCall();
-    wscData->close();
-    wscControl->close();
-    return result;
+    return Guarded(false, [this] {
+        bool result = false;
+        if (wscControl->state() == Socket::Connected)
+            result = ProcessQUITCommand();
+        m_LoggedIn = false;
+        CancelAnyCall();
+        wscData->close();
+        wscControl->close();
+        return result;
+    });
 }
 
 void CFtpConnection::BreakeConnection() {
@@ -872,10 +870,7 @@ void CFtpConnection::BreakeConnection() {
             wscControl->close();
     } catch (const platform::Fault&) {
     }
-    if (m_Downloading || m_Uploading)
-        ResetTransferState();
-    m_LocalFileOpen = false;
-    m_Busy = false;
+    m_Transfer.closeLocalFile();
 }
 
 // ---------------------------------------------------------------------------
@@ -908,25 +903,14 @@ bool CFtpConnection::TranslateRuntimeError(qint32 number, const QString& descrip
     return true;
 }
 
-void CFtpConnection::TrapFault(const platform::Fault& fault, const char* step) {
+bool CFtpConnection::TrapFault(const platform::Fault& fault, const char* step) {
+    // A fault that already went through an inner step's trap keeps that step's name.
+    if (fault.source().startsWith(QLatin1String("CFtpConnection."))) {
+        m_LastErrorDescription = fault.description();
+        throw fault;
+    }
     if (TranslateRuntimeError(fault.number(), fault.description()))
-        return;
+        return false;
     throw platform::Fault(fault.number(), fault.description(),
                           QStringLiteral("CFtpConnection.") + QLatin1String(step));
-}
-
-void CFtpConnection::ResetTransferState() {
-    if (m_LocalFile) {
-        try {
-            m_LocalFile->close();
-        } catch (const platform::Fault&) {
-        }
-    }
-    m_ListingText.clear();
-    m_ListingBytes = 0;
-    m_DownloadBytes = 0;
-    m_UploadBytes = 0;
-    m_Downloading = false;
-    m_Uploading = false;
-    m_LocalFileOpen = false;
 }

@@ -2,16 +2,19 @@
 
 #include "CFtpFiles.h"
 #include "CTimeout.h"
+#include "ControlChannel.h"
 #include "Fault.h"
 #include "FtpFeatures.h"
 #include "FtpSecurity.h"
 #include "ListingStream.h"
 #include "ReplyReader.h"
 #include "TlsPeer.h"
+#include "Transfer.h"
 
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QScopeGuard>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -192,40 +195,20 @@ protected:
     virtual void WriteControl(const QByteArray& line);
 
 private:
-    // ----- control channel (CFtpConnection.cpp)
-    // Feeds what arrived to the reply reader, logs each complete line once and
-    // queues each complete reply. Never waits and never parses for a step.
-    void wscControl_DataArrival(qint64 bytesTotal);
-    void wscControl_Close();
-    void wscControl_Error(qint32 Number, const QString& Description);
-    void TakeReaderOutput(ReplyReader::Output& out);
-    // The control connection is gone or unusable: every wait ends with this
-    // code and text (the first failure stands), the socket is closed.
-    void ControlFailed(qint32 number, const QString& description);
-    // A fresh control channel for a new connection.
-    void ResetControlChannel();
+    // ----- control channel (ControlChannel, driven from CFtpConnection.cpp)
+    void LogSent(const QString& text);
+    void LogReceived(const QString& text, int code);
 
-    // The one function that puts a command line on the wire. A line holding
-    // CR, LF or NUL is refused (last error 48, nothing sent or logged) and the
-    // result is false. On a control socket that is not connected it throws
-    // the socket's wrong-state fault (40006, last error 4 once trapped).
-    // Logs strLogged, or the command itself when strLogged is empty.
+    // Puts a command line on the wire through the channel. A line holding CR,
+    // LF or NUL is refused (last error 48, nothing sent or logged) and the
+    // result is false. On a control connection that is not up it throws the
+    // socket's wrong-state fault (40006, last error 4 once trapped).
     bool SendCommand(const QString& strCommand, const QString& strLogged = {});
 
-    enum class WaitEnd { Completed, TimedOut, Cancelled, Failed };
-    // The engine's one wait: starts the timers, then blocks for events and
-    // tests, in this order, the cancel flag (61), the completion test, a
-    // failed control connection (7, 62 or the socket's number), the
-    // inactivity time-out and the wait's total bound (58). The first pass
-    // does not block, so a reply already queued completes at once.
-    // The timers are stopped on the way out, also when a fault passes.
+    using WaitEnd = ControlChannel::WaitEnd;
+    // The channel's one wait; an end other than Completed sets the last error
+    // (61 cancelled, 58 time-out, or the connection's own failure).
     WaitEnd WaitFor(const std::function<bool()>& completed);
-    // Data moved or a reply came: the wait's total bound starts again.
-    void NoteProgress();
-    void BoundTimerFired(quint32 id);
-    // The next complete reply, taken from the queue; its text becomes the
-    // last server response.
-    FtpReply TakeReply();
     // Waits for the next complete reply. Empty after a time-out, a cancel or
     // a failed connection (last error already set).
     std::optional<FtpReply> WaitForReply();
@@ -244,8 +227,9 @@ private:
 
     // Fault path of a trapped step: a known fault number becomes the last
     // error (and its description), an unknown one is rethrown with the source
-    // "CFtpConnection." + step.
-    void TrapFault(const platform::Fault& fault, const char* step);
+    // "CFtpConnection." + step. A fault an inner step has already named
+    // passes on unchanged. Returns the step's failure value.
+    bool TrapFault(const platform::Fault& fault, const char* step);
     // Runs a step under the fault trap; a trapped known fault yields the
     // step's failure value (a value-initialised result).
     template <typename Step> auto Trapped(const char* step, Step body) -> decltype(body()) {
@@ -256,8 +240,9 @@ private:
             return decltype(body()){};
         }
     }
-    // A member guarded by the busy flag: 60 and busyResult while busy,
-    // otherwise Busy for the duration of body (cleared also when a fault passes).
+    // The one busy guard of every operation: 60 and busyResult while another
+    // runs; otherwise Busy for the duration of body, and then EndOperation,
+    // also when a fault passes.
     template <typename Result, typename Body> Result Guarded(Result busyResult, Body body) {
         if (m_Busy) {
             m_LastError = ErrBusy;
@@ -265,31 +250,23 @@ private:
         }
         m_Busy = true;
         // A cancel belongs to the operation it interrupted, not to this one.
-        m_CancelCall = false;
-        BusyScope scope{m_Busy};
+        m_Control->clearCancel();
+        const auto end = qScopeGuard([this] {
+            EndOperation();
+            m_Busy = false;
+        });
         return body();
     }
-    struct BusyScope {
-        bool& busy;
-        ~BusyScope() { busy = false; }
-    };
-    // For the members that run even while another operation waits (Stop,
-    // the transfer type): busy while they run, and afterwards busy again if
-    // an interrupted operation is still waiting further up the stack. Clearing
-    // the flag there would let a second command start inside a running
-    // transfer and take over its data connection.
-    // Run on their own (nothing waits), they start like any operation, with
-    // no cancel left over from before.
-    struct BusyOverride {
-        bool& busy;
-        const bool before = busy;
-        BusyOverride(bool& flag, bool& cancel) : busy(flag) {
-            if (!before)
-                cancel = false;
-            busy = true;
-        }
-        ~BusyOverride() { busy = before; }
-    };
+    // One command, one reply: an operation that ends with replies still owed
+    // leaves no late reply to answer the next command. After the user's Stop
+    // the data connection is closed, a running transfer is aborted (ABOR),
+    // and the owed replies are taken if they come within a second; otherwise,
+    // and after a time-out or a reply out of place, the control connection is
+    // closed and the session is over (SessionOpen() false). The last error
+    // stays the operation's own.
+    void EndOperation();
+    void SettleAfterStop();
+    void CloseOutOfStep(const QString& why);
 
     qint32 ProcessUSERCommand();
     qint32 ProcessPASSCommand();
@@ -314,17 +291,19 @@ private:
     // Waits for the control connection's handshake and judges the
     // certificate; false closes the connection without a word sent.
     bool SecureControlConnection();
-    // After the log-in: PBSZ 0 and PROT P on an encrypted session, FEAT and
-    // OPTS UTF8 ON with the extensions.
+    // After the log-in: FEAT and OPTS UTF8 ON with the extensions.
     void AfterLogIn();
+    // PBSZ 0 and PROT P on an encrypted session. A refusal ends the connect
+    // (68) where TLS is required, and is a downgrade on "if available".
+    bool ProtectData();
+    // "If available" meets less protection than asked for: true when the
+    // user allowed it (never for a server with a trusted certificate);
+    // otherwise 69 is set.
+    bool AllowDowngrade(Downgrade what);
 
     // ----- error model (CFtpConnection.cpp / FtpErrors)
     bool TranslateReplyCode(qint32 code);
     bool TranslateRuntimeError(qint32 number, const QString& description);
-    // Closes the local file, empties the listing text, zeroes both transfer
-    // counts and clears both transfer flags and the local-file-open flag.
-    // Callers decide whether a transfer was running and about the data socket.
-    void ResetTransferState();
 
     // ----- data side (CFtpConnectionTransfer.cpp)
     bool ProcessPORTCommand();
@@ -369,17 +348,17 @@ private:
     // The last error for a transfer whose command got a final reply: the
     // refusal, or a data connection that failed (reset) on the way.
     bool TransferSucceeded(const FtpReply& finalReply);
+    bool ListingSucceeded(const FtpReply& finalReply);
     void PrepareDataConnection();
     bool DataConnectionEnded() const;
-    // The data side's fault trap: TrapFault, but a fault an inner step has
-    // already named passes on unchanged. Returns the step's failure value.
-    bool StepFault(const platform::Fault& fault, const char* step);
     void DrainDataSocket();
     void CloseDataSocket();
+    // Download: the server confirmed; the local file is cut back to the
+    // start point now, not before.
     void ConfirmDownload();
-    void StartUpload();
     void SendNextUploadBlock();
-    void RecordTransferFault(qint32 number, const QString& description);
+    // Starts a transfer of this kind: the state it reads and moves.
+    void BeginTransfer(Transfer::Kind kind);
 
     // ----- fields
     QString m_UserName;
@@ -393,70 +372,17 @@ private:
     qint32 m_TransferMode = 0;
     qint32 m_LastError = 0;
     QString m_LastErrorDescription;
-    // Complete replies no wait has taken yet, oldest first.
-    std::deque<FtpReply> m_ReplyBuffer;
-    QString m_LastServerResponse;
-    ReplyReader m_Reader;
-    // Set once the control connection closed, failed or broke a limit.
-    qint32 m_ControlFailure = 0;
-    QString m_ControlFailureText;
-    // The total bound of the innermost wait (see WaitFor).
-    quint32 m_BoundTimerId = 0;
-    bool m_BoundPassed = false;
-    CTimeout* m_TimeoutTimer = nullptr;
-    bool m_CancelCall = false;
     qint32 m_WindowHandle = 0;
     quint16 m_Port = 21;
 
     // data-transfer state
-    QByteArray m_ListingText; // the listing, unless it is read as it arrives
-    qint64 m_ListingBytes = 0;
-    bool m_ListingOverflow = false;
-    std::unique_ptr<ListingStream> m_ListingStream; // reading as it arrives
-    ListingStream::Sink m_ListingSink;
-    QString m_LocalFileName;
-    std::unique_ptr<platform::LocalFile> m_LocalFile;
-    bool m_LocalFileOpen = false;
-    bool m_Downloading = false;
-    qint64 m_DownloadBytes = 0;
-    bool m_Uploading = false;
-    qint64 m_UploadBytes = 0;
+    Transfer m_Transfer;
     qint16 m_DataPort = 0;
-    // How the data connection of the running command ended: still open, closed
-    // by the peer in order, or failed (reset) with the socket's number.
-    enum class DataEnd { Open, Closed, Failed };
-    DataEnd m_DataEnd = DataEnd::Open;
-    qint32 m_DataError = 0;
-    QString m_DataErrorText;
-    // A transfer command was sent and its final reply not yet taken.
-    bool m_TransferReplyOwed = false;
-    // CancelTransfer ran inside the transfer's wait and took its replies.
-    bool m_TransferCancelled = false;
     // Upload blocks: the socket gets the next block only after the previous
     // one has been sent completely, so memory stays at one block. Each block
     // costs an event-loop round; 64 KiB keeps that cost small next to the copy.
     static constexpr qint64 UploadBlockSize = 64 * 1024;
     QByteArray m_UploadBlock;
-    // Length of the local file, taken once at the start, and how far the
-    // blocks handed to the data connection reach.
-    qint64 m_UploadLength = 0;
-    qint64 m_UploadQueued = 0;
-    // The server confirmed STOR; the first block waits for the data connection.
-    bool m_UploadStarted = false;
-    bool m_FirstBlockPending = false;
-    // Every byte was handed over and the client closed the data connection.
-    bool m_UploadDataDone = false;
-    // Download: the local file is cut back only once the server confirms.
-    qint64 m_DownloadStartPoint = 0;
-    bool m_TruncatePending = false;
-    bool m_DownloadConfirmed = false;
-    // The size a 150 reply announced ("(N bytes)"), -1 when none.
-    qint64 m_AnnouncedSize = -1;
-    // A fault inside a data-socket handler cannot travel through the event
-    // loop; it is kept here and raised by the waiting step.
-    bool m_TransferFaulted = false;
-    qint32 m_TransferFaultNumber = 0;
-    QString m_TransferFaultDescription;
 
     // FTP over TLS and the extensions
     FtpSecurity::Mode m_Security = FtpSecurity::Mode::Plain;
@@ -478,6 +404,7 @@ private:
     bool m_PortRefused = false;
     bool m_MlsdRefused = false;
 
-    platform::Socket* wscControl = nullptr;
+    ControlChannel* m_Control = nullptr;
+    platform::Socket* wscControl = nullptr; // the channel's socket
     platform::Socket* wscData = nullptr;
 };

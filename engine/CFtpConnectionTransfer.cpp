@@ -46,24 +46,6 @@ qint64 announcedSize(const FtpReply& reply) {
 
 } // namespace
 
-// ---------------------------------------------------------------- fault path
-
-bool CFtpConnection::StepFault(const platform::Fault& fault, const char* step) {
-    // A fault that already went through an inner step's trap keeps that step's name.
-    if (fault.source().startsWith(QLatin1String("CFtpConnection.")))
-        throw fault;
-    TrapFault(fault, step);
-    return false;
-}
-
-void CFtpConnection::RecordTransferFault(qint32 number, const QString& description) {
-    if (m_TransferFaulted)
-        return;
-    m_TransferFaulted = true;
-    m_TransferFaultNumber = number;
-    m_TransferFaultDescription = description;
-}
-
 // ---------------------------------------------------------------- data connection set-up
 
 quint16 CFtpConnection::NextDataPort() {
@@ -81,13 +63,14 @@ void CFtpConnection::PrepareDataConnection() {
     // require_ssl_reuse, proftpd by default), so nobody else can take it over.
     wscData->setTlsCapable(m_ProtectData);
     wscData->setTlsSessionSource(m_ProtectData ? wscControl : nullptr);
-    m_DataEnd = DataEnd::Open;
-    m_DataError = 0;
-    m_DataErrorText.clear();
+    m_Transfer.dataEnd = Transfer::DataEnd::Open;
+    m_Transfer.dataError = 0;
+    m_Transfer.dataErrorText.clear();
 }
 
 bool CFtpConnection::DataConnectionEnded() const {
-    return m_DataEnd != DataEnd::Open || wscData->state() == platform::Socket::Closed;
+    return m_Transfer.dataEnd != Transfer::DataEnd::Open ||
+           wscData->state() == platform::Socket::Closed;
 }
 
 bool CFtpConnection::PrepareData() {
@@ -111,8 +94,10 @@ quint16 CFtpConnection::ListenForData(const QHostAddress& localAddress) {
             lastFailure = fault.description();
         }
     }
-    m_LastError = 0;
-    m_LastErrorDescription = lastFailure;
+    // The data connection cannot be opened (425's code), and why.
+    m_LastError = 42;
+    m_LastErrorDescription =
+        QStringLiteral("No local port is free for the data connection: ") + lastFailure;
     return 0;
 }
 
@@ -146,7 +131,7 @@ bool CFtpConnection::ProcessPORTCommand() {
         emit StateChanged(DataConnectionEstablished);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessPORTCommand");
+        return TrapFault(fault, "ProcessPORTCommand");
     }
 }
 
@@ -166,7 +151,7 @@ bool CFtpConnection::ProcessEPRTCommand() {
         emit StateChanged(DataConnectionEstablished);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessEPRTCommand");
+        return TrapFault(fault, "ProcessEPRTCommand");
     }
 }
 
@@ -190,7 +175,7 @@ bool CFtpConnection::ProcessPASVCommand() {
             return false;
         return MakePassiveDataConnection(reply->text());
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessPASVCommand");
+        return TrapFault(fault, "ProcessPASVCommand");
     }
 }
 
@@ -216,7 +201,7 @@ bool CFtpConnection::ProcessEPSVCommand() {
         }
         return ConnectPassiveData(*port);
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessEPSVCommand");
+        return TrapFault(fault, "ProcessEPSVCommand");
     }
 }
 
@@ -238,7 +223,7 @@ bool CFtpConnection::MakePassiveDataConnection(const QString& strReply) {
         }
         return ConnectPassiveData(static_cast<quint16>(high * 256 + low));
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "MakePassiveDataConnection");
+        return TrapFault(fault, "MakePassiveDataConnection");
     }
 }
 
@@ -251,15 +236,16 @@ bool CFtpConnection::ConnectPassiveData(quint16 port) {
         wscData->connectToHost(host, port);
         if (WaitFor([this] {
                 return wscData->state() == platform::Socket::Connected ||
-                       m_DataEnd != DataEnd::Open;
+                       m_Transfer.dataEnd != Transfer::DataEnd::Open;
             }) != WaitEnd::Completed)
             return false;
-        if (m_DataEnd != DataEnd::Open) {
+        if (m_Transfer.dataEnd != Transfer::DataEnd::Open) {
             // Refused or unreachable: the socket's own number says which.
-            m_LastError = m_DataError != 0 ? m_DataError : 42;
+            const bool named = m_Transfer.dataError != 0;
+            m_LastError = named ? m_Transfer.dataError : 42;
             m_LastErrorDescription =
-                m_DataError != 0 ? m_DataErrorText
-                                 : QString::fromLatin1(FtpErrors::replyError(425)->description);
+                named ? m_Transfer.dataErrorText
+                      : QString::fromLatin1(FtpErrors::replyError(425)->description);
             return false;
         }
         // The handshake runs while the transfer command is sent; the server
@@ -272,7 +258,7 @@ bool CFtpConnection::ConnectPassiveData(quint16 port) {
                                     ApplicationMessage);
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "MakePassiveDataConnection");
+        return TrapFault(fault, "MakePassiveDataConnection");
     }
 }
 
@@ -304,49 +290,55 @@ void CFtpConnection::wscData_ConnectionRequest(int requestID) {
 }
 
 void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
-    if (bytesTotal <= 0)
+    // Nothing was asked for before the transfer command went out.
+    if (bytesTotal <= 0 || !m_Transfer.requested())
+        return;
+    // Under PROT P nothing is read before the handshake has completed and
+    // the data connection showed the control connection's certificate: the
+    // bytes of a server that failed that check reach no file and no listing.
+    if (m_ProtectData && !wscData->isEncrypted())
         return;
     try {
         const QByteArrayView bytes = wscData->readAvailable();
-        if (bytes.isEmpty())
+        if (bytes.isEmpty() || m_Transfer.faulted())
             return;
-        m_TimeoutTimer->Reset();
-        NoteProgress();
-        if (!m_Downloading) {
-            if (m_ListingBytes + bytes.size() > MaxListingBytes) {
-                m_ListingOverflow = true;
-                m_ListingText.clear();
-                CloseDataSocket();
-                return;
+        m_Control->noteProgress();
+        switch (m_Transfer.kind) {
+        case Transfer::Kind::Listing:
+            if (m_Transfer.listingBytes + bytes.size() > MaxListingBytes) {
+                m_Transfer.fault(ErrReplyTooLong,
+                                 QStringLiteral("The server's listing is too long."));
+                m_Transfer.listingText.clear();
+                break;
             }
-            if (!m_ListingOverflow) {
-                m_ListingBytes += bytes.size();
-                if (m_ListingStream)
-                    m_ListingStream->Feed(bytes, m_ListingSink);
-                else
-                    m_ListingText.append(bytes);
-                emit ListingDataArrived(m_ListingBytes);
-            }
-        } else if (m_LocalFileOpen && m_LocalFile && !m_TransferFaulted) {
+            m_Transfer.listingBytes += bytes.size();
+            if (m_Transfer.listingStream)
+                m_Transfer.listingStream->Feed(bytes, m_Transfer.listingSink);
+            else
+                m_Transfer.listingText.append(bytes);
+            emit ListingDataArrived(m_Transfer.listingBytes);
+            break;
+        case Transfer::Kind::Download:
+            if (!m_Transfer.file)
+                break;
             ConfirmDownload();
-            if (!m_TransferFaulted) {
-                m_LocalFile->write(bytes);
-                m_DownloadBytes += bytes.size();
-                emit DownloadProgress(m_DownloadBytes);
-            }
+            if (m_Transfer.faulted())
+                break;
+            m_Transfer.file->write(bytes);
+            m_Transfer.bytes += bytes.size();
+            emit DownloadProgress(m_Transfer.bytes);
+            break;
+        default:
+            break;
         }
     } catch (const platform::Fault& fault) {
-        if (!m_Downloading)
-            return;
-        RecordTransferFault(fault.number(), fault.description());
+        m_Transfer.fault(fault.number(), fault.description());
     }
-    if (m_Downloading && m_TransferFaulted) {
-        // Nothing more can be stored: stop the flow; the RETR wait still takes
-        // the server's final reply so it cannot answer a later command.
+    if (m_Transfer.faulted()) {
+        // Nothing more can be stored: stop the flow; the command's wait still
+        // takes the server's final reply so it cannot answer a later command.
         CloseDataSocket();
-        if (m_LocalFile)
-            m_LocalFile->close();
-        m_LocalFileOpen = false;
+        m_Transfer.closeLocalFile();
     }
 }
 
@@ -356,37 +348,42 @@ void CFtpConnection::wscData_Close() {
         DrainDataSocket();
     } catch (const platform::Fault&) {
     }
-    if (m_DataEnd == DataEnd::Open)
-        m_DataEnd = DataEnd::Closed;
+    if (m_Transfer.dataEnd == Transfer::DataEnd::Open)
+        m_Transfer.dataEnd = Transfer::DataEnd::Closed;
     CloseDataSocket();
 }
 
 void CFtpConnection::wscData_Error(qint32 number, const QString& description) {
-    // A reset is not an end: the step that waits says what was lost.
-    try {
-        DrainDataSocket();
-    } catch (const platform::Fault&) {
+    // A reset is not an end: the step that waits says what was lost. What
+    // came before it is kept for a resume, unless the connection failed its
+    // TLS checks: then none of it is the server's.
+    const bool untrusted = number == platform::Socket::ErrTlsHandshake ||
+                           number == platform::Socket::ErrTlsPeerChanged;
+    if (!untrusted) {
+        try {
+            DrainDataSocket();
+        } catch (const platform::Fault&) {
+        }
     }
-    if (m_DataEnd == DataEnd::Open) {
-        m_DataEnd = DataEnd::Failed;
-        m_DataError = number;
-        m_DataErrorText = description;
+    if (m_Transfer.dataEnd == Transfer::DataEnd::Open) {
+        m_Transfer.dataEnd = Transfer::DataEnd::Failed;
+        m_Transfer.dataError = number;
+        m_Transfer.dataErrorText = description;
     }
     CloseDataSocket();
 }
 
 void CFtpConnection::wscData_SendProgress(qint64 bytesSent, qint64 bytesRemaining) {
     Q_UNUSED(bytesRemaining);
-    if (!m_Uploading)
+    if (m_Transfer.kind != Transfer::Kind::Upload || bytesSent <= 0)
         return;
-    m_UploadBytes += bytesSent;
-    emit UploadProgress(m_UploadBytes);
+    m_Transfer.bytes += bytesSent;
+    emit UploadProgress(m_Transfer.bytes);
 }
 
 void CFtpConnection::wscData_SendComplete() {
-    m_TimeoutTimer->Reset();
-    NoteProgress();
-    if (m_Uploading && m_UploadStarted && !m_UploadDataDone)
+    m_Control->noteProgress();
+    if (m_Transfer.kind == Transfer::Kind::Upload && m_Transfer.state == Transfer::State::Sending)
         SendNextUploadBlock();
 }
 
@@ -408,29 +405,30 @@ void CFtpConnection::CloseDataSocket() {
     }
 }
 
+void CFtpConnection::BeginTransfer(Transfer::Kind kind) {
+    m_Transfer.closeLocalFile();
+    m_Transfer = Transfer();
+    m_Transfer.kind = kind;
+}
+
 // ---------------------------------------------------------------- transfer commands
 
 CFtpConnection::TransferEnd
 CFtpConnection::TransferExchange(const QString& strCommand, FtpReply& finalReply,
                                  const std::function<void(const FtpReply&)>& onPreliminary,
                                  const std::function<void()>& onPass) {
-    m_TransferCancelled = false;
     if (!SendCommand(strCommand))
         return TransferEnd::NoReply;
-    m_TransferReplyOwed = true;
-    auto owed = qScopeGuard([this] { m_TransferReplyOwed = false; });
+    m_Transfer.state = Transfer::State::Requested;
     bool replied = false;
     bool flooded = false;
     int preliminaries = 0;
     const WaitEnd end = WaitFor([&] {
-        if (m_TransferCancelled)
-            return true;
-        while (!replied && !m_ReplyBuffer.empty()) {
-            FtpReply reply = TakeReply();
+        while (!replied && m_Control->hasReply()) {
+            FtpReply reply = m_Control->takeReply();
             if (!reply.isPreliminary()) {
                 finalReply = std::move(reply);
                 replied = true;
-                m_TransferReplyOwed = false;
                 break;
             }
             if (++preliminaries > MaxPreliminaryReplies) {
@@ -444,8 +442,7 @@ CFtpConnection::TransferExchange(const QString& strCommand, FtpReply& finalReply
         // A refusal ends it at once; a success once the data is all in.
         return replied && (!finalReply.isPositive() || DataConnectionEnded());
     });
-    if (m_TransferCancelled) {
-        m_LastError = ErrCancelled;
+    if (end == WaitEnd::Cancelled) {
         GetFtpErrorDescription(ErrCancelled);
         return TransferEnd::Cancelled;
     }
@@ -465,9 +462,9 @@ bool CFtpConnection::TransferSucceeded(const FtpReply& finalReply) {
         RecordRefusal(finalReply);
         return false;
     }
-    if (m_DataEnd == DataEnd::Failed) {
-        m_LastError = m_DataError;
-        m_LastErrorDescription = m_DataErrorText;
+    if (m_Transfer.dataEnd == Transfer::DataEnd::Failed) {
+        m_LastError = m_Transfer.dataError;
+        m_LastErrorDescription = m_Transfer.dataErrorText;
         return false;
     }
     return true;
@@ -485,66 +482,69 @@ bool CFtpConnection::EnumFiles(const ListingStream::Sink& entry) {
 
 void CFtpConnection::StartListing(ListingStream::Kind kind) {
     // Bytes of an earlier aborted transfer must not open this listing.
-    m_ListingText.clear();
-    m_ListingBytes = 0;
-    m_ListingOverflow = false;
-    m_ListingStream = m_ListingSink ? std::make_unique<ListingStream>(kind) : nullptr;
+    const ListingStream::Sink sink = std::move(m_Transfer.listingSink);
+    BeginTransfer(Transfer::Kind::Listing);
+    m_Transfer.listingSink = sink;
+    if (sink)
+        m_Transfer.listingStream = std::make_unique<ListingStream>(kind);
 }
 
 bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
                                    std::shared_ptr<CFtpFiles>* oFiles) {
-    if (m_Busy) {
-        m_LastError = ErrBusy;
-        return false;
-    }
-    m_Busy = true;
-    m_CancelCall = false;
-    m_ListingSink = entry;
-    const auto done = qScopeGuard([this] {
-        m_ListingText.clear();
-        m_ListingText.squeeze();
-        m_ListingStream.reset();
-        m_ListingSink = {};
-        CloseDataSocket();
-        m_Busy = false;
-    });
-    // The listing in the caller's hands: handed out to the end, or parsed.
-    const auto deliver = [&](auto parse) {
-        try {
-            if (m_ListingStream)
-                m_ListingStream->Finish(m_ListingSink);
-            else
-                *oFiles = parse(m_ListingText);
-            emit StateChanged(DirectoryListingCompleted);
-            return true;
-        } catch (const platform::Fault& fault) {
-            return StepFault(fault, "EnumFiles");
-        }
-    };
+    return Guarded(false, [&] {
+        m_Transfer.listingSink = entry;
+        // The listing in the caller's hands: handed out to the end, or parsed.
+        const auto deliver = [&](auto parse) {
+            try {
+                if (m_Transfer.listingStream)
+                    m_Transfer.listingStream->Finish(m_Transfer.listingSink);
+                else
+                    *oFiles = parse(m_Transfer.listingText);
+                emit StateChanged(DirectoryListingCompleted);
+                return true;
+            } catch (const platform::Fault& fault) {
+                return TrapFault(fault, "EnumFiles");
+            }
+        };
 
-    // MLSD where the server offers MLST; a refused MLSD is asked once more
-    // as LIST, and not again in this session.
-    const bool machine = m_Extensions && m_Features.Mlst() && !m_MlsdRefused;
-    StartListing(machine ? ListingStream::Kind::Mlsd : ListingStream::Kind::List);
-    if (!PrepareData())
-        return false;
-    emit StateChanged(RetrievingDirectoryInfo);
-    if (machine) {
-        if (ProcessMLSDCommand())
-            return deliver(MlsdParser::ParseListing);
-        // Entries already handed out cannot be taken back: no second listing.
-        if (!m_MlsdRefused || (m_ListingStream && m_ListingStream->Entries() > 0))
-            return false;
-        emit SessionProtocolMessage(
-            QStringLiteral("The server refused MLSD; listing with LIST instead."),
-            ApplicationMessage);
-        StartListing(ListingStream::Kind::List);
+        // MLSD where the server offers MLST; a refused MLSD is asked once more
+        // as LIST, and not again in this session.
+        const bool machine = m_Extensions && m_Features.Mlst() && !m_MlsdRefused;
+        StartListing(machine ? ListingStream::Kind::Mlsd : ListingStream::Kind::List);
         if (!PrepareData())
             return false;
-    }
-    if (!ProcessLISTCommand())
+        emit StateChanged(RetrievingDirectoryInfo);
+        if (machine) {
+            if (ProcessMLSDCommand())
+                return deliver(MlsdParser::ParseListing);
+            // Entries already handed out cannot be taken back: no second listing.
+            const bool handedOut =
+                m_Transfer.listingStream && m_Transfer.listingStream->Entries() > 0;
+            if (!m_MlsdRefused || handedOut)
+                return false;
+            emit SessionProtocolMessage(
+                QStringLiteral("The server refused MLSD; listing with LIST instead."),
+                ApplicationMessage);
+            StartListing(ListingStream::Kind::List);
+            if (!PrepareData())
+                return false;
+        }
+        if (!ProcessLISTCommand())
+            return false;
+        return deliver(ParseListing);
+    });
+}
+
+// The end of a listing command: refused, cut, too long, or whole.
+bool CFtpConnection::ListingSucceeded(const FtpReply& finalReply) {
+    if (!TransferSucceeded(finalReply))
         return false;
-    return deliver(ParseListing);
+    if (m_Transfer.faulted()) {
+        m_LastError = m_Transfer.faultNumber;
+        m_LastErrorDescription = m_Transfer.faultText;
+        return false;
+    }
+    return true;
 }
 
 bool CFtpConnection::ProcessMLSDCommand() {
@@ -561,16 +561,9 @@ bool CFtpConnection::ProcessMLSDCommand() {
             RecordRefusal(finalReply);
             return false;
         }
-        if (!TransferSucceeded(finalReply))
-            return false;
-        if (m_ListingOverflow) {
-            m_LastError = ErrReplyTooLong;
-            m_LastErrorDescription = QStringLiteral("The server's listing is too long.");
-            return false;
-        }
-        return true;
+        return ListingSucceeded(finalReply);
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessMLSDCommand");
+        return TrapFault(fault, "ProcessMLSDCommand");
     }
 }
 
@@ -580,16 +573,9 @@ bool CFtpConnection::ProcessLISTCommand() {
         FtpReply finalReply;
         const TransferEnd end =
             TransferExchange(QStringLiteral("LIST"), finalReply, [](const FtpReply&) {});
-        if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
-            return false;
-        if (m_ListingOverflow) {
-            m_LastError = ErrReplyTooLong;
-            m_LastErrorDescription = QStringLiteral("The server's listing is too long.");
-            return false;
-        }
-        return true;
+        return end == TransferEnd::Replied && ListingSucceeded(finalReply);
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessLISTCommand");
+        return TrapFault(fault, "ProcessLISTCommand");
     }
 }
 
@@ -597,111 +583,101 @@ bool CFtpConnection::ProcessLISTCommand() {
 
 bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& strLocalFileName,
                                   qint32 vTransferMode, qint64 lStartPoint) {
-    if (m_Busy) {
-        m_LastError = ErrBusy;
-        return false;
-    }
-    m_Busy = true;
-    m_CancelCall = false;
-    m_Downloading = false;
-    m_LocalFileOpen = false;
-    m_DownloadBytes = 0;
-    m_TransferFaulted = false;
-    m_TruncatePending = false;
-    m_DownloadConfirmed = false;
-    m_AnnouncedSize = -1;
-    // A negative start point means a whole download, never "REST -1".
-    const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
-    bool created = false;
-
-    const auto finish = qScopeGuard([&] {
-        m_Downloading = false;
-        m_DownloadBytes = 0;
-        m_TruncatePending = false;
-        if (m_LocalFile)
-            m_LocalFile->close();
-        m_LocalFileOpen = false;
-        CloseDataSocket();
-        // A refused download leaves no empty file behind.
-        if (created && !m_DownloadConfirmed) {
-            try {
-                platform::LocalFile::remove(strLocalFileName);
-            } catch (const platform::Fault&) {
-                // Nothing was written to it; leaving it is harmless.
+    return Guarded(false, [&] {
+        BeginTransfer(Transfer::Kind::Download);
+        // A negative start point means a whole download, never "REST -1".
+        const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
+        const auto finish = qScopeGuard([&] {
+            CloseDataSocket();
+            m_Transfer.closeLocalFile();
+            // A refused download leaves no empty file behind.
+            if (m_Transfer.created && m_Transfer.state <= Transfer::State::Requested) {
+                try {
+                    platform::LocalFile::remove(strLocalFileName);
+                } catch (const platform::Fault&) {
+                    // Nothing was written to it; leaving it is harmless.
+                }
             }
+        });
+
+        // The local file is opened before the server is asked, so a bad local
+        // path costs no traffic; it is cut back only once the server confirms.
+        try {
+            const bool existed = platform::LocalFile::existsAsFile(strLocalFileName);
+            m_Transfer.file = std::make_unique<platform::LocalFile>();
+            m_Transfer.file->openReadWrite(strLocalFileName);
+            m_Transfer.created = !existed;
+            m_Transfer.file->seek(startPoint);
+        } catch (const platform::Fault& fault) {
+            if (fault.source().isEmpty())
+                throw platform::Fault(fault.number(), fault.description(),
+                                      QStringLiteral("CFtpConnection.DownloadFile"));
+            throw;
         }
-        m_Busy = false;
-    });
+        m_Transfer.localName = strLocalFileName;
+        m_Transfer.startPoint = startPoint;
+        m_Transfer.bytes = startPoint;
 
-    // The local file is opened before the server is asked, so a bad local path
-    // costs no traffic; it is cut back only once the server confirms.
-    try {
-        const bool existed = platform::LocalFile::existsAsFile(strLocalFileName);
-        m_LocalFile = std::make_unique<platform::LocalFile>();
-        m_LocalFile->openReadWrite(strLocalFileName);
-        created = !existed;
-        m_LocalFile->seek(startPoint);
-    } catch (const platform::Fault& fault) {
-        if (fault.source().isEmpty())
-            throw platform::Fault(fault.number(), fault.description(),
-                                  QStringLiteral("CFtpConnection.DownloadFile"));
-        throw;
-    }
-    m_LocalFileName = strLocalFileName;
-    m_DownloadStartPoint = startPoint;
-    m_TruncatePending = true;
-    m_LocalFileOpen = true;
-
-    if (!ProcessTYPECommand(vTransferMode))
-        return false;
-    m_TransferMode = vTransferMode;
-    if (!PrepareData())
-        return false;
-    if (startPoint > 0) {
-        m_DownloadBytes = startPoint;
-        if (!ProcessRESTCommand(startPoint))
+        if (!ProcessTYPECommand(vTransferMode))
             return false;
-    }
-    m_Downloading = true;
+        m_TransferMode = vTransferMode;
+        if (!PrepareData())
+            return false;
+        if (startPoint > 0 && !ProcessRESTCommand(startPoint))
+            return false;
 
-    bool result = ProcessRETRCommand(strFileName);
-    if (m_TransferFaulted) {
-        // A local write failure (a full disk, say) names the local problem.
-        TranslateRuntimeError(m_TransferFaultNumber, m_TransferFaultDescription);
-        m_LastError = 45;
-        m_LastErrorDescription = QStringLiteral("Cannot write the local file %1: %2")
-                                     .arg(strLocalFileName, m_TransferFaultDescription);
-        return false;
-    }
-    if (!result)
-        return false;
-    // Image type keeps the bytes as they are, so a size the server announced
-    // for a whole file is the size that must have arrived.
-    const qint64 received = m_DownloadBytes - startPoint;
-    if (vTransferMode != 0 && startPoint == 0 && m_AnnouncedSize >= 0 &&
-        received != m_AnnouncedSize) {
-        m_LastError = ErrIncompleteTransfer;
-        m_LastErrorDescription =
-            QStringLiteral("The transfer ended before the whole file arrived (%1 of %2 bytes).")
-                .arg(received)
-                .arg(m_AnnouncedSize);
-        return false;
-    }
-    emit StateChanged(TransferCompleted);
-    return true;
+        const bool result = ProcessRETRCommand(strFileName);
+        if (m_Transfer.faulted()) {
+            // A local write failure (a full disk, say) names the local problem.
+            TranslateRuntimeError(m_Transfer.faultNumber, m_Transfer.faultText);
+            m_LastError = 45;
+            m_LastErrorDescription = QStringLiteral("Cannot write the local file %1: %2")
+                                         .arg(strLocalFileName, m_Transfer.faultText);
+            return false;
+        }
+        if (!result)
+            return false;
+        const qint64 received = m_Transfer.bytes - startPoint;
+        const qint64 announced = m_Transfer.announced;
+        // Image type keeps the bytes as they are, so a size the server announced
+        // for a whole file is the size that must have arrived.
+        const bool sizeKnown = vTransferMode != 0 && startPoint == 0 && announced >= 0;
+        if (sizeKnown && received != announced) {
+            m_LastError = ErrIncompleteTransfer;
+            m_LastErrorDescription =
+                QStringLiteral("The transfer ended before the whole file arrived (%1 of %2 bytes).")
+                    .arg(received)
+                    .arg(announced);
+            return false;
+        }
+        // Under TLS an end without close_notify may be anyone's: only the
+        // announced size, exactly met, makes it whole.
+        if (m_ProtectData && !wscData->tlsClosedCleanly() &&
+            !(sizeKnown && received == announced)) {
+            m_LastError = ErrIncompleteTransfer;
+            m_LastErrorDescription =
+                QStringLiteral("The data connection ended without TLS's close_notify after %1 "
+                               "bytes: the file may be cut short.")
+                    .arg(received);
+            return false;
+        }
+        emit StateChanged(TransferCompleted);
+        return true;
+    });
 }
 
 void CFtpConnection::ConfirmDownload() {
-    m_DownloadConfirmed = true;
-    if (!m_TruncatePending || !m_LocalFileOpen || !m_LocalFile)
+    if (m_Transfer.state != Transfer::State::Requested)
         return;
-    m_TruncatePending = false;
+    m_Transfer.state = Transfer::State::Confirmed;
+    if (!m_Transfer.file)
+        return;
     try {
-        if (m_LocalFile->length() > m_DownloadStartPoint)
-            m_LocalFile->truncate(m_DownloadStartPoint);
-        m_LocalFile->seek(m_DownloadStartPoint);
+        if (m_Transfer.file->length() > m_Transfer.startPoint)
+            m_Transfer.file->truncate(m_Transfer.startPoint);
+        m_Transfer.file->seek(m_Transfer.startPoint);
     } catch (const platform::Fault& fault) {
-        RecordTransferFault(fault.number(), fault.description());
+        m_Transfer.fault(fault.number(), fault.description());
     }
 }
 
@@ -709,31 +685,30 @@ bool CFtpConnection::ProcessRESTCommand(qint64 lStartPoint) {
     try {
         return Expect(Exchange(QStringLiteral("REST ") + QString::number(lStartPoint)), 350);
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessRESTCommand");
+        return TrapFault(fault, "ProcessRESTCommand");
     }
 }
 
 bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
     try {
-        m_ListingText.clear();
-        bool started = false;
         FtpReply finalReply;
-        const TransferEnd end = TransferExchange(QStringLiteral("RETR ") + strFileName, finalReply,
-                                                 [&](const FtpReply& reply) {
-                                                     if (!started)
-                                                         emit StateChanged(TransferInProgress);
-                                                     started = true;
-                                                     if (m_AnnouncedSize < 0)
-                                                         m_AnnouncedSize = announcedSize(reply);
-                                                     ConfirmDownload();
-                                                 });
+        bool started = false;
+        const TransferEnd end = TransferExchange(
+            QStringLiteral("RETR ") + strFileName, finalReply, [&](const FtpReply& reply) {
+                if (!started)
+                    emit StateChanged(TransferInProgress);
+                started = true;
+                if (m_Transfer.announced < 0)
+                    m_Transfer.announced = announcedSize(reply);
+                ConfirmDownload();
+            });
         if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;
         // An empty file may come without a 150 and without data.
         ConfirmDownload();
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessRETRCommand");
+        return TrapFault(fault, "ProcessRETRCommand");
     }
 }
 
@@ -741,137 +716,110 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
 
 bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& strRemoteFileName,
                                 qint32 vTransferMode, qint64 lStartPoint) {
-    if (m_Busy) {
-        m_LastError = ErrBusy;
-        return false;
-    }
-    m_Busy = true;
-    m_CancelCall = false;
-    m_Uploading = false;
-    m_LocalFileOpen = false;
-    m_UploadBytes = 0;
-    m_UploadQueued = 0;
-    m_UploadStarted = false;
-    m_FirstBlockPending = false;
-    m_UploadDataDone = false;
-    m_TransferFaulted = false;
-    const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
+    return Guarded(false, [&] {
+        BeginTransfer(Transfer::Kind::Upload);
+        const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
+        const auto finish = qScopeGuard([this] {
+            m_Transfer.closeLocalFile();
+            m_UploadBlock.clear();
+            m_UploadBlock.squeeze();
+            CloseDataSocket();
+        });
 
-    const auto finish = qScopeGuard([this] {
-        m_Uploading = false;
-        m_UploadStarted = false;
-        m_FirstBlockPending = false;
-        if (m_LocalFile)
-            m_LocalFile->close();
-        m_LocalFileOpen = false;
-        m_UploadBlock.clear();
-        m_UploadBlock.squeeze();
-        CloseDataSocket();
-        m_Busy = false;
+        // Read-only: an upload never creates or changes anything locally, and a
+        // missing or unreadable file is reported before the server hears of it.
+        try {
+            m_Transfer.file = std::make_unique<platform::LocalFile>();
+            m_Transfer.file->openReadOnly(strLocalFileName);
+            m_Transfer.length = m_Transfer.file->length();
+        } catch (const platform::Fault& fault) {
+            if (fault.source().isEmpty())
+                throw platform::Fault(fault.number(), fault.description(),
+                                      QStringLiteral("CFtpConnection.UploadFile"));
+            throw;
+        }
+        m_Transfer.localName = strLocalFileName;
+        if (startPoint > m_Transfer.length) {
+            TranslateRuntimeError(40021,
+                                  QStringLiteral("The start point %1 lies beyond the end of %2 (%3 "
+                                                 "bytes).")
+                                      .arg(startPoint)
+                                      .arg(strLocalFileName)
+                                      .arg(m_Transfer.length));
+            return false;
+        }
+
+        if (!ProcessTYPECommand(vTransferMode))
+            return false;
+        m_TransferMode = vTransferMode;
+        if (!PrepareData())
+            return false;
+        // REST only to resume: some servers refuse it outright (pyftpdlib in
+        // ASCII type, servers without REST), and "REST 0" asks for nothing.
+        if (startPoint > 0 && !ProcessRESTCommand(startPoint))
+            return false;
+        try {
+            m_Transfer.file->seek(startPoint);
+        } catch (const platform::Fault& fault) {
+            return TrapFault(fault, "UploadFile");
+        }
+        m_Transfer.startPoint = startPoint;
+        m_Transfer.bytes = startPoint;
+        m_Transfer.queued = startPoint;
+        if (!ProcessSTORCommand(strRemoteFileName))
+            return false;
+        // Once more, now the server has confirmed the file.
+        emit StateChanged(TransferCompleted);
+        return true;
     });
-
-    // Read-only: an upload never creates or changes anything locally, and a
-    // missing or unreadable file is reported before the server hears of it.
-    try {
-        m_LocalFile = std::make_unique<platform::LocalFile>();
-        m_LocalFile->openReadOnly(strLocalFileName);
-        m_UploadLength = m_LocalFile->length();
-    } catch (const platform::Fault& fault) {
-        if (fault.source().isEmpty())
-            throw platform::Fault(fault.number(), fault.description(),
-                                  QStringLiteral("CFtpConnection.UploadFile"));
-        throw;
-    }
-    m_LocalFileOpen = true;
-    m_LocalFileName = strLocalFileName;
-    if (startPoint > m_UploadLength) {
-        TranslateRuntimeError(40021,
-                              QStringLiteral("The start point %1 lies beyond the end of %2 (%3 "
-                                             "bytes).")
-                                  .arg(startPoint)
-                                  .arg(strLocalFileName)
-                                  .arg(m_UploadLength));
-        return false;
-    }
-
-    if (!ProcessTYPECommand(vTransferMode))
-        return false;
-    m_TransferMode = vTransferMode;
-    if (!PrepareData())
-        return false;
-    // REST only to resume: some servers refuse it outright (pyftpdlib in
-    // ASCII type, servers without REST), and "REST 0" asks for nothing.
-    if (startPoint > 0 && !ProcessRESTCommand(startPoint))
-        return false;
-    try {
-        m_LocalFile->seek(startPoint);
-    } catch (const platform::Fault& fault) {
-        return StepFault(fault, "UploadFile");
-    }
-    m_UploadBytes = startPoint;
-    m_UploadQueued = startPoint;
-    m_Uploading = true;
-    if (!ProcessSTORCommand(strRemoteFileName))
-        return false;
-    // Once more, now the server has confirmed the file.
-    emit StateChanged(TransferCompleted);
-    return true;
 }
 
 bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
     try {
-        m_ListingText.clear();
         FtpReply finalReply;
         const TransferEnd end = TransferExchange(
             QStringLiteral("STOR ") + strRemoteFileName, finalReply,
             [this](const FtpReply&) {
-                if (!m_UploadStarted && !m_FirstBlockPending) {
+                if (m_Transfer.state == Transfer::State::Requested) {
                     emit StateChanged(TransferInProgress);
-                    m_FirstBlockPending = true;
+                    m_Transfer.state = Transfer::State::Confirmed;
                 }
             },
             [this] {
                 // The first block goes once the data connection is up; the
                 // rest follow each send-complete.
-                if (m_FirstBlockPending && !m_TransferFaulted &&
+                if (m_Transfer.state == Transfer::State::Confirmed &&
                     wscData->state() == platform::Socket::Connected) {
-                    m_FirstBlockPending = false;
-                    StartUpload();
+                    m_Transfer.state = Transfer::State::Sending;
+                    SendNextUploadBlock();
                 }
                 // Nothing more can be read: closing tells the server, whose
                 // reply then ends the wait.
-                if (m_TransferFaulted)
+                if (m_Transfer.faulted())
                     CloseDataSocket();
             });
         if (end == TransferEnd::Cancelled)
             return false;
-        if (m_TransferFaulted) {
-            m_TransferFaulted = false;
-            return StepFault(platform::Fault(m_TransferFaultNumber, m_TransferFaultDescription),
+        if (m_Transfer.faulted())
+            return TrapFault(platform::Fault(m_Transfer.faultNumber, m_Transfer.faultText),
                              "UploadData");
-        }
         if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;
         // A server that confirms a file it cannot have received whole (its
         // data connection ended early) must not be believed.
-        if (!m_UploadDataDone) {
+        if (m_Transfer.state != Transfer::State::Sent) {
             m_LastError = ErrIncompleteTransfer;
             m_LastErrorDescription =
                 QStringLiteral("The data connection ended before the whole file was sent "
                                "(%1 of %2 bytes).")
-                    .arg(m_UploadBytes)
-                    .arg(m_UploadLength);
+                    .arg(m_Transfer.bytes)
+                    .arg(m_Transfer.length);
             return false;
         }
         return true;
     } catch (const platform::Fault& fault) {
-        return StepFault(fault, "ProcessSTORCommand");
+        return TrapFault(fault, "ProcessSTORCommand");
     }
-}
-
-void CFtpConnection::StartUpload() {
-    m_UploadStarted = true;
-    SendNextUploadBlock();
 }
 
 // Hands the next block to the data connection, or, once every byte has been
@@ -879,11 +827,11 @@ void CFtpConnection::StartUpload() {
 // complete.
 void CFtpConnection::SendNextUploadBlock() {
     try {
-        const qint64 size = std::min(UploadBlockSize, m_UploadLength - m_UploadQueued);
+        const qint64 size = std::min(UploadBlockSize, m_Transfer.length - m_Transfer.queued);
         if (size <= 0) {
-            if (m_DataEnd != DataEnd::Open)
+            if (m_Transfer.dataEnd != Transfer::DataEnd::Open)
                 return; // the peer closed or reset first: the step reports it
-            m_UploadDataDone = true;
+            m_Transfer.state = Transfer::State::Sent;
             // Over TLS the end is close_notify and an orderly close that
             // waits for the server's own: closing at once can reset the
             // connection under the server's last reads (TLS 1.3 sends
@@ -892,25 +840,20 @@ void CFtpConnection::SendNextUploadBlock() {
                 wscData->finish();
             else
                 CloseDataSocket();
-            if (m_LocalFile)
-                m_LocalFile->close();
-            m_LocalFileOpen = false;
-            m_Uploading = false;
+            m_Transfer.closeLocalFile();
             emit StateChanged(TransferCompleted);
             return;
         }
-        m_LocalFile->read(m_UploadBlock, size);
+        m_Transfer.file->read(m_UploadBlock, size);
         if (m_UploadBlock.size() != size)
             throw platform::Fault(
                 platform::LocalFile::ErrDeviceIO,
                 QStringLiteral("The local file %1 became shorter during the upload.")
-                    .arg(m_LocalFileName));
-        m_UploadQueued += size;
+                    .arg(m_Transfer.localName));
+        m_Transfer.queued += size;
         wscData->send(m_UploadBlock);
     } catch (const platform::Fault& fault) {
-        RecordTransferFault(fault.number(), fault.description());
-        if (m_LocalFile)
-            m_LocalFile->close();
-        m_LocalFileOpen = false;
+        m_Transfer.fault(fault.number(), fault.description());
+        m_Transfer.closeLocalFile();
     }
 }

@@ -44,7 +44,10 @@ bool CTimeout::Timeout(quint32 lngIDEvent) const {
 }
 
 void CTimeout::Reset() {
-    for (quint32 id : std::as_const(m_TimerIds))
+    // Only this connection's timers: another engine's in the same thread
+    // keep their firings.
+    for (quint32 id : std::as_const(m_TimerIds)) {
         platform::TimerService::setTimer(id, secondsToMs(m_TimeoutValue), &MFtpSupport::TimerProc);
-    MFtpSupport::FiredTimerIds().clear();
+        MFtpSupport::FiredTimerIds().removeAll(id);
+    }
 }

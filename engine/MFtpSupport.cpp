@@ -3,7 +3,7 @@
 namespace MFtpSupport {
 
 QList<quint32>& FiredTimerIds() {
-    static QList<quint32> fired;
+    thread_local QList<quint32> fired;
     return fired;
 }
 

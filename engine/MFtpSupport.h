@@ -3,7 +3,8 @@
 #include <QList>
 #include <QtGlobal>
 
-// Timer callback and the program-wide record of fired timers. A timer that
+// Timer callback and the record of fired timers (one per thread, as the
+// timers are). A timer that
 // fires several times before its wait notices is recorded once per firing.
 namespace MFtpSupport {
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <deque>
 
@@ -20,7 +21,8 @@ struct Delivery {
 // which an upload pays on every block; the engine's waits run them directly,
 // and a zero-interval timer (registered without any system call) brings the
 // rest to whatever loop runs next.
-std::deque<Delivery> pending;
+// Per thread: each engine runs its waits in its own thread.
+thread_local std::deque<Delivery> pending;
 
 // Runs what was queued when it was called; what those handlers queue waits
 // for the next pass, as with Qt's posted events. A nested wait inside a
@@ -36,20 +38,32 @@ void runPending() {
 }
 
 QTimer* carrier() {
-    static QTimer* const timer = [] {
-        auto* t = new QTimer;
-        QObject::connect(t, &QTimer::timeout, t, [t] {
-            // Whatever loop runs delivers: an engine wait's, or a question
-            // box's opened inside one, so a transfer keeps moving while the
-            // box is up, and the timer never spins on undelivered events.
-            if (pending.empty()) {
-                t->stop();
-                return;
-            }
-            runPending();
-        });
-        return t;
-    }();
+    // One per thread: a timer fires only in its own thread. A worker thread's
+    // goes with the thread; the main thread's lives as long as the program.
+    thread_local QTimer* timer = nullptr;
+    if (timer)
+        return timer;
+    timer = new QTimer;
+    QTimer* const t = timer;
+    QObject::connect(t, &QTimer::timeout, t, [t] {
+        // Whatever loop runs delivers: an engine wait's, or a question box's
+        // opened inside one, so a transfer keeps moving while the box is up,
+        // and the timer never spins on undelivered events.
+        if (pending.empty()) {
+            t->stop();
+            return;
+        }
+        runPending();
+    });
+    if (QThread* thread = QThread::currentThread();
+        thread != QCoreApplication::instance()->thread())
+        QObject::connect(
+            thread, &QThread::finished, t,
+            [t] {
+                timer = nullptr;
+                delete t;
+            },
+            Qt::DirectConnection);
     return timer;
 }
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+
+#include "Fault.h"
 #include <memory>
 
 class QFile;

@@ -26,6 +26,9 @@ namespace platform {
 
 namespace {
 
+// The text Qt's OpenSSL backend gives the peer's close_notify.
+const QString TlsClosedText = QStringLiteral("The TLS/SSL connection has been closed");
+
 // Arrivals are read into one buffer of at least this size, reused for the
 // socket's whole life: a fresh allocation per arrival costs page faults on
 // every block.
@@ -159,6 +162,9 @@ public:
     bool tlsDataConnection = false; // a session source was set
     // Of the current connection.
     bool encrypted = false;
+    // The peer ended TLS with its close_notify, not just with the TCP close
+    // that anyone on the way can forge.
+    bool closeNotified = false;
     // A control connection's resumable sessions, oldest first. A TLS 1.3
     // session ticket should be used once (some servers take each only once),
     // so each data connection takes the newest one not yet handed out; the
@@ -232,7 +238,7 @@ public:
     void deliverSendProgress(qint64 written, qint64 remaining);
     // Sends what the system takes at once without blocking; 0 on any failure.
     qint64 sendDirect(QByteArrayView bytes);
-    void deliverError(QAbstractSocket::SocketError err, const QString& text);
+    void deliverError(QAbstractSocket::SocketError err, const QString& text, bool reset = false);
 };
 
 void Socket::Private::wire(QTcpSocket* s) {
@@ -276,11 +282,14 @@ void Socket::Private::wire(QTcpSocket* s) {
                 deliverPeerClose(reset);
         });
     });
-    QObject::connect(s, &QAbstractSocket::errorOccurred, q,
-                     [this, s](QAbstractSocket::SocketError err) {
-                         const QString text = s->errorString();
-                         post([this, err, text] { deliverError(err, text); });
-                     });
+    QObject::connect(
+        s, &QAbstractSocket::errorOccurred, q, [this, s](QAbstractSocket::SocketError err) {
+            const QString text = s->errorString();
+            // Read now: by the time the error is delivered the
+            // descriptor that tells a reset may be gone.
+            const bool reset = err == QAbstractSocket::RemoteHostClosedError && peerReset();
+            post([this, err, text, reset] { deliverError(err, text, reset); });
+        });
     if (auto* tls = qobject_cast<QSslSocket*>(s)) {
         QObject::connect(tls, &QSslSocket::encrypted, q, [this] {
             post([this] {
@@ -402,13 +411,19 @@ void Socket::Private::deliverPeerClose(bool reset) {
     emit q->closed();
 }
 
-void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QString& text) {
+void Socket::Private::deliverError(QAbstractSocket::SocketError err, const QString& text,
+                                   bool reset) {
     // A peer's close (orderly or reset) is reported as the close event. Over
     // TLS the peer's close_notify is its close: a server that waits for ours
     // before it closes the TCP connection must not hold a wait until the time-out.
     if (err == QAbstractSocket::RemoteHostClosedError) {
-        if (ssl() && encrypted)
-            deliverPeerClose(false);
+        if (ssl() && encrypted) {
+            // Qt's TLS layer reports the peer's close_notify with this error
+            // while the TCP connection still stands; a TCP close or reset
+            // without it comes from the plain socket underneath.
+            closeNotified = !reset && text == TlsClosedText;
+            deliverPeerClose(reset);
+        }
         return;
     }
     if (finishing && lingerFd >= 0)
@@ -424,6 +439,9 @@ void Socket::Private::connectTo(const QString& host, quint16 port, bool encrypte
         q->close();
     if (state != Socket::Closed)
         throw wrongState("connect");
+    // Kept after the close, for the step that judges the end; a new
+    // connection starts without it.
+    closeNotified = false;
     // A control connection's sessions are its own: a server does not resume
     // a session of an earlier connection (a data connection offering one
     // would be refused where reuse is required).
@@ -746,6 +764,10 @@ void Socket::setTlsSessionSource(Socket* control) {
     d->tlsDataConnection = control != nullptr;
 }
 
+bool Socket::tlsClosedCleanly() const {
+    return d->closeNotified;
+}
+
 bool Socket::isEncrypted() const {
     return d->encrypted;
 }
@@ -786,6 +808,7 @@ void Socket::listen() {
     if (d->state != Closed)
         throw wrongState("listen");
     ++d->generation;
+    d->closeNotified = false;
     d->dropRequests();
     auto* server = d->tlsCapable ? new TlsCapableServer(this) : new QTcpServer(this);
     if (!server->listen(d->localAddress, d->localPort)) {

@@ -121,6 +121,9 @@ public:
     void setTlsSessionSource(Socket* control);
     // The handshake has completed (the encrypted event has been delivered).
     bool isEncrypted() const;
+    // The peer's close came with TLS's close_notify. Without it the end of a
+    // TLS stream may be a forged TCP close that cut it short.
+    bool tlsClosedCleanly() const;
     // The server's certificate and the verification's verdict, after the
     // handshake. The connection carries no data of the caller's before the
     // caller has looked at this: a control connection can still be closed

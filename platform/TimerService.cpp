@@ -25,8 +25,10 @@ struct Registry {
     quint32 lastId = 0;
 };
 
+// Per thread: a QTimer fires only in the thread that made it, and each
+// engine waits in its own thread.
 Registry& registry() {
-    static Registry r;
+    thread_local Registry r;
     return r;
 }
 

@@ -278,23 +278,42 @@ void TstSecureSession::ifAvailableFallsBackOnlyWhenRefused_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("reply");
     QTest::addColumn<bool>("loggedIn");
-    QTest::newRow("if available, not offered")
-        << int(Mode::ExplicitIfAvailable) << "500 AUTH not understood" << true;
-    QTest::newRow("if available, 502")
-        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << true;
+    QTest::addColumn<int>("allow"); // the downgrade question: -1 none, 0 no, 1 yes
+    QTest::addColumn<QByteArray>("trusted");
+    const QByteArray none;
+    QTest::newRow("if available, not offered, allowed")
+        << int(Mode::ExplicitIfAvailable) << "500 AUTH not understood" << true << 1 << none;
+    QTest::newRow("if available, 502, allowed")
+        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << true << 1 << none;
+    // Never silently: without a question, or answered no, nothing is sent in clear.
+    QTest::newRow("if available, 502, no question")
+        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << false << -1 << none;
+    QTest::newRow("if available, 502, refused")
+        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << false << 0 << none;
+    // A server whose certificate was trusted spoke TLS before: never downgraded.
+    QTest::newRow("if available, 502, trusted before")
+        << int(Mode::ExplicitIfAvailable) << "502 Command not implemented" << false << 1
+        << TestTls::localhost().sha256;
     QTest::newRow("if available, temporary refusal")
-        << int(Mode::ExplicitIfAvailable) << "431 Try again later" << false;
+        << int(Mode::ExplicitIfAvailable) << "431 Try again later" << false << 1 << none;
     QTest::newRow("required, not offered")
-        << int(Mode::ExplicitRequired) << "500 AUTH not understood" << false;
+        << int(Mode::ExplicitRequired) << "500 AUTH not understood" << false << 1 << none;
 }
 
 void TstSecureSession::ifAvailableFallsBackOnlyWhenRefused() {
     QFETCH(int, mode);
     QFETCH(QString, reply);
     QFETCH(bool, loggedIn);
+    QFETCH(int, allow);
+    QFETCH(QByteArray, trusted);
     Session s{Mode(mode)};
     s.server.expect("AUTH TLS").reply(reply);
     s.login(false);
+    if (allow >= 0)
+        s.ftp.setDowngradeQuestion([allow](CFtpConnection::Downgrade what) {
+            return what == CFtpConnection::Downgrade::NoTls && allow == 1;
+        });
+    s.ftp.setTrustedFingerprint(trusted);
     QCOMPARE(s.ftp.Connect(), loggedIn);
     QVERIFY(!s.ftp.Encrypted());
     if (loggedIn) {
@@ -303,8 +322,11 @@ void TstSecureSession::ifAvailableFallsBackOnlyWhenRefused() {
         QVERIFY(s.logs(QStringLiteral("continuing with plain FTP")));
     } else {
         QCOMPARE(s.server.commands(), QStringList({"AUTH TLS"}));
-        QCOMPARE(s.ftp.FtpGetLastError(), int(CFtpConnection::ErrTlsRefused));
-        QVERIFY(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError()).contains(reply));
+        const bool downgrade = mode == int(Mode::ExplicitIfAvailable) && reply.startsWith(u'5');
+        QCOMPARE(s.ftp.FtpGetLastError(), int(downgrade ? CFtpConnection::ErrDowngradeRefused
+                                                        : CFtpConnection::ErrTlsRefused));
+        if (!downgrade)
+            QVERIFY(s.ftp.GetFtpErrorDescription(s.ftp.FtpGetLastError()).contains(reply));
     }
 }
 
