@@ -387,7 +387,9 @@ private:
     void RemoveDirBody();
     void CreateDirBody();
     void NodeClick(QTreeWidgetItem* Node);
-    bool ListDirectory(QTreeWidgetItem* node);
+    // freshChildren: a listing that arrived replaces the node's subtree
+    // (Refresh); a failed one leaves it as it was.
+    bool ListDirectory(QTreeWidgetItem* node, bool freshChildren = false);
     // After a failed listing elsewhere: the connection goes back to the
     // folder the list shows, so relative names keep meaning what is shown.
     void returnToListedFolder(const NodeRef& from);

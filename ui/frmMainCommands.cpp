@@ -477,7 +477,7 @@ void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
     m_Nodes.addChildren(node, folders, 2, 3);
 }
 
-bool frmMain::ListDirectory(QTreeWidgetItem* node) {
+bool frmMain::ListDirectory(QTreeWidgetItem* node, bool freshChildren) {
     ensureOpen();
     const NodeRef target(m_Nodes, node);
     m_ListingNode = target;
@@ -526,6 +526,8 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node) {
             item.owner = entry->Owner;
             item.group = entry->Group;
         }
+        if (freshChildren)
+            m_Nodes.removeChildren(node);
         syncChildren(node, *files);
     }
     const bool wasBig = lvListView->count() >= TrimAfterRows;
@@ -549,7 +551,7 @@ void frmMain::RefreshCurrentDirectory() {
             return;
         // The listing decides the folder's children anew, once it arrived:
         // a failed one leaves them as they were.
-        ListDirectory(listed);
+        ListDirectory(listed, true);
     });
 }
 
