@@ -5,6 +5,7 @@
 #include "QtPrompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -128,6 +129,38 @@ private slots:
         QVERIFY(seen);
         QVERIFY(chosen.isEmpty());
         QVERIFY(!confirmsOverwrite);
+    }
+
+    // The question with a check box: its own going-on button, Cancel the
+    // default, and the box's state handed back whatever the answer.
+    void checkedQuestion_data() {
+        QTest::addColumn<bool>("goOn");
+        QTest::addColumn<bool>("tick");
+        QTest::newRow("Connect, always") << true << true;
+        QTest::newRow("Cancel") << false << false;
+    }
+    void checkedQuestion() {
+        QFETCH(bool, goOn);
+        QFETCH(bool, tick);
+        QtPrompts prompts;
+        QString shown;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            shown = box->text() + QLatin1Char('|') + box->defaultButton()->text();
+            box->checkBox()->setChecked(tick);
+            for (QAbstractButton* button : box->buttons()) {
+                if ((button->text() == QLatin1String("Connect")) == goOn)
+                    button->click();
+            }
+        });
+        bool checked = !tick;
+        const Prompts::Answer answer =
+            prompts.checkedQuestion(nullptr, QStringLiteral("Go on in clear?"), QString(),
+                                    QStringLiteral("Connect"), QStringLiteral("Always"), checked);
+        QCOMPARE(answer, goOn ? Prompts::Ok : Prompts::Cancel);
+        QCOMPARE(checked, tick);
+        QCOMPARE(shown, QStringLiteral("Go on in clear?|Cancel"));
     }
 };
 
