@@ -245,8 +245,13 @@ void frmMain::beginEngineCall(const QString& activity) {
 
 void frmMain::endEngineCall() {
     --m_EngineCalls;
-    if (!m_Unloaded)
-        updateCommands();
+    if (m_Unloaded)
+        return;
+    // The padlock goes with the session at once, not after the command's
+    // questions about it.
+    if (m_FtpConnection && !m_FtpConnection->SessionOpen())
+        imgLock->hide();
+    updateCommands();
 }
 
 QString frmMain::serverText() const {
@@ -289,7 +294,10 @@ void frmMain::syncSession(bool keepStatus) {
     QString status = statusText();
     if (!keepStatus) {
         const qint32 n = m_FtpConnection->FtpGetLastError();
-        const QString why = n != 0 && n != CFtpConnection::ErrCancelled
+        // A session that stood and broke; a connect says why it failed.
+        const bool lost = m_SessionView == SessionView::Connected && isConnectionLost(n);
+        const QString why = lost ? tr("the connection was lost.")
+                            : n != 0 && n != CFtpConnection::ErrCancelled
                                 ? m_FtpConnection->GetFtpErrorDescription(n).trimmed()
                                 : QString();
         status = why.isEmpty() ? tr("Disconnected.") : tr("Disconnected: ") + why;

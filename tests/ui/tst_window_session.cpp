@@ -278,12 +278,12 @@ private slots:
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("status");
         QTest::addColumn<int>("boxes"); // message boxes after the dialog
-        QTest::newRow("refused") << 0 << "Disconnected: " << 1;
+        QTest::newRow("refused") << 0 << "Disconnected: Connection refused" << 1;
         QTest::newRow("log-in refused") << 1 << "Disconnected: " << 1;
         QTest::newRow("time-out") << 2 << "Disconnected: " << 1;
         QTest::newRow("certificate refused") << 3 << "Disconnected: " << 2;
         QTest::newRow("TLS refused") << 4 << "Disconnected: " << 1;
-        QTest::newRow("broken, No") << 5 << "Disconnected: " << 2;
+        QTest::newRow("broken, No") << 5 << "Disconnected: the connection was lost." << 2;
         QTest::newRow("Stop while connecting") << 6 << "Stopped: connecting to 127.0.0.1:" << 0;
     }
     void windowStateExits() {
