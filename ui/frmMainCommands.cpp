@@ -249,8 +249,10 @@ void frmMain::endEngineCall() {
         return;
     // The padlock goes with the session at once, not after the command's
     // questions about it.
-    if (m_FtpConnection && !m_FtpConnection->SessionOpen())
+    if (m_FtpConnection && !m_FtpConnection->SessionOpen() && !imgLock->isHidden()) {
         imgLock->hide();
+        placeTitleLabel();
+    }
     updateCommands();
 }
 
