@@ -132,34 +132,26 @@ private slots:
     }
 
     // The question with a check box: its own going-on button, Cancel the
-    // default, and the box's state handed back whatever the answer.
-    void checkedQuestion_data() {
-        QTest::addColumn<bool>("goOn");
-        QTest::addColumn<bool>("tick");
-        QTest::newRow("Connect, always") << true << true;
-        QTest::newRow("Cancel") << false << false;
-    }
+    // default, and the box's state handed back with the answer.
     void checkedQuestion() {
-        QFETCH(bool, goOn);
-        QFETCH(bool, tick);
         QtPrompts prompts;
         QString shown;
         whenModalShows([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             QVERIFY(box);
             shown = box->text() + QLatin1Char('|') + box->defaultButton()->text();
-            box->checkBox()->setChecked(tick);
+            box->checkBox()->setChecked(true);
             for (QAbstractButton* button : box->buttons()) {
-                if ((button->text() == QLatin1String("Connect")) == goOn)
+                if (button->text() == QLatin1String("Connect"))
                     button->click();
             }
         });
-        bool checked = !tick;
+        bool checked = false;
         const Prompts::Answer answer =
             prompts.checkedQuestion(nullptr, QStringLiteral("Go on in clear?"), QString(),
                                     QStringLiteral("Connect"), QStringLiteral("Always"), checked);
-        QCOMPARE(answer, goOn ? Prompts::Ok : Prompts::Cancel);
-        QCOMPARE(checked, tick);
+        QCOMPARE(answer, Prompts::Ok);
+        QVERIFY(checked);
         QCOMPARE(shown, QStringLiteral("Go on in clear?|Cancel"));
     }
 };
