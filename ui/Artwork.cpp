@@ -360,4 +360,25 @@ QIcon toolbarIcon(int number) {
     return icon;
 }
 
+QPixmap padlockPixmap(int size) {
+    // A 16 x 16 design: a shackle over a body with a keyhole.
+    return render(size, size, 16, 16, [](QPainter& p) {
+        p.setPen(QPen(Outline, 1.6));
+        p.setBrush(Qt::NoBrush);
+        QPainterPath shackle;
+        shackle.moveTo(4.5, 8);
+        shackle.lineTo(4.5, 5);
+        shackle.arcTo(QRectF(4.5, 1.5, 7, 7), 180, -180);
+        shackle.lineTo(11.5, 8);
+        p.drawPath(shackle);
+        p.setPen(QPen(FolderDark, 1.0));
+        p.setBrush(FolderFill);
+        p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7.5), 1.2, 1.2);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Outline);
+        p.drawEllipse(QPointF(8, 10.5), 1.3, 1.3);
+        p.drawRect(QRectF(7.4, 10.5, 1.2, 2.8));
+    });
+}
+
 } // namespace Artwork

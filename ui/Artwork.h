@@ -24,4 +24,7 @@ constexpr int ToolbarImageCount = 13;
 QPixmap toolbarPixmap(int number, bool hot);
 QIcon toolbarIcon(int number);
 
+// The padlock of an encrypted session (size x size).
+QPixmap padlockPixmap(int size);
+
 } // namespace Artwork

@@ -20,6 +20,12 @@ public:
     // A title left empty means the application's title.
     virtual Answer messageBox(QWidget* parent, const QString& text, Buttons buttons, Icon icon,
                               const QString& title) = 0;
+    // A question with a button of its own that goes on (acceptText: Ok) or
+    // Cancel, and a check box (checkText) whose state comes back in checked;
+    // the box opens unchecked. Closed any other way, the answer is Cancel.
+    virtual Answer checkedQuestion(QWidget* parent, const QString& text, const QString& title,
+                                   const QString& acceptText, const QString& checkText,
+                                   bool& checked) = 0;
     // The typed text; empty when the box was cancelled.
     virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                              const QString& defaultText) = 0;

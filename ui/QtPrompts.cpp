@@ -1,10 +1,12 @@
 #include "QtPrompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 Prompts::Answer QtPrompts::messageBox(QWidget* parent, const QString& text, Buttons buttons,
                                       Icon icon, const QString& title) {
@@ -53,6 +55,25 @@ Prompts::Answer QtPrompts::messageBox(QWidget* parent, const QString& text, Butt
     default:
         return buttons == YesNo ? No : (buttons == OkOnly ? Ok : Cancel);
     }
+}
+
+Prompts::Answer QtPrompts::checkedQuestion(QWidget* parent, const QString& text,
+                                           const QString& title, const QString& acceptText,
+                                           const QString& checkText, bool& checked) {
+    QMessageBox box(parent);
+    box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
+    box.setText(text);
+    box.setIcon(QMessageBox::Warning);
+    QPushButton* accept = box.addButton(acceptText, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // Going on is the choice that costs something: Enter does not make it.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    auto* check = new QCheckBox(checkText, &box);
+    box.setCheckBox(check);
+    box.exec();
+    checked = check->isChecked();
+    return box.clickedButton() == accept ? Ok : Cancel;
 }
 
 QString QtPrompts::inputBox(QWidget* parent, const QString& prompt, const QString& title,

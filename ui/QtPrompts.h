@@ -7,6 +7,9 @@ class QtPrompts : public Prompts {
 public:
     Answer messageBox(QWidget* parent, const QString& text, Buttons buttons, Icon icon,
                       const QString& title) override;
+    Answer checkedQuestion(QWidget* parent, const QString& text, const QString& title,
+                           const QString& acceptText, const QString& checkText,
+                           bool& checked) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& fileName,

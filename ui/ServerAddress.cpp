@@ -70,3 +70,25 @@ bool ServerAddress::parse(const QString& text, QString& host, quint16& port, QSt
         *portNamed = true;
     return parsePort(digits, port, error);
 }
+
+bool ServerAddress::fromDialog(const QString& hostText, const QString& portText, bool portTyped,
+                               quint16 defaultPort, QString& host, quint16& port, QString& error) {
+    bool portNamed = false;
+    quint16 named = DefaultPort;
+    if (!parse(hostText, host, named, error, &portNamed))
+        return false;
+    port = defaultPort;
+    if (!portText.isEmpty() && !parsePort(portText, port, error))
+        return false;
+    if (portNamed && (!portTyped || portText.isEmpty()))
+        port = named;
+    return true;
+}
+
+QString ServerAddress::display(const QString& host, quint16 port, quint16 defaultPort) {
+    if (port == defaultPort)
+        return host;
+    const bool v6 = host.contains(QLatin1Char(':'));
+    return (v6 ? QLatin1Char('[') + host + QLatin1Char(']') : host) + QLatin1Char(':') +
+           QString::number(port);
+}

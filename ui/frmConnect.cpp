@@ -103,15 +103,25 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+    connect(cboEncryption, &QComboBox::currentIndexChanged, this,
+            [this] { cboEncryption_Click(); });
 
     // The choices confirmed last time; the password is never kept.
     QSettings settings = store();
     settings.beginGroup(QStringLiteral("Connect"));
-    txtURL->setText(settings.value(QStringLiteral("Host"), DefaultHost).toString());
     txtPort->setText(
         settings.value(QStringLiteral("Port"), QString::number(ServerAddress::DefaultPort))
             .toString()
             .left(5));
+    // An older store may hold "host:port" in Host; the port box shows it.
+    setHostText(settings.value(QStringLiteral("Host"), DefaultHost).toString());
+    const int mode = cboEncryption->findData(settings.value(QStringLiteral("Encryption"), -1));
+    if (mode >= 0) {
+        const QString port = txtPort->text();
+        cboEncryption->setCurrentIndex(mode);
+        txtPort->setText(port); // the port confirmed with it, 990 or not
+    }
+    m_ShownEncryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
     if (!settings.value(QStringLiteral("Anonymous"), true).toBool()) {
         chkAnonym->setChecked(false);
         txtUserName->setText(settings.value(QStringLiteral("User")).toString());
@@ -120,7 +130,30 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
 }
 
 void frmConnect::setHostText(const QString& host) {
+    QString bare;
+    quint16 port = ServerAddress::DefaultPort;
+    QString error;
+    bool portNamed = false;
+    if (ServerAddress::parse(host, bare, port, error, &portNamed) && portNamed) {
+        txtURL->setText(bare);
+        txtPort->setText(QString::number(port));
+        return;
+    }
     txtURL->setText(host);
+}
+
+void frmConnect::cboEncryption_Click() {
+    const auto mode = FtpSecurity::Mode(cboEncryption->currentData().toInt());
+    const QString plainPort = QString::number(ServerAddress::DefaultPort);
+    const QString implicitPort = QString::number(ServerAddress::ImplicitTlsPort);
+    const bool implicitNow = mode == FtpSecurity::Mode::Implicit;
+    const bool implicitBefore = m_ShownEncryption == FtpSecurity::Mode::Implicit;
+    m_ShownEncryption = mode;
+    const QString port = txtPort->text();
+    if (implicitNow && !implicitBefore && (port.isEmpty() || port == plainPort))
+        txtPort->setText(implicitPort);
+    else if (!implicitNow && implicitBefore && port == implicitPort)
+        txtPort->setText(plainPort);
 }
 
 void frmConnect::chkAnonym_Click() {
@@ -144,23 +177,38 @@ void frmConnect::cmdOK_Click() {
                              Prompts::Information, tr("Invalid URL"));
         return;
     }
-    quint16 port = ServerAddress::DefaultPort;
+    const auto encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
+    const quint16 defaultPort = encryption == FtpSecurity::Mode::Implicit
+                                    ? ServerAddress::ImplicitTlsPort
+                                    : ServerAddress::DefaultPort;
+    QString host;
+    quint16 port = defaultPort;
     QString error;
     if (!txtPort->text().isEmpty() && !ServerAddress::parsePort(txtPort->text(), port, error)) {
         m_Prompts.messageBox(this, error, Prompts::OkOnly, Prompts::Information,
                              tr("Invalid port"));
         return;
     }
-    m_URL = txtURL->text().toLower();
+    if (!ServerAddress::fromDialog(txtURL->text(), txtPort->text(), txtPort->isModified(),
+                                   defaultPort, host, port, error)) {
+        m_Prompts.messageBox(this, error, Prompts::OkOnly, Prompts::Information, tr("Invalid URL"));
+        return;
+    }
+    // What is used is what the boxes show and what is kept: the host box
+    // loses a port typed into it, the port box shows the port used.
+    txtURL->setText(host);
+    txtPort->setText(QString::number(port));
+    m_URL = host.toLower();
     m_UserName = txtUserName->text();
     m_Password = txtPassword->text();
     m_Port = port;
-    m_Encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
+    m_Encryption = encryption;
     m_Action = 0;
     QSettings settings = store();
     settings.beginGroup(QStringLiteral("Connect"));
-    settings.setValue(QStringLiteral("Host"), txtURL->text());
+    settings.setValue(QStringLiteral("Host"), host);
     settings.setValue(QStringLiteral("Port"), QString::number(port));
+    settings.setValue(QStringLiteral("Encryption"), int(encryption));
     settings.setValue(QStringLiteral("Anonymous"), chkAnonym->isChecked());
     settings.setValue(QStringLiteral("User"), chkAnonym->isChecked() ? QString() : m_UserName);
     accept();

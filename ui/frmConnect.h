@@ -25,18 +25,24 @@ public:
 
     // 0 = connect (OK), 1 = cancelled (Cancel, Esc or the close box).
     qint32 Action() const { return m_Action; }
+    // The host the session connects to, lower-cased, without a port: a port
+    // typed into the host box is in Port().
     QString URL() const { return m_URL; }
     QString UserName() const { return m_UserName; }
     QString Password() const { return m_Password; }
-    // The port box's number; 21 until OK.
+    // The port the session connects to; 21 until OK.
     quint16 Port() const { return m_Port; }
     // The encryption chosen; explicit FTP over TLS if available by default.
     FtpSecurity::Mode Encryption() const { return m_Encryption; }
 
-    // Replaces the design host text, for a host named on the command line.
+    // Replaces the design host text, for a host named on the command line; a
+    // port in it ("host:2121") goes to the port box.
     void setHostText(const QString& host);
 
     void chkAnonym_Click();
+    // Implicit TLS has its own default port: 990 replaces 21 when it is
+    // chosen, and 21 comes back when another choice replaces it.
+    void cboEncryption_Click();
     void cmdOK_Click();
     void cmdCancel_Click();
 
@@ -67,4 +73,5 @@ private:
     QString m_Password;
     quint16 m_Port = 21;
     FtpSecurity::Mode m_Encryption = FtpSecurity::Mode::ExplicitIfAvailable;
+    FtpSecurity::Mode m_ShownEncryption = FtpSecurity::Mode::ExplicitIfAvailable;
 };

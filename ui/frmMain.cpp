@@ -8,8 +8,10 @@
 #include "HelpViewer.h"
 #include "MLocaleInfo.h"
 #include "Prompts.h"
+#include "ServerAddress.h"
 #include "Twips.h"
 #include "about.h"
+#include "frmCertificates.h"
 #include "frmConnect.h"
 #include "frmWelcomeMessage.h"
 
@@ -103,8 +105,9 @@ QAction* frmMain::makeAction(const Command& command, QObject* parent) {
     auto* action = new QAction(text, parent);
     action->setObjectName(key);
     action->setData(key);
-    connect(action, &QAction::triggered, this,
-            [this, key] { runCommand([this, &key] { frmMain::command(key)->run(*this); }); });
+    action->setEnabled(commandEnabled(command));
+    connect(action, &QAction::triggered, this, [this, key] { runTableCommand(key); });
+    m_CommandActions << action;
     return action;
 }
 
@@ -123,11 +126,12 @@ void frmMain::createMenus() {
     };
     mnuFile = bar->addMenu(tr("&File"));
     const QList<QAction*> file =
-        fill(mnuFile, {"Connect", "-", "Download", "Upload", "-", "Close"});
+        fill(mnuFile, {"Connect", "Stop", "-", "Download", "Upload", "-", "Close"});
     mnuConnect = file[0];
-    mnuDownload = file[2];
-    mnuUpload = file[3];
-    mnuFileClose = file[5];
+    mnuStop = file[1];
+    mnuDownload = file[3];
+    mnuUpload = file[4];
+    mnuFileClose = file[6];
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFile_Click);
 
     mnuEdit = bar->addMenu(tr("&Edit"));
@@ -167,6 +171,9 @@ void frmMain::createMenus() {
     sep5->setVisible(false);
     mnuOptions = mnuView->addAction(tr("&Options..."));
     mnuOptions->setVisible(false);
+    mnuView->addSeparator();
+    mnuCertificates =
+        mnuView->addAction(tr("&Certificates..."), this, &frmMain::mnuCertificates_Click);
     connect(mnuView, &QMenu::aboutToShow, this, &frmMain::mnuView_Click);
 
     mnuHelp = bar->addMenu(tr("&Help"));
@@ -260,7 +267,7 @@ void frmMain::createPanes() {
         // A mouse press or an open menu is not a resting selection; while a
         // question is open or the engine is busy, the folder is listed after.
         if (QApplication::mouseButtons() != Qt::NoButton || QApplication::activePopupWidget() ||
-            QApplication::activeModalWidget() || busy()) {
+            QApplication::activeModalWidget() || working()) {
             m_KeyboardListTimer->start();
             return;
         }
@@ -273,6 +280,7 @@ void frmMain::createPanes() {
         showContextMenu(InTree, tvTreeView->viewport()->mapToGlobal(pos));
     });
     tvTreeView->installEventFilter(this);
+    tvTreeView->viewport()->installEventFilter(this);
     // Nodes with an expanded image show it while open.
     auto showImage = [](QTreeWidgetItem* item, bool expanded) {
         const int expandedImage = item->data(0, TreeExpandedImageRole).toInt();
@@ -295,6 +303,7 @@ void frmMain::createPanes() {
             showContextMenu(InList, view->viewport()->mapToGlobal(pos));
         });
         view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
     }
     connect(lvListView, &FileListView::viewModeChanged, this, [this](int mode) {
         if (QAction* button = toolbarButton(mode + 15))
@@ -317,6 +326,13 @@ void frmMain::createPanes() {
     Label1->setFont(bold);
     Label1->setTextFormat(Qt::PlainText);
     Label1->move(toPixels(120), toPixels(120));
+    // The padlock of a protected session, in front of the title.
+    imgLock = new QLabel(picTitle);
+    imgLock->setPixmap(Artwork::padlockPixmap(Label1->sizeHint().height()));
+    imgLock->setToolTip(tr("Encrypted"));
+    imgLock->move(toPixels(120), toPixels(120));
+    imgLock->adjustSize();
+    imgLock->hide();
 
     Picture1 = new QWidget(picTitle);
     Check1 = new QCheckBox(tr("&Passive Mode"), Picture1);
@@ -461,6 +477,8 @@ void frmMain::Form_Load() {
     m_FtpConnection->setWindowHandle(static_cast<qint32>(winId()));
     m_FtpConnection->setCertificateQuestion(
         [this](const platform::TlsPeer& peer) { return askAboutCertificate(peer); });
+    m_FtpConnection->setDowngradeQuestion(
+        [this](CFtpConnection::Downgrade what) { return askAboutDowngrade(what); });
     connect(m_FtpConnection, &CFtpConnection::StateChanged, this,
             &frmMain::m_FtpConnection_StateChanged);
     connect(m_FtpConnection, &CFtpConnection::DownloadProgress, this,
@@ -471,6 +489,7 @@ void frmMain::Form_Load() {
             &frmMain::m_FtpConnection_ListingDataArrived);
     connect(m_FtpConnection, &CFtpConnection::SessionProtocolMessage, this,
             &frmMain::m_FtpConnection_SessionProtocolMessage);
+    updateCommands();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -621,8 +640,8 @@ void frmMain::SizeControls(int x) {
     if (r.gripLeft)
         m_SplitterLeft = *r.gripLeft;
     if (r.titleWidth) {
-        const int labelRight = r.holderLeft.value_or(*r.titleWidth) - 60;
-        Label1->resize(std::max(0, toPixels(labelRight - 120)), Label1->sizeHint().height());
+        m_TitleLabelRight = r.holderLeft.value_or(*r.titleWidth) - 60;
+        placeTitleLabel();
     }
     picLegend->raise();
 
@@ -646,6 +665,21 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    // While the engine works the panes take no clicks: nothing a click could
+    // start may run, and the selection stays on what the command acts on.
+    if (working() &&
+        (watched == tvTreeView->viewport() || watched == lvListView->detailsView()->viewport() ||
+         watched == lvListView->iconView()->viewport())) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            break;
+        }
+    }
     if (watched == client && event->type() == QEvent::Resize) {
         if (!isMinimized())
             SizeControls(m_SplitterLeft);
@@ -671,6 +705,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (keyCommand(watched == tvTreeView ? InTree : InList,
                        QKeySequence(key->keyCombination())))
+            return true;
+        // Nor do they move their selection while the engine works.
+        if (working())
             return true;
     } else if (watched == imgSplitter) {
         // Only mouse events may be read as such: the splitter also sees
@@ -760,23 +797,20 @@ void frmMain::mnuViewStatusBar_Click() {
 }
 
 void frmMain::mnuView_Click() {
-    mnuOptions->setEnabled(!busy());
+    mnuOptions->setEnabled(!working());
+    updateCommands();
 }
 
 void frmMain::mnuFile_Click() {
-    const bool idle = !busy();
-    mnuDownload->setEnabled(idle);
-    mnuUpload->setEnabled(idle);
+    updateCommands();
 }
 
 void frmMain::mnuEdit_Click() {
-    const bool idle = !busy();
-    for (QAction* item : {mnuRename, mnuRemoveDir, mnuCreateDir, mnuDelete})
-        item->setEnabled(idle);
+    updateCommands();
 }
 
 void frmMain::mnuHelp_Click() {
-    mnuHelpAbout->setEnabled(!busy());
+    mnuHelpAbout->setEnabled(!working());
 }
 
 void frmMain::mnuListViewMode_Click(int Index) {
@@ -901,7 +935,7 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
         // The folder being listed, or, outside a listing, the selected one.
         QTreeWidgetItem* node = m_ListingNode ? m_ListingNode.get() : tvTreeView->currentItem();
         if (node) {
-            QString title = m_FtpConnection->FtpServer() + nodeFullPath(node);
+            QString title = serverText() + nodeFullPath(node);
             title.replace(QLatin1String("//"), QLatin1String("/"));
             showTitle(title);
         }
@@ -1057,6 +1091,11 @@ void frmMain::help_Click() {
 void frmMain::Download_Click() {
     if (m_ShellOpenUrl)
         m_ShellOpenUrl(ProductPage);
+}
+
+void frmMain::mnuCertificates_Click() {
+    frmCertificates dialog(this);
+    m_Prompts.execDialog(dialog);
 }
 
 void frmMain::mnuHelpAbout_Click() {

@@ -66,8 +66,16 @@ public:
     // The status bar's transfer figures change at most this often.
     static constexpr int ProgressIntervalMs = 250;
 
-    // Where a command applies, for its key and its place in context menus.
-    enum Place { Nowhere = 0, InList = 1, InTree = 2 };
+    // Where a command applies, for its key and its place in context menus;
+    // Window: its key works anywhere in the window, and no context menu has it.
+    enum Place { Nowhere = 0, InList = 1, InTree = 2, Window = 4 };
+    // What a command needs to be enabled: nothing; an engine at rest; an
+    // engine at rest and an open session; something to stop (an engine call
+    // running, or a session to close); an engine call running.
+    enum Need { Free, Idle, Session, Running, Working };
+    // What the window shows of the session; it follows the engine at the end
+    // of every command.
+    enum class SessionView { Disconnected, Connecting, Connected };
     // One row per command: the one table that menus, toolbar, context menus
     // and keys are made from.
     struct Command {
@@ -76,13 +84,27 @@ public:
         const char* toolTip;  // nullptr: the button shows no tip
         int image;            // toolbar image, 0 none
         QKeySequence shortcut;
-        int places;    // Place bits: where its key works and its context menus
-        int group;     // context menus put a separator between groups
-        bool idleOnly; // greyed in menus while the engine is busy
+        int places; // Place bits: where its key works and its context menus
+        int group;  // context menus put a separator between groups
+        Need needs; // when it is enabled, wherever it is offered
         std::function<void(frmMain&)> run;
     };
     static const QList<Command>& commands();
     static const Command* command(const QString& key);
+    // The one answer to "may this command run now?", for every way in:
+    // toolbar, menus, keys, context menus, double-click.
+    bool commandEnabled(const Command& row) const;
+    bool commandEnabled(const QString& key) const;
+    // Sets every table-made action's enabled state from commandEnabled.
+    void updateCommands();
+    // An engine call is running (the engine is busy).
+    bool working() const;
+    SessionView sessionView() const { return m_SessionView; }
+    // The padlock beside the title: control and data connections both protected.
+    bool padlockShown() const;
+    // The server as the session uses it: "host", or "host:port" when the
+    // port is not the encryption's default.
+    QString serverText() const;
 
     explicit frmMain(Prompts& prompts, QWidget* parent = nullptr);
     ~frmMain() override;
@@ -220,6 +242,8 @@ public slots:
     void help_Click();
     void Download_Click();
     void mnuHelpAbout_Click();
+    // Lists the trusted certificates; one can be forgotten there.
+    void mnuCertificates_Click();
     void Check1_Click();
     void Option1_Click(int Index);
     void tvTreeView_NodeClick(QTreeWidgetItem* Node);
@@ -254,6 +278,7 @@ public:
     QRadioButton* Option1[2];
     QProgressBar* ProgressBar1;
     QLabel* Label1;
+    QLabel* imgLock;
     QLabel* imgIcon;
     QFrame* CoolBar1;
     QToolBar* tbToolBar;
@@ -266,6 +291,7 @@ public:
 
     QMenu* mnuFile;
     QAction* mnuConnect;
+    QAction* mnuStop;
     QAction* mnuDownload;
     QAction* mnuUpload;
     QAction* mnuFileClose;
@@ -282,6 +308,7 @@ public:
     QAction* mnuListViewMode[4];
     QAction* sep5;
     QAction* mnuOptions;
+    QAction* mnuCertificates;
     QMenu* mnuHelp;
     QAction* help;
     QAction* Download;
@@ -297,35 +324,72 @@ private:
     // Thrown when the window unloaded while a command waited; the command
     // ends quietly.
     struct WindowClosed {};
+    // Thrown when an engine call ended because the user chose Stop; the
+    // command ends and the status bar says what was stopped.
+    struct Stopped {
+        QString what;
+    };
     // Runs a command; a fault that escapes it is shown, never dropped.
     void runCommand(const std::function<void()>& command, const QString& title = {});
-    // The one place that answers "has the window closed during the wait?":
-    // every engine call goes through it and ends the command if so.
-    template <typename Call> auto engineCall(Call call) {
+    // The one place every engine call goes through: it keeps the commands
+    // disabled while the call runs, ends the command if the window closed
+    // meanwhile, and ends it quietly when the user stopped the call.
+    // `activity` names the call for the status bar ("listing of /pub").
+    template <typename Call> auto engineCall(const QString& activity, Call call) {
         ensureOpen();
-        auto result = call(*m_FtpConnection);
+        beginEngineCall(activity);
+        struct End {
+            frmMain& w;
+            ~End() { w.endEngineCall(); }
+        };
+        decltype(call(*m_FtpConnection)) result{};
+        {
+            End end{*this};
+            result = call(*m_FtpConnection);
+        }
         ensureOpen();
+        if (m_StopAsked) {
+            m_StopAsked = false;
+            // A call that finished before the Stop reached it stands.
+            if (!result && m_FtpConnection->FtpGetLastError() == CFtpConnection::ErrCancelled)
+                throw Stopped{activity};
+        }
         return result;
     }
+    void beginEngineCall(const QString& activity);
+    void endEngineCall();
+    // Connect with what the user decided about this server's certificate.
+    bool connectEngine();
+    // The window after a command: a session that is gone shows as such.
+    void syncSession(bool keepStatus = false);
+    // Empties tree, list and title pane; the status says why.
+    void showDisconnected(const QString& status);
+    void runTableCommand(const QString& key);
     CFtpConnection& engine() {
         ensureOpen();
         return *m_FtpConnection;
     }
     void ensureOpen() const;
-    bool busy() const;
     void ConnectToServerBody();
     // The title pane's server and path, after a lock while the session is encrypted.
     void showTitle(const QString& text);
     // Asks once about a certificate the system does not vouch for; "always
     // trust" stores its fingerprint for the server in the settings.
     bool askAboutCertificate(const platform::TlsPeer& peer);
+    // Asks before a session goes on without TLS (or without protected data
+    // connections); "always for this server" is kept and not asked again.
+    bool askAboutDowngrade(CFtpConnection::Downgrade what);
+    // Places the title label after the padlock when it shows.
+    void placeTitleLabel();
     void UploadBody();
     void DeleteBody();
     void RenameBody();
     void RemoveDirBody();
     void CreateDirBody();
     void NodeClick(QTreeWidgetItem* Node);
-    bool ListDirectory(QTreeWidgetItem* node);
+    // freshChildren: a listing that arrived replaces the node's subtree
+    // (Refresh); a failed one leaves it as it was.
+    bool ListDirectory(QTreeWidgetItem* node, bool freshChildren = false);
     // After a failed listing elsewhere: the connection goes back to the
     // folder the list shows, so relative names keep meaning what is shown.
     void returnToListedFolder(const NodeRef& from);
@@ -395,6 +459,17 @@ private:
     QString m_LastCommandSent;
     int m_LogHeight = MainLayout::LogHeight;
     int m_LogDragOffset = 0;
+    // Right edge of the title label's room (twips), from the last layout.
+    int m_TitleLabelRight = 0;
+
+    SessionView m_SessionView = SessionView::Disconnected;
+    // Engine calls running, and what the innermost one does.
+    int m_EngineCalls = 0;
+    QString m_Activity;
+    // The user chose Stop while an engine call ran.
+    bool m_StopAsked = false;
+    // Every action made from the command table, for updateCommands.
+    QList<QPointer<QAction>> m_CommandActions;
 
     // Transfer figures for the status bar.
     QElapsedTimer m_TransferClock;

@@ -16,6 +16,7 @@
 #include "LocalFile.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
+#include "TrustStore.h"
 #include "frmConnect.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTimer>
 #include <QTreeWidget>
@@ -37,14 +39,6 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString ConnectTitle = QStringLiteral("FTP Client");
-
-// Settings section of the certificates the user chose to always trust,
-// one SHA-256 per server and port.
-const QString TrustedCertificates = QStringLiteral("TrustedCertificates");
-
-QString certificateKey(const QString& host, quint16 port) {
-    return host.toLower() + QLatin1Char('_') + QString::number(port);
-}
 
 // A server that drops the control connection at once would otherwise keep a
 // node click reconnecting for ever.
@@ -96,24 +90,25 @@ const QList<frmMain::Command>& frmMain::commands() {
     // separator where the group changes. One row a line, so it reads as a table.
     // clang-format off
     static const QList<Command> table = {
-        // key                menu text               tool tip                                 image shortcut             places           group idle  run
-        {"Open",              "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, false, &frmMain::OpenSelected},
-        {"OpenFolder",        "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, false, &frmMain::ListSelectedNode},
-        {"Connect",           "&Connect to ...",      nullptr,                                 1,  {},                   Nowhere,         0, false, &frmMain::ConnectToServer},
-        {"Stop",              "&Stop",                "Stop operation",                        3,  {},                   Nowhere,         0, false, &frmMain::StopCommand},
-        {"Download",          "&Download File ...",   "Download File...",                      5,  {},                   InList,          1, true,  &frmMain::mnuDownload_Click},
-        {"Rename",            "&Rename File ...",     "Rename File...",                        9,  K(Qt::Key_F2),        InList,          1, true,  &frmMain::mnuRename_Click},
-        {"Delete",            "&Delete File ...",     "Delete File",                           8,  K(Qt::Key_Delete),    InList,          1, true,  &frmMain::mnuDelete_Click},
-        {"Upload",            "&Upload File ...",     "Upload File...",                        6,  {},                   InList,          2, true,  &frmMain::mnuUpload_Click},
-        {"CreateDirectory",   "&Create Directory ...", "Create Directory...",                  7,  {},                   InList | InTree, 2, true,  &frmMain::mnuCreateDir_Click},
-        {"RemoveDirectory",   "Remo&ve Directory",    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, true,  &frmMain::mnuRemoveDir_Click},
-        {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, false, &frmMain::RefreshCurrentDirectory},
-        {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, false, &frmMain::UpOneLevel},
-        {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, false, &frmMain::mnuFileClose_Click},
-        {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, false, view(FileListView::LargeIcons)},
-        {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, false, view(FileListView::SmallIcons)},
-        {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, false, view(FileListView::List)},
-        {"View Details",      "&Details",             "View Details",                          13, {},                   Nowhere,         0, false, view(FileListView::Details)},
+        // key                menu text               tool tip                                 image shortcut             places           group needs    run
+        {"Open",              "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, Session, &frmMain::OpenSelected},
+        {"OpenFolder",        "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, Session, &frmMain::ListSelectedNode},
+        {"Connect",           "&Connect to ...",      nullptr,                                 1,  {},                   Nowhere,         0, Idle,    &frmMain::ConnectToServer},
+        {"Stop",              "&Stop",                "Stop operation",                        3,  {},                   Nowhere,         0, Running, &frmMain::StopCommand},
+        {"Cancel",            "&Stop",                nullptr,                                 0,  K(Qt::Key_Escape),    Window,          0, Working, &frmMain::StopCommand},
+        {"Download",          "&Download File ...",   "Download File...",                      5,  {},                   InList,          1, Session, &frmMain::mnuDownload_Click},
+        {"Rename",            "&Rename File ...",     "Rename File...",                        9,  K(Qt::Key_F2),        InList,          1, Session, &frmMain::mnuRename_Click},
+        {"Delete",            "&Delete File ...",     "Delete File",                           8,  K(Qt::Key_Delete),    InList,          1, Session, &frmMain::mnuDelete_Click},
+        {"Upload",            "&Upload File ...",     "Upload File...",                        6,  {},                   InList,          2, Session, &frmMain::mnuUpload_Click},
+        {"CreateDirectory",   "&Create Directory ...", "Create Directory...",                  7,  {},                   InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
+        {"RemoveDirectory",   "Remo&ve Directory",    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
+        {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
+        {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, Session, &frmMain::UpOneLevel},
+        {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
+        {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, Free,    view(FileListView::LargeIcons)},
+        {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, Free,    view(FileListView::SmallIcons)},
+        {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, Free,    view(FileListView::List)},
+        {"View Details",      "&Details",             "View Details",                          13, {},                   Nowhere,         0, Free,    view(FileListView::Details)},
     };
     // clang-format on
     return table;
@@ -127,12 +122,56 @@ const frmMain::Command* frmMain::command(const QString& key) {
     return nullptr;
 }
 
+bool frmMain::working() const {
+    return m_EngineCalls > 0 || (m_FtpConnection && m_FtpConnection->Busy());
+}
+
+bool frmMain::commandEnabled(const Command& row) const {
+    if (m_Unloaded)
+        return false;
+    const bool idle = !working();
+    switch (row.needs) {
+    case Free:
+        return true;
+    case Idle:
+        return idle;
+    case Session:
+        return idle && m_SessionView == SessionView::Connected;
+    case Running:
+        return !idle || m_SessionView != SessionView::Disconnected;
+    case Working:
+        return !idle;
+    }
+    return false;
+}
+
+bool frmMain::commandEnabled(const QString& key) const {
+    const Command* row = command(key);
+    return row && commandEnabled(*row);
+}
+
+void frmMain::updateCommands() {
+    m_CommandActions.removeAll(nullptr);
+    for (QAction* action : std::as_const(m_CommandActions)) {
+        // Context menus set their own, from the selection too.
+        if (qobject_cast<QMenu*>(action->parent()) &&
+            action->parent()->property("krellinContext").toBool())
+            continue;
+        action->setEnabled(commandEnabled(action->data().toString()));
+    }
+}
+
+void frmMain::runTableCommand(const QString& key) {
+    // Keys are compared exactly; a key of no row does nothing, nor does a
+    // command that cannot run now.
+    const Command* row = command(key);
+    if (!row || !commandEnabled(*row))
+        return;
+    runCommand([this, row] { row->run(*this); });
+}
+
 void frmMain::tbToolBar_ButtonClick(const QString& key) {
-    // Keys are compared exactly; a key of no row does nothing.
-    runCommand([this, &key] {
-        if (const Command* row = command(key))
-            row->run(*this);
-    });
+    runTableCommand(key);
 }
 
 bool frmMain::keyCommand(Place place, const QKeySequence& key) {
@@ -142,7 +181,10 @@ bool frmMain::keyCommand(Place place, const QKeySequence& key) {
             ? QKeySequence(QKeyCombination(key[0].keyboardModifiers(), Qt::Key_Return))
             : key;
     for (const Command& row : commands()) {
-        if (!row.shortcut.isEmpty() && row.shortcut == pressed && (row.places & place) == place) {
+        if (!row.shortcut.isEmpty() && row.shortcut == pressed &&
+            ((row.places & Window) || (row.places & place) == place)) {
+            // A key whose command cannot run now is still taken: it must not
+            // reach the pane as some other action.
             tbToolBar_ButtonClick(QLatin1String(row.key));
             return true;
         }
@@ -153,8 +195,8 @@ bool frmMain::keyCommand(Place place, const QKeySequence& key) {
 QMenu* frmMain::contextMenu(Place place) {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setProperty("krellinContext", true);
     const QList<int> rows = lvListView->selectedRows();
-    const bool idle = !busy();
     int group = -1;
     for (const Command& row : commands()) {
         if (!(row.places & place))
@@ -164,7 +206,7 @@ QMenu* frmMain::contextMenu(Place place) {
         group = row.group;
         QAction* action = makeAction(row, menu);
         const QString key = QLatin1String(row.key);
-        bool enabled = idle || !row.idleOnly;
+        bool enabled = commandEnabled(row);
         if (place == InList && (key == QLatin1String("Open") || key == QLatin1String("Download") ||
                                 key == QLatin1String("Delete")))
             enabled = enabled && !rows.isEmpty();
@@ -194,8 +236,83 @@ void frmMain::ensureOpen() const {
         throw WindowClosed{};
 }
 
-bool frmMain::busy() const {
-    return m_FtpConnection && m_FtpConnection->Busy();
+void frmMain::beginEngineCall(const QString& activity) {
+    m_Activity = activity;
+    if (m_EngineCalls++ == 0)
+        m_StopAsked = false;
+    updateCommands();
+}
+
+void frmMain::endEngineCall() {
+    --m_EngineCalls;
+    if (m_Unloaded)
+        return;
+    // The padlock goes with the session at once, not after the command's
+    // questions about it.
+    if (m_FtpConnection && !m_FtpConnection->SessionOpen() && !imgLock->isHidden()) {
+        imgLock->hide();
+        placeTitleLabel();
+    }
+    updateCommands();
+}
+
+QString frmMain::serverText() const {
+    if (!m_FtpConnection)
+        return {};
+    const quint16 defaultPort = m_FtpConnection->Security() == FtpSecurity::Mode::Implicit
+                                    ? ServerAddress::ImplicitTlsPort
+                                    : ServerAddress::DefaultPort;
+    return ServerAddress::display(m_FtpConnection->FtpServer(), m_FtpConnection->Port(),
+                                  defaultPort);
+}
+
+bool frmMain::padlockShown() const {
+    return !imgLock->isHidden();
+}
+
+void frmMain::showDisconnected(const QString& status) {
+    m_SessionView = SessionView::Disconnected;
+    clearTree();
+    clearList();
+    showTitle(QString());
+    setStatusText(status);
+    updateCommands();
+}
+
+void frmMain::syncSession(bool keepStatus) {
+    if (m_Unloaded || !m_FtpConnection || working())
+        return;
+    if (m_FtpConnection->SessionOpen()) {
+        // A reconnect may have changed the protection; the title follows.
+        if (m_SessionView == SessionView::Connected)
+            showTitle(Label1->text());
+        updateCommands();
+        return;
+    }
+    if (m_SessionView == SessionView::Disconnected) {
+        updateCommands();
+        return;
+    }
+    QString status = statusText();
+    if (!keepStatus) {
+        const qint32 n = m_FtpConnection->FtpGetLastError();
+        // A session that stood and broke; a connect says why it failed.
+        const bool lost = m_SessionView == SessionView::Connected && isConnectionLost(n);
+        const QString why = lost ? tr("the connection was lost.")
+                            : n != 0 && n != CFtpConnection::ErrCancelled
+                                ? m_FtpConnection->GetFtpErrorDescription(n).trimmed()
+                                : QString();
+        status = why.isEmpty() ? tr("Disconnected.") : tr("Disconnected: ") + why;
+    }
+    showDisconnected(status);
+}
+
+bool frmMain::connectEngine() {
+    // Every connect, the reconnects too, applies "always trust" as it is
+    // stored now for the server and port it goes to.
+    engine().setTrustedFingerprint(TrustStore::trusted(engine().FtpServer(), engine().Port()));
+    return engineCall(tr("connecting to %1").arg(serverText()),
+                      [](CFtpConnection& c) { return c.Connect(); });
 }
 
 Prompts::Answer frmMain::ask(const QString& text, Prompts::Buttons buttons, Prompts::Icon icon,
@@ -209,10 +326,20 @@ Prompts::Answer frmMain::ask(const QString& text, Prompts::Buttons buttons, Prom
 }
 
 void frmMain::runCommand(const std::function<void()>& command, const QString& title) {
+    bool keepStatus = false;
     try {
         command();
     } catch (const WindowClosed&) {
         // The window went away while the command waited: nothing to show.
+        return;
+    } catch (const Stopped& stopped) {
+        // The user's own Stop is news, not an error.
+        ProgressBar1->setValue(0);
+        m_ProgressValue = 0;
+        m_TransferClock.invalidate();
+        restoreSelection();
+        setStatusText(tr("Stopped: ") + stopped.what);
+        keepStatus = true;
     } catch (const platform::Fault& fault) {
         ask(faultText(fault.number(), fault.description()), Prompts::OkOnly, Prompts::Information,
             title);
@@ -220,6 +347,8 @@ void frmMain::runCommand(const std::function<void()>& command, const QString& ti
         ask(faultText(0, QString::fromLocal8Bit(fault.what())), Prompts::OkOnly,
             Prompts::Information, title);
     }
+    // Whatever became of the session during the command, the window shows.
+    syncSession(keepStatus);
 }
 
 QString frmMain::FormatFileSize(qint64 size) {
@@ -358,13 +487,16 @@ void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
     m_Nodes.addChildren(node, folders, 2, 3);
 }
 
-bool frmMain::ListDirectory(QTreeWidgetItem* node) {
+bool frmMain::ListDirectory(QTreeWidgetItem* node, bool freshChildren) {
     ensureOpen();
     const NodeRef target(m_Nodes, node);
     m_ListingNode = target;
+    const auto listingDone = qScopeGuard([this] { m_ListingNode.reset(); });
     engine().setPassiveMode(Check1->isChecked());
     auto files = std::make_shared<CFtpFiles>();
-    const bool listed = engineCall([&](CFtpConnection& c) { return c.EnumFiles(files); });
+    const QString folder = nodeServerPath(node);
+    const bool listed = engineCall(tr("listing of %1").arg(folder),
+                                   [&](CFtpConnection& c) { return c.EnumFiles(files); });
     m_ListingNode.reset();
     node = target.get();
 
@@ -404,6 +536,8 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node) {
             item.owner = entry->Owner;
             item.group = entry->Group;
         }
+        if (freshChildren)
+            m_Nodes.removeChildren(node);
         syncChildren(node, *files);
     }
     const bool wasBig = lvListView->count() >= TrimAfterRows;
@@ -425,9 +559,9 @@ void frmMain::RefreshCurrentDirectory() {
         QTreeWidgetItem* listed = m_ListedNode ? m_ListedNode.get() : tvTreeView->currentItem();
         if (!listed)
             return;
-        // The listing decides the folder's children anew.
-        m_Nodes.removeChildren(listed);
-        ListDirectory(listed);
+        // The listing decides the folder's children anew, once it arrived:
+        // a failed one leaves them as they were.
+        ListDirectory(listed, true);
     });
 }
 
@@ -444,7 +578,7 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
     if (!Node)
         return;
     ensureOpen();
-    if (busy()) {
+    if (working()) {
         if (QTreeWidgetItem* current = m_CurrentNode.get())
             selectNode(current);
         else
@@ -458,8 +592,9 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
     dropPendingMessage();
     for (int reconnects = 0;; ++reconnects) {
         const QString path = nodeServerPath(Node);
-        const bool changed =
-            engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+        const bool changed = engineCall(tr("change to %1").arg(path), [&](CFtpConnection& c) {
+            return c.SetCurrentDirectory(path);
+        });
         if (!(Node = target.get()))
             return;
         if (changed) {
@@ -476,7 +611,7 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
         }
         const qint32 n = engine().FtpGetLastError();
         if (isConnectionLost(n) && reconnects < MaxNodeClickReconnects) {
-            const bool connected = engineCall([](CFtpConnection& c) { return c.Connect(); });
+            const bool connected = connectEngine();
             dropPendingMessage();
             if (connected && (Node = target.get()))
                 continue;
@@ -514,8 +649,9 @@ void frmMain::UpOneLevel() {
         const int slash = full.indexOf(QLatin1Char('/'));
         const QString path = slash < 0 ? full : full.mid(slash);
         dropPendingMessage();
-        const bool changed =
-            engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+        const bool changed = engineCall(tr("change to %1").arg(path), [&](CFtpConnection& c) {
+            return c.SetCurrentDirectory(path);
+        });
         if (!changed) {
             const qint32 n = engine().FtpGetLastError();
             restoreSelection();
@@ -536,7 +672,8 @@ void frmMain::returnToListedFolder(const NodeRef& from) {
     if (!listed || m_ListedNode.key() == from.key())
         return;
     const QString path = nodeServerPath(listed);
-    engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+    engineCall(tr("change to %1").arg(path),
+               [&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
     dropPendingMessage();
 }
 
@@ -576,27 +713,66 @@ void frmMain::OpenSelected() {
 // ------------------------------------------------------- session workflow
 
 void frmMain::showTitle(const QString& text) {
-    const bool locked = m_FtpConnection && m_FtpConnection->Encrypted();
-    // U+1F512, the padlock.
-    Label1->setText(locked ? QStringLiteral("\U0001F512 ") + text : text);
-    Label1->setToolTip(locked ? tr("Encrypted: ") + m_FtpConnection->ServerCertificate().protocol
-                              : QString());
+    // The padlock promises that nothing of the session crosses in clear:
+    // the control connection and every data connection are TLS.
+    const bool locked = !text.isEmpty() && m_FtpConnection &&
+                        m_SessionView == SessionView::Connected && m_FtpConnection->SessionOpen() &&
+                        m_FtpConnection->Encrypted() && m_FtpConnection->DataProtected();
+    Label1->setText(text);
+    imgLock->setVisible(locked);
+    imgLock->setToolTip(locked ? tr("Encrypted: ") + m_FtpConnection->ServerCertificate().protocol
+                               : QString());
+    Label1->setToolTip(imgLock->toolTip());
+    placeTitleLabel();
+}
+
+void frmMain::placeTitleLabel() {
+    const int left = imgLock->isHidden() ? 120 : 120 + toTwips(imgLock->width()) + 60;
+    Label1->setGeometry(toPixels(left), Label1->y(),
+                        std::max(0, toPixels(m_TitleLabelRight - left)),
+                        Label1->sizeHint().height());
+    if (!imgLock->isHidden())
+        imgLock->move(toPixels(120), Label1->y() + (Label1->height() - imgLock->height()) / 2);
 }
 
 bool frmMain::askAboutCertificate(const platform::TlsPeer& peer) {
-    const QString text = tr("The server's certificate is not trusted:") + QStringLiteral("\n\n") +
-                         FtpSecurity::describe(peer) + QStringLiteral("\n\n") +
+    const QString server = ServerAddress::display(engine().FtpServer(), engine().Port(), 0);
+    const QString text = tr("The certificate of %1 is not trusted:").arg(server) +
+                         QStringLiteral("\n\n") + FtpSecurity::describe(peer) +
+                         QStringLiteral("\n\n") +
                          tr("Yes: always trust this certificate for this server.\n"
                             "No: trust it for this session only.\n"
                             "Cancel: do not connect (nothing has been sent yet).");
     const Prompts::Answer answer = m_Prompts.messageBox(
         this, text, Prompts::YesNoCancel, Prompts::Exclamation, tr("Unknown certificate"));
     if (answer == Prompts::Yes && m_FtpConnection)
-        platform::Desktop::setSettingText(
-            TrustedCertificates,
-            certificateKey(m_FtpConnection->FtpServer(), m_FtpConnection->Port()),
-            QString::fromLatin1(peer.sha256.toHex()));
+        TrustStore::trust(m_FtpConnection->FtpServer(), m_FtpConnection->Port(), peer.sha256);
     return answer == Prompts::Yes || answer == Prompts::No;
+}
+
+bool frmMain::askAboutDowngrade(CFtpConnection::Downgrade what) {
+    if (m_Unloaded || !m_FtpConnection)
+        return false;
+    const QString host = m_FtpConnection->FtpServer();
+    const quint16 port = m_FtpConnection->Port();
+    if (TrustStore::downgradeAllowed(host, port, what))
+        return true;
+    const QString risk =
+        what == CFtpConnection::Downgrade::NoTls
+            ? tr("This server does not offer FTP over TLS; your password and files will cross "
+                 "the network in clear")
+            : tr("This server does not protect its data connections with TLS; your files will "
+                 "cross the network in clear");
+    bool always = false;
+    const Prompts::Answer answer = m_Prompts.checkedQuestion(
+        this,
+        ServerAddress::display(host, port, 0) + QStringLiteral("\n\n") + risk + QLatin1Char('.'),
+        tr("Connect without encryption?"), tr("Connect"), tr("&Always for this server"), always);
+    if (answer != Prompts::Ok)
+        return false;
+    if (always)
+        TrustStore::allowDowngrade(host, port, what);
+    return true;
 }
 
 void frmMain::ConnectToServer() {
@@ -609,49 +785,40 @@ void frmMain::mnuConnect_Click() {
 
 void frmMain::ConnectToServerBody() {
     const std::unique_ptr<frmConnect> dialog = showConnectDialog();
-    if (dialog->Action() != 0)
+    if (dialog->Action() != 0 || dialog->result() != QDialog::Accepted)
         return;
-    QString host;
-    quint16 port = dialog->Port();
-    bool portInText = false;
-    QString error;
-    // A port the engine cannot use is refused before anything is cleared.
-    if (!ServerAddress::parse(dialog->URL(), host, port, error, &portInText)) {
-        ask(error, Prompts::OkOnly, Prompts::Exclamation, ConnectTitle);
+    // The command is disabled while the engine works; should it come here
+    // all the same, nothing is cleared for a connect that cannot start.
+    if (working())
         return;
-    }
-    if (!portInText)
-        port = dialog->Port();
     saveConnectChoices();
+    // The dialog made host and port with the one parser; they are used as
+    // they are and shown as they are.
+    engine().setFtpServer(dialog->URL());
+    engine().setUserName(dialog->UserName());
+    engine().setPassword(dialog->Password());
+    engine().setPassiveMode(Check1->isChecked());
+    engine().setPort(dialog->Port());
+    engine().setSecurity(dialog->Encryption());
+    engine().setExtensions(true);
+    // A message the last session left unread is not this server's.
+    dropPendingMessage();
+    m_SessionView = SessionView::Connecting;
     clearTree();
     clearList();
-    // While a transfer runs, its own reconnect must still reach its server;
-    // the engine refuses this Connect with "busy" anyway.
-    if (!engine().Busy()) {
-        engine().setFtpServer(host);
-        engine().setUserName(dialog->UserName());
-        engine().setPassword(dialog->Password());
-        engine().setPassiveMode(Check1->isChecked());
-        engine().setPort(port);
-        engine().setSecurity(dialog->Encryption());
-        engine().setExtensions(true);
-        engine().setTrustedFingerprint(QByteArray::fromHex(
-            platform::Desktop::settingText(TrustedCertificates, certificateKey(host, port))
-                .toLatin1()));
-        // A message the last session left unread is not this server's.
-        dropPendingMessage();
-    }
-    setStatusText(QStringLiteral("Connecting to ") + engine().FtpServer() + QStringLiteral(" ..."));
-    if (!engineCall([](CFtpConnection& c) { return c.Connect(); })) {
+    showTitle(QString());
+    setStatusText(QStringLiteral("Connecting to ") + serverText() + QStringLiteral(" ..."));
+    if (!connectEngine()) {
         const qint32 n = engine().FtpGetLastError();
         ask(engine().GetFtpErrorDescription(n), Prompts::OkOnly, Prompts::Exclamation,
             ConnectTitle);
         return;
     }
+    m_SessionView = SessionView::Connected;
     const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
         showMessageWindow(QStringLiteral("Welcome message from ") + engine().FtpServer(), welcome);
-    showTitle(dialog->URL());
+    showTitle(serverText());
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();
@@ -671,24 +838,25 @@ void frmMain::ConnectToServerBody() {
     }
     selectNode(node);
     m_CurrentNode = NodeRef(m_Nodes, node);
+    updateCommands();
     ListDirectory(node);
 }
 
 void frmMain::StopCommand() {
-    runCommand([this] {
-        if (engineCall([](CFtpConnection& c) { return c.CloseConnection(); })) {
-            clearTree();
-            clearList();
-            setStatusText(tr("Disconnected."));
-            return;
-        }
-        if (engine().FtpGetLastError() != CFtpConnection::ErrTransferInProgress)
-            return;
-        if (ask(QStringLiteral("Data transfer in progress. Do you want to cancel the data "
-                               "transfer?"),
-                Prompts::YesNo, Prompts::Question) == Prompts::Yes)
-            engine().CancelTransfer();
-    });
+    if (!m_FtpConnection || m_Unloaded)
+        return;
+    if (working()) {
+        // The running call ends within a second with 61 and its command
+        // reports the stop; nothing here waits for it.
+        m_StopAsked = true;
+        m_FtpConnection->CancelAnyCall();
+        setStatusText(tr("Stopping: ") + m_Activity + QStringLiteral(" ..."));
+        return;
+    }
+    if (m_SessionView == SessionView::Disconnected)
+        return;
+    engineCall(tr("disconnecting"), [](CFtpConnection& c) { return c.CloseConnection(); });
+    showDisconnected(tr("Disconnected."));
 }
 
 // -------------------------------------------------------------- download
@@ -830,7 +998,7 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
         m_lTransferFileSize = remoteSize;
         m_TransferClock.invalidate();
         m_LastCommandSent.clear();
-        if (engineCall([&](CFtpConnection& c) {
+        if (engineCall(tr("download of %1").arg(remoteName), [&](CFtpConnection& c) {
                 return c.DownloadFile(remoteName, localPath, transferMode, startPoint);
             })) {
             endTransfer(true, tr("Download of "));
@@ -844,14 +1012,27 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
             retry = false;
             continue;
         }
-        if (isConnectionLost(n)) {
-            if (ask(QStringLiteral("The connection is broken. Do you wish to establish the "
+        // A time-out closes the session (its replies can no longer be
+        // trusted): trying again then needs a new connection, without a
+        // second question.
+        const bool timedOut = n == CFtpConnection::ErrTimeout;
+        if (timedOut) {
+            if (ask(QStringLiteral("Server doesn't response. Do you like to try again?"),
+                    Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
+                ResetTransferDisplay();
+                return false;
+            }
+            retry = true;
+        }
+        if (isConnectionLost(n) || (timedOut && !engine().SessionOpen())) {
+            if (!timedOut &&
+                ask(QStringLiteral("The connection is broken. Do you wish to establish the "
                                    "connect again?"),
                     Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
                 ResetTransferDisplay();
                 return false;
             }
-            if (!engineCall([](CFtpConnection& c) { return c.Connect(); })) {
+            if (!connectEngine()) {
                 endTransfer(false, tr("Download of "));
                 ask(QStringLiteral("The connection cannot be established."), Prompts::OkOnly,
                     Prompts::Exclamation);
@@ -861,21 +1042,15 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
             // Back to the folder the list shows, which the name belongs to.
             QTreeWidgetItem* listed = m_ListedNode.get();
             const QString path = listed ? nodeFullPath(listed) : QString();
-            if (path.isEmpty() ||
-                !engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); })) {
+            if (path.isEmpty() || !engineCall(tr("change to %1").arg(path), [&](CFtpConnection& c) {
+                    return c.SetCurrentDirectory(path);
+                })) {
                 endTransfer(false, tr("Download of "));
                 return false;
             }
             dropPendingMessage();
             retry = true;
-        } else if (n == CFtpConnection::ErrTimeout) {
-            if (ask(QStringLiteral("Server doesn't response. Do you like to try again?"),
-                    Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
-                ResetTransferDisplay();
-                return false;
-            }
-            retry = true;
-        } else {
+        } else if (!timedOut) {
             endTransfer(false, tr("Download of "));
             ask(QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
                     engine().GetFtpErrorDescription(n),
@@ -927,18 +1102,23 @@ void frmMain::UploadBody() {
     }
     beginTransfer(remoteName, localLength);
     const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
-    const bool uploaded = engineCall([&](CFtpConnection& c) {
-        return c.UploadFile(localPath, remoteName, transferMode, startPoint);
-    });
-    const qint32 n = engine().FtpGetLastError();
+    bool uploaded = false;
+    try {
+        uploaded = engineCall(tr("upload of %1").arg(remoteName), [&](CFtpConnection& c) {
+            return c.UploadFile(localPath, remoteName, transferMode, startPoint);
+        });
+    } catch (const Stopped&) {
+        // Stopped by the user: the listing shows what reached the server,
+        // as long as the session outlived the stop.
+        QTreeWidgetItem* listed = m_ListedNode.get();
+        if (listed && engine().SessionOpen())
+            ListDirectory(listed);
+        throw;
+    }
     endTransfer(uploaded, tr("Upload of "));
-    // Stopped by the user: the listing shows what reached the server.
-    if (uploaded || n == CFtpConnection::ErrCancelled) {
-        const QString status = statusText();
+    if (uploaded) {
         if (QTreeWidgetItem* listed = m_ListedNode.get())
             ListDirectory(listed);
-        if (!uploaded)
-            setStatusText(status); // the cancel, not the listing, is the news
         return;
     }
     ask(QStringLiteral("Can't upload file.") + CrLf + CrLf + QStringLiteral("Server response: ") +
@@ -957,7 +1137,8 @@ void frmMain::CreateDirBody() {
                                             QStringLiteral("Create new directory"), QString());
     if (name.isEmpty())
         return;
-    const bool created = engineCall([&](CFtpConnection& c) { return c.CreateDirectory(name); });
+    const bool created = engineCall(tr("creating %1").arg(name),
+                                    [&](CFtpConnection& c) { return c.CreateDirectory(name); });
     if (!created) {
         ask(QStringLiteral("Can't create new directory.") + CrLf + CrLf +
                 QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
@@ -1012,7 +1193,7 @@ void frmMain::DeleteBody() {
     bool anyDone = false;
     for (const Target& target : targets) {
         const QString path = base + target.name;
-        const bool done = engineCall([&](CFtpConnection& c) {
+        const bool done = engineCall(tr("deleting %1").arg(path), [&](CFtpConnection& c) {
             return target.directory ? c.RemoveDirectory(path) : c.DeleteFile(path);
         });
         if (done) {
@@ -1065,7 +1246,8 @@ void frmMain::RemoveDirBody() {
         return;
     const QString key = NodeIndex::key(selected);
     const NodeRef parentRef(m_Nodes, selected->parent());
-    const bool removed = engineCall([&](CFtpConnection& c) { return c.RemoveDirectory(key); });
+    const bool removed = engineCall(tr("removing %1").arg(key),
+                                    [&](CFtpConnection& c) { return c.RemoveDirectory(key); });
     if (!removed) {
         ask(QStringLiteral("Can't remove directory.") + CrLf + CrLf +
                 QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
@@ -1081,7 +1263,8 @@ void frmMain::RemoveDirBody() {
     // to the parent first, or the listing would fail.
     const QString path = nodeServerPath(parent);
     dropPendingMessage();
-    engineCall([&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+    engineCall(tr("change to %1").arg(path),
+               [&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
     dropPendingMessage();
     if ((parent = parentRef.get()))
         ListDirectory(parent);
@@ -1110,8 +1293,9 @@ void frmMain::RenameBody() {
             Prompts::YesNo, Prompts::Question, QStringLiteral("Rename File")) != Prompts::Yes)
         return;
     const NodeRef folder = m_ListedNode;
-    const bool renamed =
-        engineCall([&](CFtpConnection& c) { return c.RenameFile(oldName, newName); });
+    const bool renamed = engineCall(tr("renaming %1").arg(oldName), [&](CFtpConnection& c) {
+        return c.RenameFile(oldName, newName);
+    });
     if (!renamed) {
         ask(QStringLiteral("Can't rename file.") + CrLf + CrLf +
                 QStringLiteral("Server response: ") + engine().GetLastServerResponse(),

@@ -3,11 +3,14 @@
 #include "CFtpConnection.h"
 #include "FileListView.h"
 #include "ScriptedPrompts.h"
+#include "ServerAddress.h"
+#include "TrustStore.h"
 #include "frmConnect.h"
 #include "frmMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <optional>
@@ -17,20 +20,30 @@
 struct MainWindowDriver {
     ScriptedPrompts prompts;
     frmMain window{prompts};
-    // The encryption the connect dialog is answered with; unset keeps the
-    // dialog's own choice.
+    // The encryption the connect dialog is answered with; unset is the
+    // dialog's default, "if available".
     std::optional<FtpSecurity::Mode> encryption;
+    // The scripted servers speak plain FTP: unless a test asks about it, the
+    // server named is allowed to go on in clear without the question.
+    bool allowPlain = true;
 
     // Answers the next connect dialog with OK for host (HOST[:PORT]); an
     // empty user keeps the dialog's anonymous log-in.
     void answerConnect(const QString& host, const QString& user = {},
                        const QString& password = {}) {
+        QString name;
+        quint16 port = 0;
+        QString error;
+        if (allowPlain && ServerAddress::parse(host, name, port, error)) {
+            TrustStore::allowDowngrade(name, port, CFtpConnection::Downgrade::NoTls);
+            TrustStore::allowDowngrade(name, port, CFtpConnection::Downgrade::NoDataProtection);
+        }
         prompts.dialogs << [host, user, password, mode = encryption](QDialog& dialog) {
             auto& connect = static_cast<frmConnect&>(dialog);
             connect.txtURL->setText(host);
-            if (mode)
-                connect.cboEncryption->setCurrentIndex(
-                    connect.cboEncryption->findData(int(*mode)));
+            // The dialog remembers the last choice; each test names its own.
+            connect.cboEncryption->setCurrentIndex(connect.cboEncryption->findData(
+                int(mode.value_or(FtpSecurity::Mode::ExplicitIfAvailable))));
             // The dialog remembers the last log-in; each test names its own.
             connect.chkAnonym->setChecked(true);
             if (!user.isEmpty()) {
@@ -46,6 +59,15 @@ struct MainWindowDriver {
         window.ConnectToServer();
     }
     void setPassive(bool passive) { window.Check1->setChecked(passive); }
+    // What the window shows of the session: status, title pane, padlock,
+    // tree and list, as one line to compare.
+    QString shown() const {
+        return window.statusText() + QLatin1Char('|') + window.Label1->text() +
+               (window.padlockShown() ? QStringLiteral("|lock") : QString()) +
+               QStringLiteral("|nodes %1|rows %2")
+                   .arg(window.nodes().size())
+                   .arg(window.lvListView->count());
+    }
 
     CFtpConnection* engine() const { return window.connection(); }
     QTreeWidgetItem* selectedNode() const { return window.tvTreeView->currentItem(); }

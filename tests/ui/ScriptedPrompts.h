@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 
@@ -13,7 +14,7 @@
 // empty text, or a rejected dialog) and is counted in unanswered.
 class ScriptedPrompts : public Prompts {
 public:
-    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog };
+    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog, CheckedQuestion };
 
     struct Question {
         Kind kind;
@@ -26,7 +27,8 @@ public:
     using DialogScript = std::function<void(QDialog&)>;
 
     QList<Question> asked;
-    QList<Answer> answers;       // message boxes
+    QList<Answer> answers;       // message boxes and checked questions
+    QList<bool> checks;          // the check box of checked questions
     QList<QString> texts;        // input boxes and file dialogs
     QList<DialogScript> dialogs; // modal windows: the script clicks a button
     int unanswered = 0;
@@ -40,6 +42,19 @@ public:
         }
         return answers.takeFirst();
     }
+
+    Answer checkedQuestion(QWidget*, const QString& text, const QString& title,
+                           const QString& acceptText, const QString&, bool& checked) override {
+        asked << Question{CheckedQuestion, text, title, OkCancel, Exclamation};
+        acceptTexts << acceptText;
+        checked = !checks.isEmpty() && checks.takeFirst();
+        if (answers.isEmpty()) {
+            ++unanswered;
+            return Cancel;
+        }
+        return answers.takeFirst();
+    }
+    QStringList acceptTexts; // the going-on button of each checked question
 
     QString inputBox(QWidget*, const QString& prompt, const QString& title,
                      const QString&) override {

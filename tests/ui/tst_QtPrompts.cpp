@@ -5,6 +5,7 @@
 #include "QtPrompts.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -128,6 +129,30 @@ private slots:
         QVERIFY(seen);
         QVERIFY(chosen.isEmpty());
         QVERIFY(!confirmsOverwrite);
+    }
+
+    // The question with a check box: its own going-on button, Cancel the
+    // default, and the box's state handed back with the answer.
+    void checkedQuestion() {
+        QtPrompts prompts;
+        QString shown;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            shown = box->text() + QLatin1Char('|') + box->defaultButton()->text();
+            box->checkBox()->setChecked(true);
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == QLatin1String("Connect"))
+                    button->click();
+            }
+        });
+        bool checked = false;
+        const Prompts::Answer answer =
+            prompts.checkedQuestion(nullptr, QStringLiteral("Go on in clear?"), QString(),
+                                    QStringLiteral("Connect"), QStringLiteral("Always"), checked);
+        QCOMPARE(answer, Prompts::Ok);
+        QVERIFY(checked);
+        QCOMPARE(shown, QStringLiteral("Go on in clear?|Cancel"));
     }
 };
 

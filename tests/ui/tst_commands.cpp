@@ -168,7 +168,9 @@ private slots:
         QVERIFY(ui.selectedNode()->isExpanded());
         QCOMPARE(ui.listNames(), QStringList{QStringLiteral("new")});
         QCOMPARE(ui.window.lvListView->icon(0), 3);
-        QCOMPARE(ui.window.Label1->text(), QStringLiteral("127.0.0.1/pub/incoming"));
+        // The port is shown: it is not the default one.
+        QCOMPARE(ui.window.Label1->text(),
+                 QStringLiteral("127.0.0.1:%1/pub/incoming").arg(server.port()));
         // The welcome window is open beside the tree.
         const auto windows = ui.window.findChildren<frmWelcomeMessage*>();
         QCOMPARE(windows.size(), 1);
@@ -200,12 +202,12 @@ private slots:
         QCOMPARE(ui.prompts.asked.last().title, QStringLiteral("FTP Client"));
         QCOMPARE(ui.prompts.asked.last().text,
                  ui.engine()->GetFtpErrorDescription(ui.engine()->FtpGetLastError()));
-        // A port that cannot be: refused before anything is cleared or sent.
+        // A port that cannot be: the dialog refuses it, nothing is sent.
         ui.takeQuestions();
         ui.connectTo(QStringLiteral("127.0.0.1:99999"));
         const QStringList asked = ui.takeQuestions();
         QCOMPARE(asked.size(), 2);
-        QVERIFY(asked[1].startsWith(QStringLiteral("FTP Client|The port number 99999")));
+        QVERIFY(asked[1].startsWith(QStringLiteral("Invalid URL|The port number 99999")));
     }
 
     // ------------------------------------------------------ download
@@ -263,7 +265,9 @@ private slots:
         ui.window.mnuDownload_Click();
         QCOMPARE(ui.takeQuestions().size(), 2);
         QCOMPARE(ui.window.ProgressBar1->value(), 0);
-        QVERIFY(ui.window.statusText().isEmpty());
+        // "No" leaves no session, and the window says so.
+        QVERIFY2(ui.shown().startsWith(QStringLiteral("Disconnected")), qPrintable(ui.shown()));
+        QVERIFY(!ui.window.commandEnabled(QStringLiteral("Refresh")));
         QCOMPARE(server.controlConnectionCount(), 1);
     }
 
@@ -299,9 +303,9 @@ private slots:
         QCOMPARE(TestUtil::readFile(local), QByteArray("again"));
     }
 
-    // "Stop" while the data flows asks first; Yes aborts, and the download
-    // reports the cancel. Meanwhile the menus open greyed and "Connect" is
-    // refused as busy; afterwards the menus open enabled again.
+    // While the data flows every command that needs the engine is disabled
+    // (menus, toolbar, keys), Stop is not: it cancels at once, asks nothing,
+    // and the status says what was stopped. Connect does nothing meanwhile.
     void busyDuringDownload() {
         QFETCH(bool, stop);
         FakeFtpServer server;
@@ -320,7 +324,7 @@ private slots:
             server.dataSend("llo").dataClose().reply("226 Done");
 
         bool once = false;
-        bool greyed = false;
+        QStringList enabled;
         QObject::connect(ui.engine(), &CFtpConnection::DownloadProgress, &ui.window, [&] {
             if (once)
                 return;
@@ -328,16 +332,20 @@ private slots:
             ui.window.mnuFile_Click();
             ui.window.mnuEdit_Click();
             ui.window.mnuHelp_Click();
-            greyed = !ui.window.mnuDownload->isEnabled() && !ui.window.mnuUpload->isEnabled() &&
-                     !ui.window.mnuDelete->isEnabled() && !ui.window.mnuRename->isEnabled() &&
-                     !ui.window.mnuHelpAbout->isEnabled() && ui.window.mnuConnect->isEnabled() &&
-                     ui.window.toolbarButton(QStringLiteral("Download"))->isEnabled();
+            for (QAction* item :
+                 {ui.window.mnuDownload, ui.window.mnuUpload, ui.window.mnuDelete,
+                  ui.window.mnuRename, ui.window.mnuHelpAbout, ui.window.mnuConnect,
+                  ui.window.mnuStop, ui.window.toolbarButton(QStringLiteral("Download")),
+                  ui.window.toolbarButton(QStringLiteral("Refresh")),
+                  ui.window.toolbarButton(QStringLiteral("Stop"))})
+                if (item->isEnabled())
+                    enabled << item->text().section(QLatin1Char('\t'), 0, 0);
             if (stop) {
-                ui.prompts.answers << Prompts::Yes << Prompts::Ok;
                 ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
             } else {
                 ui.answerConnect(hostOf(server));
                 ui.window.tbToolBar_ButtonClick(QStringLiteral("Connect"));
+                QTest::keyClick(ui.window.lvListView->detailsView(), Qt::Key_F5);
             }
         });
         const QString local = m_Local.filePath(QStringLiteral("busy.bin"));
@@ -346,30 +354,24 @@ private slots:
         ui.window.mnuDownload_Click();
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
         QVERIFY(once);
-        QVERIFY(greyed);
-        const QStringList asked = ui.takeQuestions();
+        QCOMPARE(enabled, (QStringList{QStringLiteral("&Stop"), QStringLiteral("Stop")}));
+        QCOMPARE(ui.takeQuestions().size(), 1); // the save dialog only
         if (stop) {
-            QCOMPARE(asked.size(), 3);
-            QCOMPARE(asked[1], QStringLiteral("|Data transfer in progress. Do you want to cancel "
-                                              "the data transfer?"));
-            QCOMPARE(asked[2], QStringLiteral("|Error #61") + CrLf + CrLf +
-                                   ui.engine()->GetFtpErrorDescription(61));
+            QCOMPARE(ui.window.statusText(), QStringLiteral("Stopped: download of a.bin"));
             QVERIFY(server.commands().contains(QStringLiteral("ABOR")));
             QVERIFY(!server.commands().contains(QStringLiteral("QUIT")));
         } else {
-            QCOMPARE(asked.size(), 3);
-            QCOMPARE(asked[2], QStringLiteral("FTP Client|Application is busy. Wait until the "
-                                              "current operation will be completed."));
             QCOMPARE(TestUtil::readFile(local), QByteArray("hello"));
             QCOMPARE(server.controlConnectionCount(), 1);
+            ui.prompts.dialogs.clear();
         }
         ui.window.mnuFile_Click();
         QVERIFY(ui.window.mnuDownload->isEnabled());
     }
     void busyDuringDownload_data() {
         QTest::addColumn<bool>("stop");
-        QTest::newRow("stop, yes") << true;
-        QTest::newRow("connect refused") << false;
+        QTest::newRow("stop") << true;
+        QTest::newRow("connect and F5 do nothing") << false;
     }
 
     // ---------------------------------------------- refusals and faults
@@ -473,15 +475,15 @@ private slots:
         });
         ui.clickNode(QStringLiteral("/"));
         QCOMPARE(server.controlConnectionCount(), 4);
-        // The user learns that the folder could not be opened, and the
-        // selection is back on the folder the list shows.
+        // The user learns that the folder could not be opened; the session
+        // is gone, and the window shows it.
         const QStringList asked = ui.takeQuestions();
         QCOMPARE(asked.size(), 1);
         QVERIFY2(
             asked[0].startsWith(QStringLiteral("Can't open directory|Can't open directory /.")),
             qPrintable(asked[0]));
-        QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/"));
-        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("a.bin")});
+        QVERIFY2(ui.shown().startsWith(QStringLiteral("Disconnected")), qPrintable(ui.shown()));
+        QVERIFY(ui.listNames().isEmpty());
     }
 };
 

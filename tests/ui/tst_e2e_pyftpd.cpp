@@ -81,7 +81,7 @@ private slots:
         ui.setPassive(passive);
         ui.connectTo(host());
         QCOMPARE(ui.prompts.unanswered, 0);
-        QCOMPARE(ui.window.Label1->text(), QStringLiteral("127.0.0.1/"));
+        QCOMPARE(ui.window.Label1->text(), host() + QStringLiteral("/"));
         QTreeWidgetItem* root = ui.selectedNode();
         QVERIFY(root && root->isExpanded());
         QCOMPARE(root->data(0, frmMain::TreeImageRole).toInt(), 1);
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(ui.selectedKey(), QStringLiteral("/pub/deep dir/"));
         QVERIFY(ui.logged(QStringLiteral("CWD /pub/deep dir")));
         QCOMPARE(ui.listNames(), QStringList{QStringLiteral("inner.txt")});
-        QCOMPARE(ui.window.Label1->text(), QStringLiteral("127.0.0.1/pub/deep dir"));
+        QCOMPARE(ui.window.Label1->text(), host() + QStringLiteral("/pub/deep dir"));
         // A double-click on a file asks where to save it (cancelled here).
         QVERIFY(ui.selectItem(QStringLiteral("inner.txt")));
         ui.window.lvListView_DblClick();

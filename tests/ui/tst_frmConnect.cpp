@@ -1,7 +1,9 @@
 #include "ScriptedPrompts.h"
+#include "ServerAddress.h"
 #include "frmConnect.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -238,6 +240,91 @@ private slots:
             QCOMPARE(int(dialog.Port()), port);
         else
             QCOMPARE(prompts.asked[0].title, QStringLiteral("Invalid port"));
+    }
+
+    // The one parser of the dialog's boxes: a port the user typed in the
+    // Port box wins over one left in the host text, a box left alone yields.
+    void addressFromBoxes_data() {
+        QTest::addColumn<QString>("hostText");
+        QTest::addColumn<QString>("portText");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port"); // 0: refused
+        QTest::newRow("typed port wins") << "127.0.0.1:2703"
+                                         << "2700" << true << "127.0.0.1" << 2700;
+        QTest::newRow("untouched box yields") << "127.0.0.1:2703"
+                                              << "21" << false << "127.0.0.1" << 2703;
+        QTest::newRow("empty box, default") << "host"
+                                            << "" << true << "host" << 990;
+        QTest::newRow("box alone") << "host"
+                                   << "2121" << false << "host" << 2121;
+        QTest::newRow("v6 in brackets") << "[::1]:2121"
+                                        << "21" << false << "::1" << 2121;
+        QTest::newRow("bad port in host") << "host:70000"
+                                          << "21" << true << "" << 0;
+        QTest::newRow("bad port in box") << "host"
+                                         << "0" << true << "" << 0;
+    }
+    void addressFromBoxes() {
+        QFETCH(QString, hostText);
+        QFETCH(QString, portText);
+        QFETCH(bool, typed);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QString gotHost;
+        quint16 gotPort = 0;
+        QString error;
+        QCOMPARE(ServerAddress::fromDialog(hostText, portText, typed, 990, gotHost, gotPort, error),
+                 port != 0);
+        if (port != 0) {
+            QCOMPARE(gotHost, host);
+            QCOMPARE(int(gotPort), port);
+        }
+    }
+
+    // Started with "127.0.0.1:2703": the port goes to its box and the host is
+    // kept clean, so that the next start's Port box is the one obeyed.
+    void portFromCommandLineIsShownAndReplaceable() {
+        ScriptedPrompts prompts;
+        {
+            frmConnect dialog(prompts);
+            dialog.setHostText(QStringLiteral("127.0.0.1:2703"));
+            QCOMPARE(dialog.txtURL->text(), QStringLiteral("127.0.0.1"));
+            QCOMPARE(dialog.txtPort->text(), QStringLiteral("2703"));
+            dialog.cmdOK_Click();
+            QCOMPARE(dialog.Port(), quint16(2703));
+        }
+        frmConnect dialog(prompts);
+        QCOMPARE(dialog.txtURL->text(), QStringLiteral("127.0.0.1"));
+        dialog.txtPort->selectAll();
+        QTest::keyClicks(dialog.txtPort, QStringLiteral("2700"));
+        dialog.cmdOK_Click();
+        QCOMPARE(dialog.URL(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(dialog.Port(), quint16(2700));
+        QCOMPARE(store().value(QStringLiteral("Connect/Host")).toString(),
+                 QStringLiteral("127.0.0.1"));
+    }
+
+    // Implicit TLS takes 990 in place of the default 21 and gives it back;
+    // the choice and its port are there in the next dialog.
+    void implicitPortAndRememberedChoice() {
+        ScriptedPrompts prompts;
+        auto pick = [](frmConnect& dialog, FtpSecurity::Mode mode) {
+            dialog.cboEncryption->setCurrentIndex(dialog.cboEncryption->findData(int(mode)));
+        };
+        {
+            frmConnect dialog(prompts);
+            pick(dialog, FtpSecurity::Mode::Implicit);
+            QCOMPARE(dialog.txtPort->text(), QStringLiteral("990"));
+            pick(dialog, FtpSecurity::Mode::Plain);
+            QCOMPARE(dialog.txtPort->text(), QStringLiteral("21"));
+            pick(dialog, FtpSecurity::Mode::Implicit);
+            dialog.cmdOK_Click();
+            QCOMPARE(dialog.Port(), quint16(990));
+        }
+        frmConnect dialog(prompts);
+        QCOMPARE(dialog.cboEncryption->currentData().toInt(), int(FtpSecurity::Mode::Implicit));
+        QCOMPARE(dialog.txtPort->text(), QStringLiteral("990"));
     }
 };
 

@@ -5,13 +5,17 @@
 
 #include "FakeFtpServer.h"
 #include "MainWindowDriver.h"
+#include "TestTls.h"
 #include "TestUtil.h"
 
 #include "frmWelcomeMessage.h"
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSettings>
+#include <QSslSocket>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -235,8 +239,8 @@ private slots:
         QVERIFY(ui.prompts.asked.isEmpty());
     }
 
-    // Stop during a download: after the cancel the status and the bar tell
-    // the truth instead of the last figures.
+    // Stop during a download: no question, no error box; the status and the
+    // bar tell the truth instead of the last figures.
     void statusAfterCancel() {
         FakeFtpServer server;
         MainWindowDriver ui;
@@ -257,14 +261,130 @@ private slots:
                 return;
             stopped = true;
             QVERIFY(ui.window.statusText().contains(QStringLiteral("(20 %)")));
-            ui.prompts.answers << Prompts::Yes << Prompts::Ok;
             ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
         });
         ui.prompts.texts << m_Local.filePath(QStringLiteral("cancelled.bin"));
         ui.window.mnuDownload_Click();
         QVERIFY(stopped);
-        QCOMPARE(ui.window.statusText(), QStringLiteral("Download of a.bin cancelled."));
+        QCOMPARE(ui.window.statusText(), QStringLiteral("Stopped: download of a.bin"));
         QCOMPARE(ui.window.ProgressBar1->value(), 0);
+        QVERIFY(ui.prompts.asked.size() == 1); // the save dialog
+    }
+
+    // Every way a session ends leaves the window showing no session: the
+    // status says so (or what was stopped), the title pane has no host and
+    // no padlock, tree and list are empty, and only Connect is offered.
+    void windowStateExits_data() {
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("boxes"); // message boxes after the dialog
+        QTest::newRow("refused") << 0 << "Disconnected: Connection refused" << 1;
+        QTest::newRow("log-in refused") << 1 << "Disconnected: " << 1;
+        QTest::newRow("time-out") << 2 << "Disconnected: " << 1;
+        QTest::newRow("certificate refused") << 3 << "Disconnected: " << 2;
+        QTest::newRow("TLS refused") << 4 << "Disconnected: " << 1;
+        QTest::newRow("broken, No") << 5 << "Disconnected: the connection was lost." << 2;
+        QTest::newRow("Stop while connecting") << 6 << "Stopped: connecting to 127.0.0.1:" << 0;
+    }
+    void windowStateExits() {
+        QFETCH(int, exit);
+        QFETCH(QString, status);
+        QFETCH(int, boxes);
+        if (exit == 3 && !QSslSocket::supportsSsl())
+            QSKIP("Qt has no TLS backend here");
+        FakeFtpServer server;
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        QString host = hostOf(server);
+        if (exit == 0) {
+            // A port nothing listens on any more.
+            QTcpServer gone;
+            QVERIFY(gone.listen(QHostAddress::LocalHost));
+            host = QStringLiteral("127.0.0.1:%1").arg(gone.serverPort());
+        } else if (exit == 1) {
+            server.expect("USER anonymous").reply("331 Password").expect("PASS *").reply("530 No");
+        } else if (exit == 2) {
+            server.expect("USER anonymous").stall();
+            ui.engine()->setTimeout(1);
+        } else if (exit == 3) {
+            server.expectAuthTls();
+            ui.prompts.answers << Prompts::Cancel;
+        } else if (exit == 4) {
+            ui.encryption = FtpSecurity::Mode::ExplicitRequired;
+        } else if (exit == 5) {
+            openPub(ui, server);
+            ui.engine()->BreakeConnection();
+            ui.prompts.texts << m_Local.filePath(QStringLiteral("exit.bin"));
+            ui.prompts.answers << Prompts::No;
+            ui.window.mnuDownload_Click();
+        } else if (exit == 6) {
+            server.setGreeting(QString());
+            QObject::connect(ui.engine(), &CFtpConnection::StateChanged, &ui.window, [&](int s) {
+                if (s == CFtpConnection::Connected)
+                    ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
+            });
+        }
+        if (exit != 5) {
+            ui.connectTo(host);
+            ui.prompts.asked.removeFirst(); // the dialog
+        }
+        QCOMPARE(ui.takeQuestions().size(), boxes);
+        QVERIFY2(ui.shown().startsWith(status), qPrintable(ui.shown()));
+        QVERIFY2(ui.shown().endsWith(QStringLiteral("||nodes 0|rows 0")), qPrintable(ui.shown()));
+        QCOMPARE(ui.window.sessionView(), frmMain::SessionView::Disconnected);
+        for (const frmMain::Command& row : frmMain::commands())
+            QCOMPARE(ui.window.commandEnabled(row),
+                     row.needs == frmMain::Free || row.needs == frmMain::Idle);
+        // F5 answers with nothing at all, let alone an old reply.
+        const int sent = server.commands().size();
+        QTest::keyClick(&ui.window, Qt::Key_F5);
+        QCOMPARE(server.commands().size(), sent);
+        QVERIFY(ui.prompts.asked.isEmpty());
+    }
+
+    // While a listing runs every way into a command is closed but Stop's:
+    // keys, a double-click, a node click, context menus, the toolbar. Nothing
+    // reaches the server and nothing in the panes changes.
+    void busyRefusesEveryWayIn() {
+        FakeFtpServer server;
+        server.expectLogin();
+        listing(server, RootListing, QStringLiteral("226 Done"));
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        int checks = 0;
+        QObject::connect(ui.engine(), &CFtpConnection::ListingDataArrived, &ui.window, [&] {
+            if (checks++)
+                return;
+            ui.takeQuestions();
+            QTest::keyClick(ui.window.lvListView->detailsView(), Qt::Key_F5);
+            QTest::keyClick(ui.window.tvTreeView, Qt::Key_Delete);
+            ui.window.lvListView_DblClick();
+            ui.clickNode(QStringLiteral("/"));
+            ui.window.tbToolBar_ButtonClick(QStringLiteral("Connect"));
+            for (frmMain::Place place : {frmMain::InList, frmMain::InTree}) {
+                QMenu* menu = ui.window.contextMenu(place);
+                for (const QAction* action : menu->actions())
+                    QVERIFY2(action->isSeparator() || !action->isEnabled(),
+                             qPrintable(action->text()));
+                delete menu;
+            }
+            QVERIFY(ui.window.toolbarButton(QStringLiteral("Stop"))->isEnabled());
+            QVERIFY(!ui.window.toolbarButton(QStringLiteral("Refresh"))->isEnabled());
+            QVERIFY(ui.prompts.asked.isEmpty());
+        });
+        ui.connectTo(hostOf(server));
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(checks > 0, true);
+        QCOMPARE(ui.childKeys(QStringLiteral("/")), QStringList{QStringLiteral("/pub/")});
+        QVERIFY(ui.window.toolbarButton(QStringLiteral("Refresh"))->isEnabled());
+
+        // A refresh that fails keeps the folder's nodes and its list.
+        server.expect("PASV").passive().expect("LIST").reply("550 Not now");
+        ui.prompts.answers << Prompts::Ok;
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("Refresh"));
+        QCOMPARE(ui.childKeys(QStringLiteral("/")), QStringList{QStringLiteral("/pub/")});
+        QCOMPARE(ui.listNames().size(), 2);
+        QCOMPARE(ui.window.sessionView(), frmMain::SessionView::Connected);
     }
 
     // A folder of 20,000 files and 500 folders fills in one step: every
