@@ -103,6 +103,11 @@ public:
     // connection. False when the listing did not come whole; the entries
     // handed out by then are what arrived.
     bool EnumFiles(const ListingStream::Sink& entry);
+    // The last listing came with the server's word that it is incomplete
+    // (a positive final reply saying "truncated"), and that line of text.
+    // Set by each listing; false after one that failed.
+    bool ListingTruncated() const;
+    QString ListingTruncatedText() const;
     bool SetCurrentDirectory(const QString& strNewDirectory);
     QString FtpServer() const;
     void setFtpServer(const QString& value);
@@ -343,6 +348,11 @@ private:
     bool ListDirectory(const ListingStream::Sink& entry, std::shared_ptr<CFtpFiles>* oFiles);
     // Empties what the last listing left, for a listing of the given kind.
     void StartListing(ListingStream::Kind kind);
+    // After a whole MLSD (CFtpConnectionLinks.cpp): notes a truncated
+    // listing, reads the entries (into files, or out to the sink) and gives
+    // links named without a target the target and kind of the folder's LIST,
+    // held-back streamed links last. False when the session failed on the way.
+    bool CompleteLinks(std::shared_ptr<CFtpFiles>& files);
     bool ProcessMLSDCommand();
     quint16 NextDataPort();
     bool ProcessLISTCommand();
@@ -414,6 +424,8 @@ private:
     bool m_ListingOverflow = false;
     std::unique_ptr<ListingStream> m_ListingStream; // reading as it arrives
     ListingStream::Sink m_ListingSink;
+    // The line of the last listing's final reply saying it was cut short.
+    QString m_ListingNotice;
     QString m_LocalFileName;
     std::unique_ptr<platform::LocalFile> m_LocalFile;
     bool m_LocalFileOpen = false;

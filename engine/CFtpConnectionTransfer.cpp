@@ -11,6 +11,7 @@
 #include "LocalFile.h"
 #include "MlsdParser.h"
 #include "Socket.h"
+#include "TruncatedListing.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -500,6 +501,7 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
     m_Busy = true;
     m_CancelCall = false;
     m_ListingSink = entry;
+    m_ListingNotice.clear();
     const auto done = qScopeGuard([this] {
         m_ListingText.clear();
         m_ListingText.squeeze();
@@ -530,8 +532,13 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
         return false;
     emit StateChanged(RetrievingDirectoryInfo);
     if (machine) {
-        if (ProcessMLSDCommand())
-            return deliver(MlsdParser::ParseListing);
+        if (ProcessMLSDCommand()) {
+            // Links named without a target take theirs from LIST (CompleteLinks).
+            std::shared_ptr<CFtpFiles> files;
+            if (!CompleteLinks(files))
+                return false;
+            return deliver([&files](const QByteArray&) { return files; });
+        }
         // Entries already handed out cannot be taken back: no second listing.
         if (!m_MlsdRefused || (m_ListingStream && m_ListingStream->Entries() > 0))
             return false;
@@ -544,6 +551,7 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
     }
     if (!ProcessLISTCommand())
         return false;
+    m_ListingNotice = TruncatedListing::notice(m_LastServerResponse);
     return deliver(ParseListing);
 }
 
