@@ -1,5 +1,6 @@
 #include "CliArguments.h"
 
+#include "LocalName.h"
 #include "TlsPeer.h"
 
 #include <QHash>
@@ -145,13 +146,10 @@ std::optional<CliCommand> makeCommand(QStringList words, QString* error) {
 }
 
 std::optional<QString> localNameFor(const QString& remote, QString* error) {
-    const QString name = remote.mid(remote.lastIndexOf(QLatin1Char('/')) + 1);
-    if (name.isEmpty() || name == QLatin1StringView(".") || name == QLatin1StringView("..")) {
-        if (error)
-            *error =
-                QStringLiteral("\"%1\" gives no file name to save under; name LOCAL").arg(remote);
-        return std::nullopt;
-    }
+    QString why;
+    auto name = LocalName::fromRemotePath(remote, &why);
+    if (!name && error)
+        *error = why + QStringLiteral("; name LOCAL");
     return name;
 }
 

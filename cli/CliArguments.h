@@ -54,8 +54,8 @@ std::optional<QStringList> splitWords(const QString& text, QString* error);
 std::optional<CliCommand> makeCommand(QStringList words, QString* error);
 
 // The local name a download takes when none is given: the last path component
-// of the remote name. Empty with *error set when that component is empty,
-// "." or "..": a server's name never chooses a place outside the user's directory.
+// of the remote name, as LocalName allows it. Empty with *error set otherwise:
+// a server's name never chooses a place outside the user's directory.
 std::optional<QString> localNameFor(const QString& remote, QString* error);
 
 // The remote name an upload takes when none is given: the local file's name.

@@ -156,7 +156,7 @@ bool CliSession::list(const CliCommand& command) {
         const bool whole = m_Connection->EnumFiles(
             [this](const CFtpFile& file) { m_Out << ListingFormat::textLine(file) << '\n'; });
         m_Out.flush();
-        return whole ? true : fail();
+        return whole ? complete() : fail();
     }
     // A JSON document is printed only whole.
     std::shared_ptr<CFtpFiles> files;
@@ -165,7 +165,15 @@ bool CliSession::list(const CliCommand& command) {
     // Entry by entry into the stream, which passes on each few kilobytes.
     ListingFormat::writeJson(*files, m_Out);
     m_Out.flush();
-    return true;
+    return complete();
+}
+
+bool CliSession::complete() {
+    // What was printed stays; the exit status says it is not all there is.
+    if (!m_Connection->ListingTruncated())
+        return true;
+    return failLocal(QStringLiteral("the listing is incomplete; the server says: ") +
+                     m_Connection->ListingTruncatedText());
 }
 
 bool CliSession::download(const CliCommand& command) {

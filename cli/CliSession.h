@@ -24,6 +24,8 @@ private:
     bool connectToServer();
     bool runCommand(const CliCommand& command);
     bool list(const CliCommand& command);
+    // True unless the server said the listing it sent was cut short.
+    bool complete();
     bool download(const CliCommand& command);
     bool upload(const CliCommand& command);
     std::optional<qint64> remoteSize(const QString& remote, bool& ok);

@@ -698,11 +698,22 @@ bool CFtpConnection::ProcessPWDCommand() {
         // quotes inside a name are not undone.
         const QString text = reply->lines.constLast();
         const qsizetype open = text.indexOf(u'"');
-        if (open < 0)
-            return false;
+        if (open < 0) {
+            // "257 /home" without quotes: the first word after the code.
+            const QString path =
+                text.mid(4).trimmed().section(u' ', 0, 0, QString::SectionSkipEmpty);
+            if (path.isEmpty()) {
+                RecordRefusal(*reply);
+                return false;
+            }
+            m_CurrentDirectory = QString(path).replace(u'\\', u'/');
+            return true;
+        }
         const qsizetype close = text.indexOf(u'"', open + 1);
-        if (close < 0)
+        if (close < 0) {
+            RecordRefusal(*reply);
             return false;
+        }
         m_CurrentDirectory = text.mid(open + 1, close - open - 1).replace(u'\\', u'/');
         return true;
     });

@@ -106,6 +106,11 @@ public:
     // connection. False when the listing did not come whole; the entries
     // handed out by then are what arrived.
     bool EnumFiles(const ListingStream::Sink& entry);
+    // The last listing came with the server's word that it is incomplete
+    // (a positive final reply saying "truncated"), and that line of text.
+    // Set by each listing; false after one that failed.
+    bool ListingTruncated() const;
+    QString ListingTruncatedText() const;
     bool SetCurrentDirectory(const QString& strNewDirectory);
     QString FtpServer() const;
     void setFtpServer(const QString& value);
@@ -322,6 +327,11 @@ private:
     bool ListDirectory(const ListingStream::Sink& entry, std::shared_ptr<CFtpFiles>* oFiles);
     // Empties what the last listing left, for a listing of the given kind.
     void StartListing(ListingStream::Kind kind);
+    // After a whole MLSD (CFtpConnectionLinks.cpp): notes a truncated
+    // listing, reads the entries (into files, or out to the sink) and gives
+    // links named without a target the target and kind of the folder's LIST,
+    // held-back streamed links last. False when the session failed on the way.
+    bool CompleteLinks(std::shared_ptr<CFtpFiles>& files);
     bool ProcessMLSDCommand();
     quint16 NextDataPort();
     bool ProcessLISTCommand();
@@ -377,6 +387,8 @@ private:
 
     // data-transfer state
     Transfer m_Transfer;
+    // The line of the last listing's final reply saying it was cut short.
+    QString m_ListingNotice;
     qint16 m_DataPort = 0;
     // Upload blocks: the socket gets the next block only after the previous
     // one has been sent completely, so memory stays at one block. Each block

@@ -11,6 +11,7 @@
 #include "LocalFile.h"
 #include "MlsdParser.h"
 #include "Socket.h"
+#include "TruncatedListing.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>
@@ -493,6 +494,7 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
                                    std::shared_ptr<CFtpFiles>* oFiles) {
     return Guarded(false, [&] {
         m_Transfer.listingSink = entry;
+        m_ListingNotice.clear();
         // The listing in the caller's hands: handed out to the end, or parsed.
         const auto deliver = [&](auto parse) {
             try {
@@ -515,8 +517,13 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
             return false;
         emit StateChanged(RetrievingDirectoryInfo);
         if (machine) {
-            if (ProcessMLSDCommand())
-                return deliver(MlsdParser::ParseListing);
+            if (ProcessMLSDCommand()) {
+                // Links named without a target take theirs from LIST.
+                std::shared_ptr<CFtpFiles> files;
+                if (!CompleteLinks(files))
+                    return false;
+                return deliver([&files](const QByteArray&) { return files; });
+            }
             // Entries already handed out cannot be taken back: no second listing.
             const bool handedOut =
                 m_Transfer.listingStream && m_Transfer.listingStream->Entries() > 0;
@@ -531,6 +538,7 @@ bool CFtpConnection::ListDirectory(const ListingStream::Sink& entry,
         }
         if (!ProcessLISTCommand())
             return false;
+        m_ListingNotice = TruncatedListing::notice(m_Control->lastResponse());
         return deliver(ParseListing);
     });
 }

@@ -1,5 +1,6 @@
 #include "ListingStream.h"
 
+#include "LinkTargets.h"
 #include "MlsdParser.h"
 
 ListingStream::ListingStream(Kind kind) : m_Kind(kind) {
@@ -42,7 +43,11 @@ void ListingStream::readLine(QByteArrayView line, const Sink& entry) {
         }
         return;
     }
-    if (const auto file = MlsdParser::ParseEntry(QString::fromUtf8(line))) {
+    if (auto file = MlsdParser::ParseEntry(QString::fromUtf8(line))) {
+        if (LinkTargets::lacksTarget(*file)) {
+            m_Held.push_back(std::move(*file));
+            return;
+        }
         ++m_Entries;
         entry(*file);
     }

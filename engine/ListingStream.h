@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The entries of a listing read while its bytes arrive, cut anywhere: each
 // line is read once its "\n" has come, the last one at the end of the data.
@@ -29,6 +30,9 @@ public:
     qsizetype Pending() const { return m_Partial.size(); }
     // Entries handed out so far.
     qint64 Entries() const { return m_Entries; }
+    // MLSD links named without a target are held back here instead of being
+    // handed out, until the caller has completed them (LinkTargets).
+    std::vector<CFtpFile>& HeldLinks() { return m_Held; }
 
 private:
     void readLine(QByteArrayView line, const Sink& entry);
@@ -38,4 +42,5 @@ private:
     QByteArray m_Partial;
     bool m_FirstLine = true;
     qint64 m_Entries = 0;
+    std::vector<CFtpFile> m_Held;
 };

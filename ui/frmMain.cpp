@@ -944,6 +944,15 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
         m_lTransferFileSize = 0;
         m_TransferClock.invalidate();
     }
+    if (State == CFtpConnection::DirectoryListingCompleted && m_FtpConnection &&
+        m_FtpConnection->ListingTruncated()) {
+        // The server cut the listing short: it must not pass as complete.
+        const QString warning =
+            tr("Directory listing incomplete. Server: ") + m_FtpConnection->ListingTruncatedText();
+        m_FtpConnection_SessionProtocolMessage(warning, CFtpConnection::ApplicationMessage);
+        setStatusText(warning);
+        return;
+    }
     if (State >= 0 && State <= 10)
         setStatusText(tr(texts[State]));
     else

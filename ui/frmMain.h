@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class FileListView;
 class Prompts;
@@ -351,7 +352,12 @@ private:
         if (m_StopAsked) {
             m_StopAsked = false;
             // A call that finished before the Stop reached it stands.
-            if (!result && m_FtpConnection->FtpGetLastError() == CFtpConnection::ErrCancelled)
+            bool failed = false;
+            if constexpr (std::is_same_v<decltype(result), bool>)
+                failed = !result;
+            else
+                failed = result.isEmpty();
+            if (failed && m_FtpConnection->FtpGetLastError() == CFtpConnection::ErrCancelled)
                 throw Stopped{activity};
         }
         return result;
@@ -394,6 +400,13 @@ private:
     // folder the list shows, so relative names keep meaning what is shown.
     void returnToListedFolder(const NodeRef& from);
     void DownloadSeveral(const QList<int>& rows);
+    // Names a server sent that LocalName refuses: logged, counted in the
+    // status bar and shown in one message; the files are not downloaded.
+    void reportUnsafeNames(const QStringList& reasons);
+    // A link the list does not show as a folder is tried as one (CWD to its
+    // own path). True when the row was dealt with: opened as a folder, or
+    // the change failed for another reason than a refusal.
+    bool openLinkAsFolder(int row);
     // One download with the reconnect and retry questions; false when the
     // file did not arrive.
     bool DownloadWithRetry(const QString& remoteName, qint64 remoteSize, const QString& localPath,

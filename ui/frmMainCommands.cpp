@@ -13,7 +13,9 @@
 #include "Desktop.h"
 #include "Fault.h"
 #include "FileListView.h"
+#include "LinkTargets.h"
 #include "LocalFile.h"
+#include "LocalName.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
 #include "TrustStore.h"
@@ -469,6 +471,7 @@ void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
     const bool separate = isRootNode(node) && !key.endsWith(QLatin1Char('/'));
     QList<NodeIndex::Child> folders;
     QSet<QString> listed;
+    const QString here = nodeServerPath(node);
     for (const CFtpFiles::Entry& entry : files) {
         if (!entry || !entry->IsDirectory || !isFolderName(entry->FileName))
             continue;
@@ -476,7 +479,12 @@ void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
         const QString childKey = separate ? key + QLatin1Char('/') + name + QLatin1Char('/')
                                           : key + name + QLatin1Char('/');
         listed.insert(childKey);
-        folders.append({childKey, name, entry->FilePath});
+        // A link's target ("../doc") is read from the link's own folder; the
+        // tag holds it as a path from the root.
+        const QString target = entry->FilePath.isEmpty()
+                                   ? QString()
+                                   : LinkTargets::resolve(here, entry->FilePath).mid(1);
+        folders.append({childKey, name, target});
     }
     // Folders gone from the listing (renamed, removed) lose their nodes.
     for (int i = node->childCount() - 1; i >= 0; --i) {
@@ -601,6 +609,17 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
             // The directory change's own message; a listing's replies never
             // open a window.
             const QString message = engine().WelcomeMessage();
+            if (!Node->data(0, TreeTagRole).toString().isEmpty()) {
+                // A link's folder: from now on its path is the one the server
+                // reports, so every later command acts where the list shows.
+                const QString where =
+                    engineCall(tr("asking the server where it is"),
+                               [](CFtpConnection& c) { return c.GetCurrentDirectory(); });
+                if (!(Node = target.get()))
+                    return;
+                if (where.startsWith(QLatin1Char('/')))
+                    Node->setData(0, TreeTagRole, where.mid(1));
+            }
             if (!ListDirectory(Node)) {
                 returnToListedFolder(target);
                 return;
@@ -688,6 +707,8 @@ void frmMain::OpenSelected() {
         if (row < 0)
             return;
         if (lvListView->icon(row) != 3) {
+            if (rows.size() == 1 && openLinkAsFolder(row))
+                return;
             // Files download: one through the save dialog, several at once.
             if (rows.size() > 1)
                 DownloadSeveral(rows);
@@ -708,6 +729,56 @@ void frmMain::OpenSelected() {
         selectNode(node);
         NodeClick(node);
     });
+}
+
+bool frmMain::openLinkAsFolder(int row) {
+    QTreeWidgetItem* listed = m_ListedNode.get();
+    if (!listed || !lvListView->text(row, FileListView::Permissions).startsWith(QLatin1Char('l')))
+        return false;
+    const QString name = lvListView->text(row);
+    if (!isFolderName(name))
+        return false;
+    const NodeRef folder(m_Nodes, listed);
+    // The link's own path: the server follows it wherever it points.
+    QString path = nodeServerPath(listed);
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    path += name;
+    dropPendingMessage();
+    const bool changed = engineCall(tr("change to %1").arg(path),
+                                    [&](CFtpConnection& c) { return c.SetCurrentDirectory(path); });
+    dropPendingMessage();
+    if (!changed) {
+        const qint32 n = engine().FtpGetLastError();
+        // Refused: a link to a file after all, which the caller downloads.
+        if ((n >= 37 && n <= 57) || n == CFtpConnection::ErrUnexpectedReply)
+            return false;
+        if (n != CFtpConnection::ErrBusy && n != CFtpConnection::ErrCancelled)
+            ask(failureText(QStringLiteral("Can't open ") + path + QLatin1Char('.'),
+                            failureReason(n)),
+                Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
+        return true;
+    }
+    if (!(listed = folder.get()))
+        return true;
+    const QString key = NodeIndex::key(listed) + name + QLatin1Char('/');
+    QTreeWidgetItem* node = findNode(key);
+    if (!node)
+        node = addNode(listed, key, name, 2, 3);
+    if (!node)
+        return true;
+    const QString where = engineCall(tr("asking the server where it is"),
+                                     [](CFtpConnection& c) { return c.GetCurrentDirectory(); });
+    if (!(node = findNode(key)))
+        return true;
+    if (where.startsWith(QLatin1Char('/')))
+        node->setData(0, TreeTagRole, where.mid(1));
+    const NodeRef opened(m_Nodes, node);
+    selectNode(node);
+    m_CurrentNode = opened;
+    if (!ListDirectory(node))
+        returnToListedFolder(opened);
+    return true;
 }
 
 // ------------------------------------------------------- session workflow
@@ -902,8 +973,14 @@ void frmMain::DownloadSelectedFile() {
     }
     const QString remoteName = lvListView->text(row);
     const qint64 remoteSize = lvListView->size(row);
+    QString why;
+    const auto localName = LocalName::fromRemote(remoteName, &why);
+    if (!localName) {
+        reportUnsafeNames({why});
+        return;
+    }
     const QString localPath =
-        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."), remoteName,
+        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."), *localName,
                                QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
@@ -937,13 +1014,23 @@ void frmMain::DownloadSelectedFile() {
 void frmMain::DownloadSeveral(const QList<int>& rows) {
     struct File {
         QString name;
+        QString local; // the name on disk, checked by LocalName
         qint64 size;
     };
     QList<File> files;
+    QStringList unsafe;
     for (int row : rows) {
-        if (lvListView->icon(row) != 3)
-            files.append({lvListView->text(row), lvListView->size(row)});
+        if (lvListView->icon(row) == 3)
+            continue;
+        const QString name = lvListView->text(row);
+        QString why;
+        if (const auto local = LocalName::fromRemote(name, &why))
+            files.append({name, *local, lvListView->size(row)});
+        else
+            unsafe << why;
     }
+    if (!unsafe.isEmpty())
+        reportUnsafeNames(unsafe);
     if (files.isEmpty())
         return;
     const QString folder =
@@ -954,7 +1041,7 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
     // replaced together.
     int existing = 0;
     for (const File& file : files)
-        existing += LocalFileExists(QDir(folder).filePath(file.name)) ? 1 : 0;
+        existing += LocalFileExists(QDir(folder).filePath(file.local)) ? 1 : 0;
     bool append = false;
     if (existing > 0) {
         const Prompts::Answer answer = ask(
@@ -970,7 +1057,7 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
         append = answer == Prompts::Yes;
     }
     for (const File& file : files) {
-        const QString localPath = QDir(folder).filePath(file.name);
+        const QString localPath = QDir(folder).filePath(file.local);
         qint64 startPoint = 0;
         if (append && LocalFileExists(localPath)) {
             startPoint = QFileInfo(localPath).size();
@@ -981,6 +1068,25 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
         if (!DownloadWithRetry(file.name, file.size, localPath, startPoint))
             return;
     }
+}
+
+void frmMain::reportUnsafeNames(const QStringList& reasons) {
+    for (const QString& reason : reasons)
+        m_FtpConnection_SessionProtocolMessage(reason + QStringLiteral("; skipped."),
+                                               CFtpConnection::ApplicationMessage);
+    setStatusText(reasons.size() == 1
+                      ? tr("Skipped a file whose name is not safe on this computer.")
+                      : tr("Skipped %1 files whose names are not safe on this computer.")
+                            .arg(reasons.size()));
+    QString text = QStringLiteral("These files were not downloaded: their names could write "
+                                  "outside the chosen folder.") +
+                   CrLf + CrLf;
+    for (int i = 0; i < reasons.size() && i < NamedInQuestion; ++i)
+        text += reasons[i] + CrLf;
+    if (reasons.size() > NamedInQuestion)
+        text += QStringLiteral("... and ") + QString::number(reasons.size() - NamedInQuestion) +
+                QStringLiteral(" more");
+    ask(text.trimmed(), Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Download file"));
 }
 
 bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
@@ -1052,9 +1158,13 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
             retry = true;
         } else if (!timedOut) {
             endTransfer(false, tr("Download of "));
-            ask(QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                    engine().GetFtpErrorDescription(n),
-                Prompts::OkOnly, Prompts::Exclamation);
+            QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
+                           engine().GetFtpErrorDescription(n);
+            // The server's own words say why, where it refused.
+            const QString reason = failureReason(n);
+            if (reason.startsWith(QLatin1String("Server response: ")))
+                text += CrLf + CrLf + reason;
+            ask(text, Prompts::OkOnly, Prompts::Exclamation);
             return false;
         }
     }
@@ -1170,8 +1280,14 @@ void frmMain::DeleteBody() {
         return;
     }
     // Paths come from the folder the list shows, whatever the tree's
-    // selection is by now.
-    const QString base = folder.key();
+    // selection is by now; a link's folder by the path the server reported.
+    QTreeWidgetItem* folderNode = folder.get();
+    QString base = folder.key();
+    if (folderNode && !folderNode->data(0, TreeTagRole).toString().isEmpty()) {
+        base = nodeServerPath(folderNode);
+        if (!base.endsWith(QLatin1Char('/')))
+            base += QLatin1Char('/');
+    }
     QString question;
     if (targets.size() == 1) {
         question = (targets[0].directory ? QStringLiteral("Do you really want to remove directory ")
@@ -1199,7 +1315,7 @@ void frmMain::DeleteBody() {
         if (done) {
             anyDone = true;
             if (target.directory)
-                m_Nodes.remove(findNode(path + QLatin1Char('/')));
+                m_Nodes.remove(findNode(folder.key() + target.name + QLatin1Char('/')));
             continue;
         }
         const QString response = engine().GetLastServerResponse();

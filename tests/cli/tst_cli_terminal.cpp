@@ -2,6 +2,8 @@
 // directories and listings carrying escape sequences, bells, C1 controls,
 // NUL, DEL, invalid UTF-8 and backslashes must reach the terminal escaped,
 // and the JSON listing must stay valid JSON that gives the names back.
+// Links MLSD names without targets are completed from LIST alike in both
+// forms, and a listing the server says it truncated exits 1.
 
 #include "CliArguments.h"
 #include "CliSession.h"
@@ -123,6 +125,8 @@ private slots:
     void listing();
     void brokenListing_data();
     void brokenListing();
+    void linksAndTruncation_data();
+    void linksAndTruncation();
 };
 
 void TestCliTerminal::escape_data() {
@@ -335,6 +339,70 @@ void TestCliTerminal::brokenListing() {
     const QStringList names = {"one", "two", "three"};
     for (int i = 0; i < lines; ++i)
         QCOMPARE(got[i].split(QLatin1Char('\t')).value(6), names[i]);
+}
+
+void TestCliTerminal::linksAndTruncation_data() {
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QString>("done"); // MLSD's final reply
+    QTest::addColumn<QString>("list"); // LIST's data, or its refusal
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("links");
+    const QString list = "lrwxrwxrwx 1 u g 3 Jan 1 2024 dirlink -> sub\r\n"
+                         "lrwxrwxrwx 1 u g 9 Jan 1 2024 filelink -> plain.txt\r\n";
+    for (const bool json : {false, true}) {
+        QTest::addRow("completed from LIST, json %d", json)
+            << json << "226 Done" << list << 0 << QStringList{"dirlink>sub", "filelink>plain.txt"};
+        QTest::addRow("LIST refused, json %d", json)
+            << json << "226 Done" << "550 No" << 0 << QStringList{"dirlink>", "filelink>"};
+        QTest::addRow("truncated, json %d", json)
+            << json << "226-Output truncated to 2 matches\n226 2 matches total" << list << 1
+            << QStringList{"dirlink>sub", "filelink>plain.txt"};
+    }
+}
+
+void TestCliTerminal::linksAndTruncation() {
+    QFETCH(bool, json);
+    QFETCH(QString, done);
+    QFETCH(QString, list);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, links);
+    FakeFtpServer server;
+    server.expect("USER anonymous").reply("331 Password required").expect("PASS *");
+    server.reply("230 Logged in").expect("FEAT");
+    server.reply(FakeFtpServer::featReply({"MLST type*;size*;modify*;UNIX.mode*;"}));
+    server.expect("PWD").reply("257 \"/\"").expect("PASV").passive().expect("MLSD").reply("150 ");
+    server.dataSend("type=file;size=3;UNIX.mode=0644; plain.txt\r\n"
+                    "type=OS.unix=symlink;UNIX.mode=0777; dirlink\r\n"
+                    "type=OS.unix=slink:;UNIX.mode=0777; filelink\r\n");
+    server.dataClose().reply(done).expect("PASV").passive().expect("LIST");
+    if (list.startsWith("550"))
+        server.reply(list);
+    else
+        server.reply("150 ").dataSend(list.toLatin1()).dataClose().reply("226 Done");
+    server.expect("QUIT").reply("221 Bye");
+    const Run run = runCli(server, {}, json ? QStringList{"ls", "--json"} : QStringList{"ls"});
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err.contains("Output truncated to 2 matches"), exitCode == 1);
+    // Each link's name and target, the same in the text and the JSON form;
+    // a link to a folder is a folder in JSON.
+    QStringList seen;
+    if (json) {
+        for (const QJsonValue& value : QJsonDocument::fromJson(run.out).array()) {
+            const QJsonObject o = value.toObject();
+            if (o["type"] == "l")
+                seen << o["name"].toString() + '>' + o["target"].toString();
+            if (o["name"] == "dirlink")
+                QCOMPARE(o["directory"].toBool(), list.contains("->"));
+        }
+    } else {
+        for (const QString& line : lines(run.out)) {
+            if (line.startsWith('l'))
+                seen << line.section('\t', 6, 6) + '>' + line.section('\t', 7).mid(3);
+        }
+    }
+    seen.sort();
+    QCOMPARE(seen, links);
 }
 
 QTEST_GUILESS_MAIN(TestCliTerminal)

@@ -459,8 +459,15 @@ void TestControl::commandSteps_data() {
         << "Requested action not taken. File name not allowed.";
     QTest::newRow("PWD quoted") << "pwd" << QStringList{} << QStringList{"PWD=257 \"/a b\" here"}
                                 << QStringList{"PWD"} << "/a b" << 0 << same;
+    // Unquoted, the first word is the path (servers that answer "257 /home").
     QTest::newRow("PWD without quotes") << "pwd" << QStringList{} << QStringList{"PWD=257 /a"}
-                                        << QStringList{"PWD"} << "" << 0 << same;
+                                        << QStringList{"PWD"} << "/a" << 0 << same;
+    QTest::newRow("PWD unquoted with a comment")
+        << "pwd" << QStringList{} << QStringList{"PWD=257 \\srv\\ftp is current"}
+        << QStringList{"PWD"} << "/srv/ftp" << 0 << same;
+    QTest::newRow("PWD with an unclosed quote")
+        << "pwd" << QStringList{} << QStringList{"PWD=257 \"/a"} << QStringList{"PWD"} << "" << 64
+        << "Unexpected reply from the server: 257 \"/a";
     QTest::newRow("PWD refused") << "pwd" << QStringList{} << QStringList{"PWD=550 No"}
                                  << QStringList{"PWD"} << "" << 54
                                  << "Requested action not taken. File unavailable (e.g., file not "

@@ -356,6 +356,67 @@ private slots:
         QFile::remove(local(big));
         QFile::remove(stored);
     }
+
+    // proftpd and pure-ftpd name links in MLSD without a target: whole or
+    // streamed, the MLSD listing's links equal LIST's.
+    void linksAsList_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("proftpd") << Kind::Proftpd << true;
+        QTest::newRow("pure-ftpd") << Kind::PureFtpd << true;
+    }
+    void linksAsList() {
+        REAL_SERVER(srv);
+        const QString dir = srv->rootPath() + "/links-" + tag;
+        QVERIFY(QDir().mkpath(dir + "/sub") && TestUtil::writeFile(dir + "/plain.txt", "abc"));
+        QVERIFY(QFile::link("plain.txt", dir + "/filelink") &&
+                QFile::link("sub", dir + "/dirlink"));
+        QStringList seen[3];
+        for (int way = 0; way < 3; ++way) {
+            auto ftp = logIn(*srv, passive, way > 0);
+            QVERIFY(ftp && ftp->SetCurrentDirectory("/links-" + tag));
+            const auto keep = [&](const CFtpFile& f) {
+                if (f.Permissions.startsWith('l'))
+                    seen[way] << f.FileName + " -> " + f.FilePath + (f.IsDirectory ? "/" : "");
+            };
+            std::shared_ptr<CFtpFiles> files;
+            if (way == 2)
+                QVERIFY(ftp->EnumFiles(keep));
+            else
+                QVERIFY(ftp->EnumFiles(files) && files);
+            for (const auto& f : files ? *files : CFtpFiles())
+                keep(*f);
+            seen[way].sort();
+        }
+        QCOMPARE(seen[0], (QStringList{"dirlink -> sub/", "filelink -> plain.txt"}));
+        QCOMPARE(seen[1], seen[0]);
+        QCOMPARE(seen[2], seen[0]);
+    }
+
+    // pure-ftpd told to list at most 3 entries ("-L 3:5") says so in its 226.
+    void truncatedListing_data() {
+        QTest::addColumn<bool>("extensions");
+        QTest::newRow("LIST") << false;
+        QTest::newRow("MLSD") << true;
+    }
+    void truncatedListing() {
+        QFETCH(bool, extensions);
+        RealFtpServer::Options options;
+        options.listLimit = 3;
+        if (const QString why = RealFtpServer::unavailableReason(Kind::PureFtpd, options);
+            !why.isEmpty())
+            QSKIP(qPrintable(why));
+        RealFtpServer srv(Kind::PureFtpd, options);
+        QVERIFY2(srv.start(), qPrintable(srv.lastError()));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(TestUtil::writeFile(srv.rootPath() + QStringLiteral("/f%1").arg(i), "x"));
+        auto ftp = logIn(srv, true, extensions);
+        QVERIFY(ftp);
+        std::shared_ptr<CFtpFiles> files;
+        QVERIFY(ftp->EnumFiles(files) && files && files->Count() < 8);
+        QVERIFY2(ftp->ListingTruncated() && ftp->ListingTruncatedText().contains("truncated"),
+                 qPrintable(ftp->ListingTruncatedText()));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRealServers)

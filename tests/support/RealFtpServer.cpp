@@ -476,6 +476,8 @@ QStringList RealFtpServer::pureFtpdArguments() const {
     };
     if (m_Options.maxClients > 0)
         args << "-c" << QString::number(m_Options.maxClients);
+    if (m_Options.listLimit > 0)
+        args << "-L" << QStringLiteral("%1:5").arg(m_Options.listLimit);
     if (!m_Options.greeting.isEmpty()) {
         // A fortunes file with one entry: always that one.
         args << "-F" << configPath(QStringLiteral("banner"));

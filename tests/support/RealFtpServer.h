@@ -41,6 +41,10 @@ public:
         QStringList loginMessage;
         // Connections past this many get 421; 0 leaves the server's default.
         int maxClients = 0;
+        // pure-ftpd only: at most this many entries a listing (its -L
+        // "files:depth"), beyond which it says "Output truncated"; 0 leaves
+        // its default.
+        int listLimit = 0;
         // FTP over TLS with a certificate made at start() for "localhost",
         // 127.0.0.1 and ::1. Explicit: vsftpd, proftpd, pure-ftpd,
         // pyftpdlib (needs python3-openssl); implicit: vsftpd and proftpd.

@@ -1,7 +1,8 @@
 // The main window against the scripted server where a real server cannot be
 // made to misbehave on cue: which replies open a message window, a download
 // retried after a lost connection, "." and ".." in a listing, the status left
-// after a cancel, and a big folder filled in one step.
+// after a cancel, a big folder filled in one step, hostile names, a
+// truncated listing, and links.
 
 #include "FakeFtpServer.h"
 #include "MainWindowDriver.h"
@@ -9,9 +10,11 @@
 #include "TestUtil.h"
 
 #include "frmWelcomeMessage.h"
+#include <QDir>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSslSocket>
 #include <QStandardPaths>
@@ -424,6 +427,100 @@ private slots:
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
         QCOMPARE(list->count(), 0);
         QCOMPARE(ui.window.listedKey(), QStringLiteral("/dir7/"));
+    }
+
+    // A listing's names never write outside the chosen folder: "../../x" is
+    // skipped and named, ok.txt arrives. The listing's 226 said it was cut
+    // short, which the status bar and log say instead of "completed".
+    void hostileNamesAndTruncation() {
+        QTemporaryDir local;
+        QVERIFY(QDir(local.path()).mkpath("a/b"));
+        FakeFtpServer server;
+        server.expectLogin();
+        listing(server,
+                listingOf({"-rw-r--r-- 1 ftp ftp 4 Jan 01 2024 ../../x",
+                           "-rw-r--r-- 1 ftp ftp 4 Jan 01 2024 ok.txt"}),
+                "226-Output truncated to 2 matches\n226 2 matches total");
+        server.expect("TYPE I").reply("200 Type set").expect("PASV").passive();
+        server.expect("RETR ok.txt").reply("150 ").dataSend("okok").dataClose().reply("226 Done");
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        const QString warning(
+            "Directory listing incomplete. Server: Output truncated to 2 matches");
+        QCOMPARE(ui.window.statusText(), warning);
+        QVERIFY(ui.logged(warning));
+        ui.window.Option1[1]->setChecked(true);
+        for (const QString& name : ui.listNames())
+            QVERIFY(ui.window.lvListView->selectKey("F" + name, true));
+        ui.takeQuestions();
+        ui.prompts.texts << local.filePath("a/b");
+        ui.window.mnuDownload_Click();
+        QCOMPARE(TestUtil::readFile(local.filePath("a/b/ok.txt")), QByteArray("okok"));
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(ui.takeQuestions().filter("\"../../x\" is not a safe local file name").size(), 1);
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    }
+
+    // "docs -> ../pub/doc" in /sub opens /pub/doc, where PWD then puts
+    // Delete. A link listed as a file ("data.d") is tried as a folder first:
+    // opened when CWD takes it, else downloaded, whose refusal box carries
+    // the server's words.
+    void links_data() {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("relative link to a folder") << "docs -> ../pub/doc";
+        QTest::newRow("link like a file, a folder") << "data.d -> /srv/data.d";
+        QTest::newRow("link like a file, a file") << "data.d -> /srv/file.d";
+    }
+    void links() {
+        QFETCH(QString, link);
+        const QString name = link.section(' ', 0, 0);
+        const QString target = link.section(' ', 2);
+        FakeFtpServer server;
+        server.expectLogin();
+        listing(server, listingOf({"drwxr-xr-x 2 u g 0 Jan 01 2024 sub"}), "226 Done");
+        server.expect("CWD /sub").reply("250 OK");
+        listing(server, listingOf({"lrwxrwxrwx 1 u g 9 Jan 01 2024 " + link}), "226 Done");
+        const bool folder = !target.endsWith("file.d");
+        const QString where = name == "docs" ? "/pub/doc" : target;
+        server.expect("CWD " + (name == "docs" ? where : "/sub/" + name));
+        if (folder) {
+            server.reply("250 OK").expect("PWD").reply("257 \"" + where + "\"");
+            listing(server, listingOf({"-rw-r--r-- 1 u g 1 Jan 01 2024 f.txt"}), "226 Done");
+            server.expect("DELE " + where + "/f.txt").reply("250 Deleted");
+            listing(server, QByteArray(), "226 Done");
+        } else {
+            server.reply("550 Not a directory").expect("TYPE I").reply("200 Type set");
+            server.expect("PASV").passive().expect("RETR data.d").reply("550 Not plain here");
+        }
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(hostOf(server));
+        ui.window.Option1[1]->setChecked(true);
+        ui.clickNode("/sub/");
+        QTemporaryDir local;
+        ui.prompts.texts << local.filePath("saved");
+        if (name == "docs") {
+            ui.clickNode("/sub/docs/");
+        } else {
+            QVERIFY(ui.selectItem(name));
+            ui.window.lvListView_DblClick();
+        }
+        QStringList asked = ui.takeQuestions();
+        if (folder) {
+            QCOMPARE(ui.listNames(), QStringList{"f.txt"});
+            QVERIFY(ui.selectItem("f.txt"));
+            ui.prompts.answers << Prompts::Yes;
+            ui.window.mnuDelete_Click();
+            asked = ui.takeQuestions();
+            QCOMPARE(asked.value(0),
+                     "Delete file|Do you really want to delete file " + where + "/f.txt?");
+        } else {
+            QVERIFY2(asked.last().contains("Server response: 550 Not plain here"),
+                     qPrintable(asked.join('\n')));
+        }
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QVERIFY(server.scriptFinished());
     }
 };
 
