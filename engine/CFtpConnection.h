@@ -369,6 +369,9 @@ private:
     void SendNextUploadBlock();
     // Starts a transfer of this kind: the state it reads and moves.
     void BeginTransfer(Transfer::Kind kind);
+    // Opens the transfer's local file; a fault passes on to the caller,
+    // named "CFtpConnection." + step.
+    void OpenLocalFile(const char* step, const std::function<void(platform::LocalFile&)>& open);
 
     // ----- fields
     QString m_UserName;

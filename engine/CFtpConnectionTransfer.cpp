@@ -406,6 +406,22 @@ void CFtpConnection::CloseDataSocket() {
     }
 }
 
+void CFtpConnection::OpenLocalFile(const char* step,
+                                   const std::function<void(platform::LocalFile&)>& open) {
+    // A local file that cannot be had is the caller's fault to handle, named
+    // after the member that met it.
+    try {
+        m_Transfer.file = std::make_unique<platform::LocalFile>();
+        open(*m_Transfer.file);
+    } catch (const platform::Fault& fault) {
+        m_Transfer.file.reset();
+        if (fault.source().isEmpty())
+            throw platform::Fault(fault.number(), fault.description(),
+                                  QStringLiteral("CFtpConnection.") + QLatin1String(step));
+        throw;
+    }
+}
+
 void CFtpConnection::BeginTransfer(Transfer::Kind kind) {
     m_Transfer.closeLocalFile();
     m_Transfer = Transfer();
@@ -610,18 +626,12 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
 
         // The local file is opened before the server is asked, so a bad local
         // path costs no traffic; it is cut back only once the server confirms.
-        try {
+        OpenLocalFile("DownloadFile", [&](platform::LocalFile& file) {
             const bool existed = platform::LocalFile::existsAsFile(strLocalFileName);
-            m_Transfer.file = std::make_unique<platform::LocalFile>();
-            m_Transfer.file->openReadWrite(strLocalFileName);
+            file.openReadWrite(strLocalFileName);
             m_Transfer.created = !existed;
-            m_Transfer.file->seek(startPoint);
-        } catch (const platform::Fault& fault) {
-            if (fault.source().isEmpty())
-                throw platform::Fault(fault.number(), fault.description(),
-                                      QStringLiteral("CFtpConnection.DownloadFile"));
-            throw;
-        }
+            file.seek(startPoint);
+        });
         m_Transfer.localName = strLocalFileName;
         m_Transfer.startPoint = startPoint;
         m_Transfer.bytes = startPoint;
@@ -736,16 +746,10 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
 
         // Read-only: an upload never creates or changes anything locally, and a
         // missing or unreadable file is reported before the server hears of it.
-        try {
-            m_Transfer.file = std::make_unique<platform::LocalFile>();
-            m_Transfer.file->openReadOnly(strLocalFileName);
-            m_Transfer.length = m_Transfer.file->length();
-        } catch (const platform::Fault& fault) {
-            if (fault.source().isEmpty())
-                throw platform::Fault(fault.number(), fault.description(),
-                                      QStringLiteral("CFtpConnection.UploadFile"));
-            throw;
-        }
+        OpenLocalFile("UploadFile", [&](platform::LocalFile& file) {
+            file.openReadOnly(strLocalFileName);
+            m_Transfer.length = file.length();
+        });
         m_Transfer.localName = strLocalFileName;
         if (startPoint > m_Transfer.length) {
             TranslateRuntimeError(40021,

@@ -419,6 +419,8 @@ private:
     void restoreSelection();
     // The sentence for a failed step: the server's reply when there is one.
     QString failureReason(qint32 n);
+    // "Error #n", its description and the server's reply where it refused.
+    QString errorBoxText(qint32 n);
     void clearTree();
     void clearList();
     void beginTransfer(const QString& name, qint64 size);

@@ -411,6 +411,16 @@ void frmMain::dropPendingMessage() {
         m_FtpConnection->WelcomeMessage();
 }
 
+QString frmMain::errorBoxText(qint32 n) {
+    QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
+                   engine().GetFtpErrorDescription(n);
+    // The server's own words say why, where it refused.
+    const QString reason = failureReason(n);
+    if (reason.startsWith(QLatin1String("Server response: ")))
+        text += CrLf + CrLf + reason;
+    return text;
+}
+
 QString frmMain::failureReason(qint32 n) {
     // Reply codes carry the server's own words; the engine's codes (an
     // unexpected reply's among them) carry theirs in the description.
@@ -515,13 +525,7 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node, bool freshChildren) {
         restoreSelection();
         if (node && !m_ListedNode)
             node->setExpanded(true);
-        QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                       engine().GetFtpErrorDescription(n);
-        // The server's own words say why, where it refused.
-        const QString reason = failureReason(n);
-        if (reason.startsWith(QLatin1String("Server response: ")))
-            text += CrLf + CrLf + reason;
-        ask(text, Prompts::OkOnly, Prompts::Exclamation);
+        ask(errorBoxText(n), Prompts::OkOnly, Prompts::Exclamation);
         return false;
     }
 
@@ -1158,13 +1162,7 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
             retry = true;
         } else if (!timedOut) {
             endTransfer(false, tr("Download of "));
-            QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                           engine().GetFtpErrorDescription(n);
-            // The server's own words say why, where it refused.
-            const QString reason = failureReason(n);
-            if (reason.startsWith(QLatin1String("Server response: ")))
-                text += CrLf + CrLf + reason;
-            ask(text, Prompts::OkOnly, Prompts::Exclamation);
+            ask(errorBoxText(n), Prompts::OkOnly, Prompts::Exclamation);
             return false;
         }
     }
