@@ -319,7 +319,8 @@ void TestCliTerminal::brokenListing() {
     if (reset) {
         server.dataSend(two).pause(100).dataAbort().reply("426 Connection reset");
     } else {
-        server.dataSend(two + "-rw-r--r-- 1 o g 3 Jan 02 2021 three").dataClose().reply("226 Done");
+        server.dataSend(two + "-rw-r--r-- 1 o g 3 Jan 02 2021 three").dataClose().reply(
+            "226 Done");
     }
     server.expect("QUIT").reply("221 Bye");
     const Run run = runCli(server, {}, json ? QStringList{"ls", "--json"} : QStringList{"ls"});
