@@ -2,13 +2,14 @@
 
 #include <QByteArray>
 #include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 termios savedTerminal{};
-constexpr int Signals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGTSTP};
+constexpr int Signals[] = {SIGINT, SIGTERM, SIGQUIT, SIGHUP};
 struct sigaction savedActions[std::size(Signals)]{};
 
 // A signal while the echo is off gives the terminal back as it was, then
