@@ -88,8 +88,10 @@ struct Run {
 
 Run runCli(FakeFtpServer& server, const QStringList& options, const QStringList& command) {
     const QString url = QStringLiteral("ftp://%1:%2/").arg(server.host()).arg(server.port());
+    // No ~/.netrc of whoever runs the tests may log the session in.
     const CliParseResult parsed =
-        CliArguments::parse(QStringList{"--timeout", "5"} + options + QStringList{url} + command);
+        CliArguments::parse(QStringList{"--timeout", "5", "--netrc-file", "/dev/null"} + options +
+                            QStringList{url} + command);
     Run run;
     if (!parsed.error.isEmpty()) {
         run.err = parsed.error.toUtf8();
