@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench package clean
+.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench package package-check clean
 
 all: build
 
@@ -51,7 +51,15 @@ bench: build
 demo: build
 	bash scripts/demo
 
-# A Debian package of the program (build/krellin_<version>_<arch>.deb).
+# Debian packages of the program and of krellin-cli
+# (build/krellin_<version>_<arch>.deb, build/krellin-cli_<version>_<arch>.deb).
 package: build
 	bash scripts/bootstrap dpkg-dev
+	rm -f $(BUILD)/krellin_*.deb $(BUILD)/krellin-cli_*.deb
 	cd $(BUILD) && cpack -G DEB
+
+# The packages through lintian and appstreamcli, installed with apt, run,
+# and purged without a trace (needs root or sudo).
+package-check: package
+	bash scripts/bootstrap lintian appstream man-db
+	bash scripts/package-check $(BUILD)

@@ -1,3 +1,4 @@
+#include "KrellinVersion.h"
 #include "QtPrompts.h"
 #include "frmConnect.h"
 #include "frmMain.h"
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <string_view>
 
 namespace {
 
@@ -42,24 +44,50 @@ void openPath(frmMain& window, const QString& path) {
     }
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Krellin"));
-    QApplication::setApplicationName(QStringLiteral("Krellin"));
-    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("krellin"));
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
-
-    QCommandLineParser parser;
+void describeCommandLine(QCommandLineParser& parser) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Krellin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Krellin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KRELLIN_VERSION));
     parser.setApplicationDescription(QStringLiteral("Krellin, a desktop FTP client."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("HOST[:PORT]"),
         QStringLiteral("Server shown in the connect dialog, e.g. 127.0.0.1:2121 or [::1]:2121."));
+}
+
+// --help and --version are answered before the window's application object
+// exists: that one aborts where there is no display (a build, a package
+// check, a terminal over ssh).
+bool asksOnlyForText(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--")
+            return false;
+        if (arg == "-h" || arg == "-?" || arg == "--help" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (asksOnlyForText(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        QCommandLineParser parser;
+        describeCommandLine(parser);
+        parser.process(text); // prints the text and exits
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    QApplication::setDesktopFileName(QStringLiteral("io.github.krellin.Krellin"));
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(fusion);
     parser.process(application);
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() > 1) {

@@ -1,5 +1,6 @@
 #include "CliArguments.h"
 
+#include "KrellinVersion.h"
 #include "LocalName.h"
 #include "TlsPeer.h"
 
@@ -187,12 +188,28 @@ CliParseResult parse(const QStringList& arguments) {
         return result;
     };
 
+    // Options may stand anywhere, as in curl and lftp. The first other word
+    // is the URL, the next the command's name; from there, what is no option
+    // of krellin-cli belongs to the command (get --resume, rm -- -odd).
     QStringList commandTexts;
-    qsizetype i = 0;
-    for (; i < arguments.size(); ++i) {
+    QStringList positional;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
-        if (arg == QLatin1StringView("--help") || arg == QLatin1StringView("-h")) {
+        const bool inCommand = positional.size() >= 2;
+        if (optionsEnded || arg == QLatin1StringView("-") || !arg.startsWith(QLatin1Char('-'))) {
+            positional.append(arg);
+        } else if (arg == QLatin1StringView("--")) {
+            if (inCommand) {
+                positional += arguments.mid(i);
+                break;
+            }
+            optionsEnded = true;
+        } else if (arg == QLatin1StringView("--help") || arg == QLatin1StringView("-h")) {
             result.help = true;
+            return result;
+        } else if (arg == QLatin1StringView("--version") || arg == QLatin1StringView("-V")) {
+            result.version = true;
             return result;
         } else if (arg == QLatin1StringView("--active")) {
             options.active = true;
@@ -202,6 +219,8 @@ CliParseResult parse(const QStringList& arguments) {
             options.verbose = true;
         } else if (arg == QLatin1StringView("--progress")) {
             options.progress = true;
+        } else if (arg == QLatin1StringView("-q") || arg == QLatin1StringView("--quiet")) {
+            options.quiet = true;
         } else if (arg == QLatin1StringView("--json")) {
             options.json = true;
         } else if (isValueOption(arg, "--timeout")) {
@@ -230,34 +249,47 @@ CliParseResult parse(const QStringList& arguments) {
                                            "(SHA256: and 64 hex digits), not \"%1\"")
                                 .arg(*value));
             options.fingerprint = *fingerprint;
+        } else if (isValueOption(arg, "--netrc-file")) {
+            const auto value = optionValue(arguments, i);
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("--netrc-file needs a file name"));
+            options.netrcFile = *value;
+        } else if (isValueOption(arg, "--password-env")) {
+            const auto value = optionValue(arguments, i);
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("--password-env needs the name of a variable"));
+            options.passwordEnv = *value;
+        } else if (arg == QLatin1StringView("-o") || isValueOption(arg, "--output")) {
+            const auto value = optionValue(arguments, i);
+            if (!value || value->isEmpty())
+                return fail(QStringLiteral("-o needs a file name (or - for standard output)"));
+            options.output = *value;
         } else if (arg == QLatin1StringView("-c")) {
             if (i + 1 >= arguments.size())
                 return fail(QStringLiteral("-c needs a command"));
             commandTexts.append(arguments[++i]);
-        } else if (arg == QLatin1StringView("--")) {
-            ++i;
-            break;
-        } else if (arg.startsWith(QLatin1Char('-'))) {
-            return fail(QStringLiteral("unknown option \"%1\"").arg(arg));
+        } else if (inCommand) {
+            positional.append(arg);
         } else {
-            break;
+            return fail(QStringLiteral("unknown option \"%1\"").arg(arg));
         }
     }
-    if (i >= arguments.size())
+    if (positional.isEmpty())
         return fail(QStringLiteral("no URL given"));
 
     QString error;
-    const auto url = FtpUrl::parse(arguments[i], &error);
+    const QString urlText = positional.takeFirst();
+    const auto url = FtpUrl::parse(urlText, &error);
     if (!url)
         return fail(error);
     options.url = *url;
+    options.urlNamesDirectory = urlText.endsWith(QLatin1Char('/'));
     if (options.tls && options.url.security == FtpSecurity::Mode::Plain)
         options.url.security = FtpSecurity::Mode::ExplicitRequired;
     if ((!options.fingerprint.isEmpty() || options.insecure) &&
         options.url.security == FtpSecurity::Mode::Plain)
         return fail(QStringLiteral("--fingerprint and --insecure are for TLS: use ftpes://, "
                                    "ftps:// or --tls"));
-    const QStringList positional = arguments.mid(i + 1);
 
     if (!commandTexts.isEmpty() && !positional.isEmpty())
         return fail(QStringLiteral("give commands either with -c or after the URL, not both"));
@@ -276,9 +308,22 @@ CliParseResult parse(const QStringList& arguments) {
             return fail(error);
         options.commands.append(*command);
     }
-    if (options.commands.isEmpty())
+    if (options.commands.isEmpty()) {
+        options.noCommand = true;
         options.commands.append(CliCommand{QStringLiteral("ls"), {}, false, false});
+    }
+    if (!options.output.isEmpty() && !options.noCommand) {
+        // -o names the target of exactly one download, as curl's does.
+        CliCommand& only = options.commands.first();
+        if (options.commands.size() != 1 || only.name != u"get" || only.args.size() != 1)
+            return fail(QStringLiteral("-o goes with one \"get REMOTE\" or a URL naming a file"));
+        only.args.append(options.output);
+    }
     return result;
+}
+
+QString version() {
+    return QStringLiteral("krellin-cli " KRELLIN_VERSION "\n");
 }
 
 QString shortUsage() {
@@ -289,14 +334,19 @@ QString shortUsage() {
 QString usage() {
     return QStringLiteral(
         "Usage: krellin-cli [OPTIONS] URL [COMMAND [ARG...]]\n"
-        "  URL is ftp://[user[:password]@]host[:port][/dir] (percent-encoded; no user means\n"
-        "  anonymous; [::1]:2121 for IPv6). Without a command the directory is listed.\n"
-        "  ftpes:// requires explicit FTP over TLS, ftps:// is implicit TLS (port 990).\n"
+        "  URL is ftp://[user[:password]@]host[:port][/path] (percent-encoded; no user\n"
+        "  means anonymous; [::1]:2121 for IPv6). Without a command the directory is\n"
+        "  listed, or the file the path names is downloaded. ftpes:// requires explicit\n"
+        "  FTP over TLS, ftps:// is implicit TLS (port 990). Options may come anywhere;\n"
+        "  after the command's name, -- ends them.\n"
+        "  A password comes from the URL, else --password-env, else the netrc file\n"
+        "  (machine, login, password; default), else a prompt on a terminal.\n"
         "Commands:\n"
         "  ls [--json]                     entries, tab-separated: type, size, date, mode,\n"
         "                                  owner, group, name, \"-> target\" for links\n"
         "  pwd | cd DIR | up\n"
-        "  get [--resume] REMOTE [LOCAL]   LOCAL defaults to REMOTE's last component\n"
+        "  get [--resume] REMOTE [LOCAL]   LOCAL defaults to REMOTE's last component;\n"
+        "                                  - writes to standard output\n"
         "  put [--resume] LOCAL [REMOTE]   REMOTE defaults to LOCAL's file name\n"
         "  mkdir NAME | rmdir NAME | rm NAME | mv OLD NEW\n"
         "Options:\n"
@@ -307,11 +357,17 @@ QString usage() {
         "  --fingerprint SHA256:HEX  accept only this server certificate (pinning)\n"
         "  --insecure          accept a certificate that cannot be verified (says so)\n"
         "  --json              ls prints a JSON array\n"
+        "  -o FILE             where the download goes (- for standard output)\n"
+        "  --netrc-file FILE   read log-ins from FILE instead of ~/.netrc\n"
+        "  --password-env NAME the password is the value of the variable NAME\n"
         "  -v                  session log on stderr (> sent, < reply, ! error reply, * note)\n"
-        "  --progress          transfer progress on stderr when it is a terminal\n"
+        "  -q                  no progress meter\n"
+        "  --progress          a progress meter even when stderr is no terminal (on a\n"
+        "                      terminal it is on by default)\n"
         "  -c \"COMMAND ARGS\"   run several commands in order, stopping at the first\n"
         "                      failure; quote names with blanks as in a shell\n"
         "  --help              this text\n"
+        "  --version           the version\n"
         "Control characters in the server's text are shown as \\t \\n \\r \\xHH \\u00HH, a\n"
         "backslash as \\\\; ls --json gives names exactly.\n"
         "Exit status: 0 success, 1 a command failed, 2 usage error.\n");

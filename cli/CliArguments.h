@@ -30,11 +30,29 @@ struct CliOptions {
     QByteArray fingerprint;
     // --insecure: a certificate that cannot be verified is accepted.
     bool insecure = false;
+    // -q: no progress meter, even on a terminal.
+    bool quiet = false;
+    // -o FILE: where the one download goes; "-" is standard output.
+    QString output;
+    // --netrc-file FILE instead of ~/.netrc.
+    QString netrcFile;
+    // --password-env NAME: the password is that variable's value.
+    QString passwordEnv;
+    // No command was given: list the URL's directory, or fetch the file it
+    // names when the server refuses to change into it.
+    bool noCommand = false;
+    // The URL ends with "/": it names a directory, never a file.
+    bool urlNamesDirectory = false;
+    // What main knows of its streams; the in-process tests leave both false,
+    // so they are never asked for a password nor shown a progress meter.
+    bool errIsTerminal = false;
+    bool inIsTerminal = false;
 };
 
 // The outcome of reading the command line: help, a usage error, or options to run.
 struct CliParseResult {
     bool help = false;
+    bool version = false;
     QString error; // non-empty: a usage error
     CliOptions options;
 };
@@ -62,6 +80,8 @@ std::optional<QString> localNameFor(const QString& remote, QString* error);
 QString remoteNameFor(const QString& local);
 
 QString usage();
+// "krellin-cli VERSION".
+QString version();
 // The first line of the usage and where to find the rest.
 QString shortUsage();
 

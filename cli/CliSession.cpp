@@ -3,14 +3,17 @@
 #include "CFtpConnection.h"
 #include "Fault.h"
 #include "ListingFormat.h"
+#include "Netrc.h"
+#include "TerminalPrompt.h"
 #include "TerminalText.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTimer>
-#include <unistd.h>
 
 namespace {
 
@@ -18,13 +21,37 @@ constexpr qint32 TransferAscii = 0;
 constexpr qint32 TransferImage = 1;
 constexpr qint32 ErrFileNotFound = 53;
 constexpr qint32 ErrPathFileAccess = 75;
+// A netrc file is a few lines; anything far larger is not one.
+constexpr qint64 MaxNetrcBytes = 1 << 20;
+
+QString byteText(qint64 bytes) {
+    if (bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    static const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
+    double value = double(bytes);
+    int unit = -1;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1StringView(units[unit]));
+}
+
+QString durationText(qint64 seconds) {
+    if (seconds >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
 CliSession::CliSession(CliOptions options, QTextStream& out, QTextStream& err)
     : m_Options(std::move(options)), m_Out(out), m_Err(err),
       m_Connection(std::make_unique<CFtpConnection>()) {
-    m_ShowProgress = m_Options.progress && isatty(STDERR_FILENO);
+    m_ShowProgress = m_Options.progress || (m_Options.errIsTerminal && !m_Options.quiet);
     connect(m_Connection.get(), &CFtpConnection::SessionProtocolMessage, this,
             &CliSession::logMessage);
     connect(m_Connection.get(), &CFtpConnection::DownloadProgress, this, &CliSession::showProgress);
@@ -37,11 +64,17 @@ int CliSession::run() {
     bool ok = false;
     bool connected = false;
     try {
-        connected = connectToServer();
+        connected = resolveLogIn() && connectToServer();
         ok = connected;
+        bool fetched = false;
         if (ok && !m_Options.url.directory.isEmpty())
-            ok = m_Connection->SetCurrentDirectory(m_Options.url.directory) || fail();
-        for (qsizetype i = 0; ok && i < m_Options.commands.size(); ++i)
+            ok = changeToUrlPath(fetched);
+        if (ok && !fetched && m_Options.noCommand && !m_Options.output.isEmpty())
+            ok = failLocal(QStringLiteral("-o names a download, and %1 is a directory")
+                               .arg(m_Options.url.directory.isEmpty()
+                                        ? QStringLiteral("the start directory")
+                                        : m_Options.url.directory));
+        for (qsizetype i = 0; ok && !fetched && i < m_Options.commands.size(); ++i)
             ok = runCommand(m_Options.commands[i]);
     } catch (const platform::Fault& fault) {
         endProgress();
@@ -60,6 +93,68 @@ int CliSession::run() {
     }
     m_Err.flush();
     return ok ? 0 : 1;
+}
+
+bool CliSession::resolveLogIn() {
+    FtpUrl& url = m_Options.url;
+    const QString& variable = m_Options.passwordEnv;
+    if (url.password.isEmpty() && !variable.isEmpty()) {
+        if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData()))
+            return failLocal(QStringLiteral("--password-env: %1 is not set").arg(variable));
+        url.password = qEnvironmentVariable(variable.toLocal8Bit().constData());
+    }
+    if (url.password.isEmpty()) {
+        const QString path =
+            m_Options.netrcFile.isEmpty() ? Netrc::defaultPath() : m_Options.netrcFile;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            const auto entry =
+                Netrc::find(QString::fromUtf8(file.read(MaxNetrcBytes)), url.host, url.userName);
+            if (entry && url.userName.isEmpty() && !entry->login.isEmpty())
+                url.userName = entry->login;
+            if (entry && !url.userName.isEmpty())
+                url.password = entry->password;
+        } else if (!m_Options.netrcFile.isEmpty()) {
+            return failLocal(QStringLiteral("--netrc-file: %1: %2").arg(path, file.errorString()));
+        }
+    }
+    if (url.password.isEmpty() && !url.userName.isEmpty() && m_Options.inIsTerminal) {
+        const auto typed = TerminalPrompt::readSecret(
+            QStringLiteral("Password for %1@%2: ")
+                .arg(TerminalText::escape(url.userName), TerminalText::escape(url.host)));
+        if (!typed)
+            return failLocal(QStringLiteral("no password was typed"));
+        url.password = *typed;
+    }
+    // The password goes on the control connection as one line; it is never shown.
+    for (const QChar c : std::as_const(url.password)) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.isNull())
+            return failLocal(QStringLiteral("the password holds a line break or NUL"));
+    }
+    return true;
+}
+
+bool CliSession::changeToUrlPath(bool& fetched) {
+    CFtpConnection& c = *m_Connection;
+    const QString& path = m_Options.url.directory;
+    if (c.SetCurrentDirectory(path))
+        return true;
+    // A refused change may mean the path names a file: with no command
+    // given, fetch it from its folder, as curl and lftp do.
+    const bool refused = c.GetLastServerResponse().startsWith(QLatin1Char('5'));
+    if (!refused || !m_Options.noCommand || m_Options.urlNamesDirectory)
+        return fail();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0    ? QString()
+                           : slash == 0 ? QStringLiteral("/")
+                                        : path.left(slash);
+    if (!folder.isEmpty() && !c.SetCurrentDirectory(folder))
+        return fail();
+    fetched = true;
+    CliCommand get{QStringLiteral("get"), {path.mid(slash + 1)}, false, false};
+    if (!m_Options.output.isEmpty())
+        get.args.append(m_Options.output);
+    return download(get);
 }
 
 bool CliSession::connectToServer() {
@@ -178,6 +273,8 @@ bool CliSession::complete() {
 
 bool CliSession::download(const CliCommand& command) {
     const QString& remote = command.args[0];
+    if (command.args.value(1) == u"-")
+        return downloadToOutput(remote);
     QString error;
     QString local;
     if (command.args.size() > 1) {
@@ -199,16 +296,52 @@ bool CliSession::download(const CliCommand& command) {
         return failWith(ErrPathFileAccess, QStringLiteral("%1 is a directory").arg(local));
 
     const qint32 mode = m_Options.ascii ? TransferAscii : TransferImage;
-    m_ProgressName = remote;
-    m_ProgressTotal = -1;
-    m_ProgressBytes = 0;
     const qint64 start = command.resume && target.exists() ? target.size() : 0;
+    startProgress(remote, -1, start);
     // The engine leaves an existing local file untouched when the server
     // refuses the file, and keeps what arrived of a cut transfer, so that
     // `get --resume` can pick it up.
     const bool ok = m_Connection->DownloadFile(remote, local, mode, start);
     endProgress();
     return ok || fail();
+}
+
+bool CliSession::downloadToOutput(const QString& remote) {
+    // The engine writes into a file it can seek in, and standard output may
+    // be a pipe: the bytes pass through a temporary file, passed on as they
+    // arrive, and the file goes away at the end.
+    QTemporaryFile spool(QDir::tempPath() + QStringLiteral("/krellin-cli-XXXXXX"));
+    QFile reader;
+    if (!spool.open())
+        return failLocal(QStringLiteral("no temporary file in %1: %2")
+                             .arg(QDir::tempPath(), spool.errorString()));
+    reader.setFileName(spool.fileName());
+    if (!reader.open(QIODevice::ReadOnly))
+        return failLocal(QStringLiteral("%1: %2").arg(spool.fileName(), reader.errorString()));
+    m_Out.flush();
+    m_Spool = &reader;
+    startProgress(remote, -1, 0);
+    const bool ok = m_Connection->DownloadFile(remote, spool.fileName(),
+                                               m_Options.ascii ? TransferAscii : TransferImage, 0);
+    passSpoolOn();
+    m_Spool = nullptr;
+    endProgress();
+    return ok || fail();
+}
+
+void CliSession::passSpoolOn() {
+    QIODevice* out = m_Out.device();
+    if (!m_Spool || !out)
+        return;
+    QByteArray block;
+    for (;;) {
+        block = m_Spool->read(1 << 16);
+        if (block.isEmpty())
+            break;
+        out->write(block);
+    }
+    if (auto* file = qobject_cast<QFileDevice*>(out))
+        file->flush();
 }
 
 std::optional<qint64> CliSession::remoteSize(const QString& remote, bool& ok) {
@@ -266,9 +399,7 @@ bool CliSession::upload(const CliCommand& command) {
         if (start == source.size() && start > 0)
             return true;
     }
-    m_ProgressName = local;
-    m_ProgressTotal = source.size();
-    m_ProgressBytes = 0;
+    startProgress(local, source.size(), start);
     const bool ok = m_Connection->UploadFile(
         local, remote, m_Options.ascii ? TransferAscii : TransferImage, start);
     endProgress();
@@ -317,6 +448,12 @@ bool CliSession::failLocal(const QString& description) {
 }
 
 void CliSession::logMessage(const QString& message, int type) {
+    if (m_ProgressTotal < 0 && m_ProgressFirst == 0 && message.startsWith(u"150")) {
+        // A fresh download's size, where the server announces it ("(1234 bytes)").
+        static const QRegularExpression announced(QStringLiteral("\\((\\d+) bytes\\)"));
+        if (const auto match = announced.match(message); match.hasMatch())
+            m_ProgressTotal = match.captured(1).toLongLong();
+    }
     if (!m_Options.verbose)
         return;
     static const char* const marks[] = {"> ", "< ", "! ", "* "};
@@ -333,22 +470,52 @@ void CliSession::logMessage(const QString& message, int type) {
     m_Err.flush();
 }
 
+void CliSession::startProgress(const QString& name, qint64 total, qint64 first) {
+    m_ProgressName = name;
+    m_ProgressTotal = total;
+    m_ProgressFirst = first;
+    m_ProgressBytes = first;
+    m_ProgressWidth = 0;
+    m_ProgressStart.start();
+    m_ProgressClock.invalidate();
+}
+
 void CliSession::showProgress(qint64 bytes) {
+    passSpoolOn();
     if (!m_ShowProgress)
         return;
     m_ProgressBytes = bytes;
     // Arrivals come by the thousand each second; a terminal needs a few lines.
-    if (m_ProgressShown && m_ProgressClock.isValid() && m_ProgressClock.elapsed() < 100)
+    if (m_ProgressShown && m_ProgressClock.isValid() && m_ProgressClock.elapsed() < 200)
         return;
     m_ProgressClock.start();
     writeProgress();
 }
 
+// One line, redrawn in place: name, percent, bytes, speed and time left.
 void CliSession::writeProgress() {
-    m_Err << '\r' << TerminalText::escape(m_ProgressName) << ": " << m_ProgressBytes << " bytes";
-    if (m_ProgressTotal > 0)
-        m_Err << " (" << qMin<qint64>(100, m_ProgressBytes * 100 / m_ProgressTotal) << "%)";
-    m_Err << "\x1b[K";
+    QString line = TerminalText::escape(m_ProgressName);
+    const qint64 total = m_ProgressTotal;
+    if (total > 0)
+        line += QStringLiteral("  %1%").arg(qMin<qint64>(100, m_ProgressBytes * 100 / total), 3);
+    line += QStringLiteral("  ") + byteText(m_ProgressBytes);
+    if (total > 0)
+        line += QStringLiteral(" of ") + byteText(total);
+    const qint64 ms = m_ProgressStart.isValid() ? m_ProgressStart.elapsed() : 0;
+    const qint64 moved = m_ProgressBytes - m_ProgressFirst;
+    if (ms > 0 && moved > 0) {
+        const double perSecond = double(moved) * 1000.0 / double(ms);
+        line += QStringLiteral("  %1/s").arg(byteText(qint64(perSecond)));
+        if (total > m_ProgressBytes)
+            line += QStringLiteral("  %1 left")
+                        .arg(durationText(qint64(double(total - m_ProgressBytes) / perSecond)));
+    }
+    // Blanks cover what a longer line before left behind.
+    const qsizetype width = line.size();
+    if (width < m_ProgressWidth)
+        line += QString(m_ProgressWidth - width, QLatin1Char(' '));
+    m_ProgressWidth = width;
+    m_Err << '\r' << line;
     m_Err.flush();
     m_ProgressShown = true;
 }

@@ -3,6 +3,7 @@
 #include "CliArguments.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QTextStream>
 #include <memory>
@@ -21,12 +22,19 @@ public:
     int run();
 
 private:
+    // Fills in the password (and a netrc login) the URL leaves out.
+    bool resolveLogIn();
     bool connectToServer();
+    // Changes into the URL's path; with no command given, a path the server
+    // will not change into is fetched as a file (fetched then true).
+    bool changeToUrlPath(bool& fetched);
     bool runCommand(const CliCommand& command);
     bool list(const CliCommand& command);
     // True unless the server said the listing it sent was cut short.
     bool complete();
     bool download(const CliCommand& command);
+    bool downloadToOutput(const QString& remote);
+    void passSpoolOn();
     bool upload(const CliCommand& command);
     std::optional<qint64> remoteSize(const QString& remote, bool& ok);
 
@@ -36,6 +44,7 @@ private:
     bool failLocal(const QString& description);
 
     void logMessage(const QString& message, int type);
+    void startProgress(const QString& name, qint64 total, qint64 first);
     void showProgress(qint64 bytes);
     void writeProgress();
     void endProgress();
@@ -49,5 +58,10 @@ private:
     QString m_ProgressName;
     qint64 m_ProgressTotal = -1;
     qint64 m_ProgressBytes = 0;
+    qint64 m_ProgressFirst = 0; // where a resumed transfer started
+    qsizetype m_ProgressWidth = 0;
     QElapsedTimer m_ProgressClock;
+    QElapsedTimer m_ProgressStart;
+    // While a download goes to standard output: the temporary file it passes through.
+    QFile* m_Spool = nullptr;
 };

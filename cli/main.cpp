@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     // The plain UNIX event dispatcher costs far fewer system calls per event
@@ -17,9 +18,13 @@ int main(int argc, char* argv[]) {
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    const CliParseResult parsed = CliArguments::parse(app.arguments().mid(1));
+    CliParseResult parsed = CliArguments::parse(app.arguments().mid(1));
     if (parsed.help) {
         out << CliArguments::usage();
+        return 0;
+    }
+    if (parsed.version) {
+        out << CliArguments::version();
         return 0;
     }
     if (!parsed.error.isEmpty()) {
@@ -27,6 +32,8 @@ int main(int argc, char* argv[]) {
             << CliArguments::shortUsage();
         return 2;
     }
+    parsed.options.errIsTerminal = isatty(STDERR_FILENO);
+    parsed.options.inIsTerminal = isatty(STDIN_FILENO);
     CliSession session(parsed.options, out, err);
     return session.run();
 }

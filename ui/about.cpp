@@ -1,6 +1,7 @@
 #include "about.h"
 
 #include "Artwork.h"
+#include "KrellinVersion.h"
 #include "Twips.h"
 
 #include <QLabel>
@@ -27,7 +28,7 @@ about::about(QWidget* parent) : QDialog(parent) {
     imgIcon->setPixmap(Artwork::programPixmap(32));
     imgIcon->setGeometry(Twips::toPixels(this, 840, 270, 480, 480));
 
-    Label1 = new QLabel(QStringLiteral("Krellin 1.0"), this);
+    Label1 = new QLabel(QStringLiteral("Krellin " KRELLIN_VERSION), this);
     QFont title = Label1->font();
     title.setPointSizeF(13.5);
     Label1->setFont(title);

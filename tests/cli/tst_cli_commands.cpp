@@ -1,3 +1,4 @@
+#include "KrellinVersion.h"
 #include "PyFtpdServer.h"
 #include "TestUtil.h"
 
@@ -9,6 +10,9 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,9 +46,17 @@ private slots:
     void silentServerTimesOut_data();
     void silentServerTimesOut();
     void hostileNames();
+    void logInSources_data();
+    void logInSources();
+    void outputs_data();
+    void outputs();
+    void onTerminal_data();
+    void onTerminal();
 
 private:
     Run run(const QStringList& arguments, int timeoutMs = 30000);
+    Run runOnTerminal(const QStringList& arguments, const QByteArray& prompt,
+                      const QByteArray& answer);
     QString url(const QString& directory = {}) const;
     QString remote(const QString& name) const { return m_Server.rootPath() + '/' + name; }
     QString local(const QString& name) const { return m_Local->path() + '/' + name; }
@@ -52,6 +64,9 @@ private:
     PyFtpdServer m_Server;
     QString m_Binary;
     std::unique_ptr<QTemporaryDir> m_Local;
+    // A HOME of the test's own: no ~/.netrc but the one a test writes.
+    std::unique_ptr<QTemporaryDir> m_Home;
+    QProcessEnvironment m_Env;
 };
 
 void TestCliCommands::initTestCase() {
@@ -64,11 +79,16 @@ void TestCliCommands::init() {
     // A fresh working directory per test: get without LOCAL writes here.
     m_Local = std::make_unique<QTemporaryDir>();
     QVERIFY(m_Local->isValid());
+    m_Home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_Home->isValid());
+    m_Env = QProcessEnvironment::systemEnvironment();
+    m_Env.insert("HOME", m_Home->path());
 }
 
 Run TestCliCommands::run(const QStringList& arguments, int timeoutMs) {
     QProcess process;
     process.setWorkingDirectory(m_Local->path());
+    process.setProcessEnvironment(m_Env);
     process.start(m_Binary, arguments);
     Run result;
     if (!process.waitForStarted(10000))
@@ -421,6 +441,211 @@ void TestCliCommands::hostileNames() {
     expected = names;
     expected.sort();
     QCOMPARE(listed, expected);
+}
+
+// krellin-cli with a pseudo-terminal as its standard input, output and error;
+// `answer` is typed once `prompt` has appeared. The transcript is in out.
+Run TestCliCommands::runOnTerminal(const QStringList& arguments, const QByteArray& prompt,
+                                   const QByteArray& answer) {
+    Run result;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
+        return result;
+    const auto closeMaster = qScopeGuard([master] { ::close(master); });
+    if (grantpt(master) != 0 || unlockpt(master) != 0)
+        return result;
+    const QString terminal = QString::fromLocal8Bit(ptsname(master));
+    QProcess process;
+    process.setWorkingDirectory(m_Local->path());
+    process.setProcessEnvironment(m_Env);
+    process.setStandardInputFile(terminal);
+    process.setStandardOutputFile(terminal);
+    process.setStandardErrorFile(terminal);
+    process.start(m_Binary, arguments);
+    if (!process.waitForStarted(10000))
+        return result;
+    QByteArray seen;
+    bool answered = prompt.isEmpty();
+    const auto readSome = [&](int waitMs) {
+        pollfd ready{master, POLLIN, 0};
+        char buffer[4096];
+        if (poll(&ready, 1, waitMs) <= 0)
+            return false;
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0)
+            seen.append(buffer, n);
+        return n > 0;
+    };
+    QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired() && !process.waitForFinished(0)) {
+        readSome(50);
+        if (!answered && seen.contains(prompt)) {
+            answered = ::write(master, answer.constData(), answer.size()) == answer.size();
+        }
+    }
+    for (int i = 0; i < 100 && readSome(0); ++i) {
+    }
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+        return result;
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = QString::fromUtf8(seen);
+    return result;
+}
+
+// Where the password comes from: the URL wins, then --password-env, then the
+// netrc file (~/.netrc or --netrc-file); none of them is ever printed.
+void TestCliCommands::logInSources_data() {
+    QTest::addColumn<QString>("netrc"); // written to $HOME/.netrc, or to FILE with --netrc-file
+    QTest::addColumn<bool>("netrcFile");
+    QTest::addColumn<QString>("userInfo"); // before the @ of the URL; empty: none
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    const QString right = "machine 127.0.0.1 login user password secret\n";
+    const QString wrong = "machine 127.0.0.1 login user password wrong-one\n";
+    const QStringList none;
+    QTest::newRow("netrc: user and password") << right << false << "" << none << 0;
+    QTest::newRow("netrc: the URL's user") << right << false << "user" << none << 0;
+    QTest::newRow("netrc: the default entry")
+        << "machine elsewhere login x password y\ndefault login user password secret" << false << ""
+        << none << 0;
+    QTest::newRow("the URL's password wins") << wrong << false << "user:secret" << none << 0;
+    QTest::newRow("netrc: a wrong password") << wrong << false << "user" << none << 1;
+    QTest::newRow("--netrc-file") << right << true << "" << none << 0;
+    QTest::newRow("--netrc-file missing")
+        << "" << false << "user" << QStringList{"--netrc-file", "/nonexistent/netrc"} << 1;
+    QTest::newRow("--password-env")
+        << wrong << false << "user" << QStringList{"--password-env", "KRELLIN_PASSWORD"} << 0;
+    QTest::newRow("--password-env unset")
+        << "" << false << "user" << QStringList{"--password-env", "KRELLIN_UNSET"} << 1;
+    QTest::newRow("a user, no password, no terminal") << "" << false << "user" << none << 1;
+}
+
+void TestCliCommands::logInSources() {
+    QFETCH(QString, netrc);
+    QFETCH(bool, netrcFile);
+    QFETCH(QString, userInfo);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    const QString path = netrcFile ? local("my netrc") : m_Home->path() + "/.netrc";
+    if (!netrc.isEmpty())
+        QVERIFY(TestUtil::writeFile(path, netrc.toUtf8()));
+    if (netrcFile)
+        options << "--netrc-file" << path;
+    m_Env.insert("KRELLIN_PASSWORD", PyFtpdServer::Password);
+    const QString address = QStringLiteral("ftp://%1%2%3:%4/")
+                                .arg(userInfo, userInfo.isEmpty() ? "" : "@", m_Server.host())
+                                .arg(m_Server.port());
+    // Options after the URL, as people type them.
+    const Run r = run(QStringList{address, "pwd", "-v"} + options);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+    if (exitCode == 0) {
+        QCOMPARE(r.out, QStringLiteral("/\n"));
+        QVERIFY2(r.err.contains("> USER user\n"), qPrintable(r.err));
+    }
+    QVERIFY2(!r.err.contains("secret") && !r.err.contains("wrong-one"), qPrintable(r.err));
+}
+
+// -o, "-" for standard output, --version, and a URL that names a file.
+void TestCliCommands::outputs_data() {
+    QTest::addColumn<QStringList>("arguments"); // "URL/..." is the server's URL with that path
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("file");      // the one file the run leaves in its folder
+    QTest::addColumn<bool>("onStdout");     // the download's bytes are the whole stdout
+    QTest::addColumn<QString>("errorText"); // empty: nothing on stderr
+    QTest::newRow("URL naming a file")
+        << QStringList{"URL/pub/f.bin"} << 0 << "f.bin" << false << "";
+    QTest::newRow("absolute URL naming a file, -o")
+        << QStringList{"URL/%2Fpub/f.bin", "-o", "g.bin"} << 0 << "g.bin" << false << "";
+    QTest::newRow("URL naming a file, -o -")
+        << QStringList{"-o", "-", "URL/pub/f.bin"} << 0 << "" << true << "";
+    QTest::newRow("get REMOTE -") << QStringList{"URL/pub", "get", "f.bin", "-"} << 0 << "" << true
+                                  << "";
+    QTest::newRow("--progress when stderr is no terminal")
+        << QStringList{"URL/pub/f.bin", "--progress"} << 0 << "f.bin" << false << "KiB";
+    QTest::newRow("URL naming a missing file")
+        << QStringList{"URL/pub/none.bin"} << 1 << "" << false << "Error #54";
+    QTest::newRow("a trailing slash names a directory")
+        << QStringList{"URL/pub/f.bin/"} << 1 << "" << false << "Error #54";
+    QTest::newRow("-o with a directory URL")
+        << QStringList{"URL/pub", "-o", "x"} << 1 << "" << false << "is a directory";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "" << false << "";
+}
+
+void TestCliCommands::outputs() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, file);
+    QFETCH(bool, onStdout);
+    QFETCH(QString, errorText);
+    QDir(m_Server.rootPath()).mkpath("pub");
+    // Binary, and larger than the blocks it passes on in.
+    const QByteArray bytes = TestUtil::patternBytes(3 * 65536 + 77);
+    QVERIFY(TestUtil::writeFile(remote("pub/f.bin"), bytes));
+    for (QString& argument : arguments)
+        argument.replace(QRegularExpression("^URL/"), url());
+
+    QProcess process;
+    process.setWorkingDirectory(m_Local->path());
+    process.setProcessEnvironment(m_Env);
+    process.start(m_Binary, arguments);
+    QVERIFY(process.waitForFinished(30000));
+    const QByteArray out = process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(process.exitCode() == exitCode, qPrintable(err));
+    if (errorText.isEmpty())
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+    else
+        QVERIFY2(err.contains(errorText), qPrintable(err));
+    if (arguments == QStringList{"--version"})
+        QCOMPARE(out, QByteArray("krellin-cli " KRELLIN_VERSION "\n"));
+    else
+        QVERIFY(out == (onStdout ? bytes : QByteArray()));
+    QCOMPARE(QDir(m_Local->path()).entryList(QDir::Files | QDir::Hidden),
+             file.isEmpty() ? QStringList{} : QStringList{file});
+    if (!file.isEmpty())
+        QVERIFY(TestUtil::readFile(local(file)) == bytes);
+}
+
+// On a terminal: the password asked for without echo, and a progress line.
+void TestCliCommands::onTerminal_data() {
+    QTest::addColumn<QString>("userInfo");
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QByteArray>("answer"); // typed at the prompt; empty: no prompt expected
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("shown"); // in the transcript
+    QTest::newRow("prompt, right password")
+        << "user" << QStringList{"pwd"} << QByteArray("secret\n") << 0 << "\r\n/\r\n";
+    QTest::newRow("prompt, wrong password")
+        << "user" << QStringList{"pwd"} << QByteArray("wrong-one\n") << 1 << "Error #52";
+    QTest::newRow("progress by default")
+        << "user:secret" << QStringList{"get", "f.bin"} << QByteArray() << 0 << "\rf.bin  ";
+    QTest::newRow("-q: no progress")
+        << "user:secret" << QStringList{"get", "f.bin", "-q"} << QByteArray() << 0 << "";
+}
+
+void TestCliCommands::onTerminal() {
+    QFETCH(QString, userInfo);
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, exitCode);
+    QFETCH(QString, shown);
+    QVERIFY(TestUtil::writeFile(remote("f.bin"), TestUtil::patternBytes(300000)));
+    const QString address =
+        QStringLiteral("ftp://%1@%2:%3/").arg(userInfo, m_Server.host()).arg(m_Server.port());
+    const QByteArray prompt =
+        answer.isEmpty() ? QByteArray() : "Password for user@" + m_Server.host().toUtf8() + ": ";
+    const Run r = runOnTerminal(QStringList{address} + command, prompt, answer);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(r.out));
+    QVERIFY2(r.out.contains(QString::fromUtf8(prompt)), qPrintable(r.out));
+    if (!answer.isEmpty()) // no echo
+        QVERIFY2(!r.out.contains(QString::fromUtf8(answer.trimmed())), qPrintable(r.out));
+    if (shown.isEmpty())
+        QCOMPARE(r.out, QString());
+    else
+        QVERIFY2(r.out.contains(shown), qPrintable(r.out));
 }
 
 QTEST_GUILESS_MAIN(TestCliCommands)

@@ -2,6 +2,7 @@
 #include "FtpDate.h"
 #include "FtpUrl.h"
 #include "ListingFormat.h"
+#include "Netrc.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,6 +20,8 @@ private slots:
     void commandLine();
     void localName_data();
     void localName();
+    void netrc_data();
+    void netrc();
     void textLine_data();
     void textLine();
     void json();
@@ -200,14 +203,27 @@ void TestCliParts::commandLine_data() {
     QTest::newRow("-c unterminated") << QStringList{"-c", "get 'x", url} << "error";
     QTest::newRow("-c empty") << QStringList{"-c", "  ", url} << "error";
     QTest::newRow("-c and positional") << QStringList{"-c", "ls", url, "pwd"} << "error";
+
+    QTest::newRow("version") << QStringList{url, "--version"} << "version";
+    QTest::newRow("options after the URL and the names")
+        << QStringList{url, "get", "a", "-v", "--timeout", "5", "-q"} << "get|a";
+    QTest::newRow("a command's flag after global options")
+        << QStringList{"-q", url, "get", "--resume", "a"} << "get+r|a";
+    QTest::newRow("-o is the download's LOCAL")
+        << QStringList{url, "get", "a", "-o", "b"} << "get|a|b";
+    QTest::newRow("- is standard output") << QStringList{"-o", "-", url, "get", "a"} << "get|a|-";
+    QTest::newRow("-o and LOCAL") << QStringList{url, "get", "a", "b", "-o", "c"} << "error";
+    QTest::newRow("-o with another command") << QStringList{"-o", "x", url, "ls"} << "error";
+    QTest::newRow("-o without a name") << QStringList{url, "-o"} << "error";
+    QTest::newRow("--password-env without a name") << QStringList{url, "--password-env"} << "error";
 }
 
 void TestCliParts::commandLine() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, expected);
     const CliParseResult result = CliArguments::parse(arguments);
-    if (expected == u"help") {
-        QVERIFY(result.help);
+    if (expected == u"help" || expected == u"version") {
+        QVERIFY(expected == u"help" ? result.help : result.version);
         return;
     }
     QVERIFY(!result.help);
@@ -252,6 +268,63 @@ void TestCliParts::localName() {
     const auto name = CliArguments::localNameFor(remote, &error);
     QCOMPARE(name.value_or(QString()), local);
     QCOMPARE(error.isEmpty(), !local.isEmpty());
+}
+
+void TestCliParts::netrc_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("login");    // the URL's user
+    QTest::addColumn<QString>("expected"); // "login:password", or "none"
+    const QString two = "machine other.example login o password op\n"
+                        "machine h login u password p\n";
+    QTest::newRow("by host") << two << ""
+                             << "u:p";
+    QTest::newRow("host in capitals") << "machine H login u password p"
+                                      << ""
+                                      << "u:p";
+    QTest::newRow("URL's user matches") << two << "u"
+                                        << "u:p";
+    QTest::newRow("another user") << two << "x"
+                                  << "none";
+    QTest::newRow("one line, no line breaks")
+        << "machine h login u password p machine h2 login v password q"
+        << ""
+        << "u:p";
+    QTest::newRow("default after the machines")
+        << "machine other login o password op default login anonymous password me@"
+        << ""
+        << "anonymous:me@";
+    QTest::newRow("machine wins over an earlier default")
+        << "default login d password dp\nmachine h login u password p"
+        << ""
+        << "u:p";
+    QTest::newRow("quoted password with blanks and escapes")
+        << "machine h login u password \"a b\\\"c\""
+        << ""
+        << "u:a b\"c";
+    QTest::newRow("comments, account, macdef")
+        << "# machine h login bad password bad\nmachine h account x login u\n"
+           "macdef init\n  machine h login m password m\n\npassword p"
+        << ""
+        << "u:p";
+    QTest::newRow("no password for the user") << "machine h login u"
+                                              << "u"
+                                              << "u:";
+    QTest::newRow("nothing for the host") << "machine other login u password p"
+                                          << ""
+                                          << "none";
+    QTest::newRow("cut off after machine") << "machine"
+                                           << ""
+                                           << "none";
+    QTest::newRow("empty file") << ""
+                                << ""
+                                << "none";
+}
+
+void TestCliParts::netrc() {
+    QFETCH(QString, text);
+    QFETCH(QString, login);
+    const auto entry = Netrc::find(text, QStringLiteral("h"), login);
+    QTEST(entry ? entry->login + ':' + entry->password : QStringLiteral("none"), "expected");
 }
 
 void TestCliParts::textLine_data() {

@@ -9,12 +9,14 @@
 #include "CliSession.h"
 #include "FakeFtpServer.h"
 #include "TerminalText.h"
+#include "TestUtil.h"
 
 #include <QBuffer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
 
@@ -88,8 +90,10 @@ struct Run {
 
 Run runCli(FakeFtpServer& server, const QStringList& options, const QStringList& command) {
     const QString url = QStringLiteral("ftp://%1:%2/").arg(server.host()).arg(server.port());
+    // No ~/.netrc of whoever runs the tests may log the session in.
     const CliParseResult parsed =
-        CliArguments::parse(QStringList{"--timeout", "5"} + options + QStringList{url} + command);
+        CliArguments::parse(QStringList{"--timeout", "5", "--netrc-file", "/dev/null"} + options +
+                            QStringList{url} + command);
     Run run;
     if (!parsed.error.isEmpty()) {
         run.err = parsed.error.toUtf8();
@@ -127,6 +131,7 @@ private slots:
     void brokenListing();
     void linksAndTruncation_data();
     void linksAndTruncation();
+    void progressLine();
 };
 
 void TestCliTerminal::escape_data() {
@@ -323,8 +328,7 @@ void TestCliTerminal::brokenListing() {
     if (reset) {
         server.dataSend(two).pause(100).dataAbort().reply("426 Connection reset");
     } else {
-        server.dataSend(two + "-rw-r--r-- 1 o g 3 Jan 02 2021 three").dataClose().reply(
-            "226 Done");
+        server.dataSend(two + "-rw-r--r-- 1 o g 3 Jan 02 2021 three").dataClose().reply("226 Done");
     }
     server.expect("QUIT").reply("221 Bye");
     const Run run = runCli(server, {}, json ? QStringList{"ls", "--json"} : QStringList{"ls"});
@@ -353,7 +357,8 @@ void TestCliTerminal::linksAndTruncation_data() {
         QTest::addRow("completed from LIST, json %d", json)
             << json << "226 Done" << list << 0 << QStringList{"dirlink>sub", "filelink>plain.txt"};
         QTest::addRow("LIST refused, json %d", json)
-            << json << "226 Done" << "550 No" << 0 << QStringList{"dirlink>", "filelink>"};
+            << json << "226 Done"
+            << "550 No" << 0 << QStringList{"dirlink>", "filelink>"};
         QTest::addRow("truncated, json %d", json)
             << json << "226-Output truncated to 2 matches\n226 2 matches total" << list << 1
             << QStringList{"dirlink>sub", "filelink>plain.txt"};
@@ -403,7 +408,33 @@ void TestCliTerminal::linksAndTruncation() {
     }
     seen.sort();
     QCOMPARE(seen, links);
-}
+    // --progress: percent, bytes of the size the 150 reply announces, one line
+    // redrawn with carriage returns and padded with blanks, no escape sequences.
+    void TestCliTerminal::progressLine() {
+        QTemporaryDir local;
+        const QByteArray bytes = TestUtil::patternBytes(5000);
+        FakeFtpServer server;
+        server.expectLogin()
+            .expect("TYPE I")
+            .reply("200 Type set")
+            .expect("PASV")
+            .passive()
+            .expect("RETR f\x1b.bin")
+            .reply("150 Opening BINARY mode data connection for f.bin (5000 bytes)")
+            .dataSend(bytes)
+            .dataClose()
+            .reply("226 Done")
+            .expect("QUIT")
+            .reply("221 Bye");
+        const Run run =
+            runCli(server, {"--progress"}, {"get", "f\x1b.bin", local.filePath("f.bin")});
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.startsWith("\rf\\x1b.bin  ") && run.err.endsWith('\n'),
+                 run.err.constData());
+        QVERIFY2(run.err.contains("100%  4.9 KiB of 4.9 KiB"), run.err.constData());
+        QVERIFY(!run.err.contains('\x1b'));
+    }
 
-QTEST_GUILESS_MAIN(TestCliTerminal)
+    QTEST_GUILESS_MAIN(TestCliTerminal)
 #include "tst_cli_terminal.moc"
