@@ -1,5 +1,7 @@
 #include "FtpUrl.h"
 
+#include <QRegularExpression>
+
 #include <QHostAddress>
 
 namespace {
@@ -65,10 +67,15 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString* error) {
         if (text.startsWith(known.prefix, Qt::CaseInsensitive))
             scheme = &known;
     }
-    if (!scheme)
+    if (!scheme) {
+        // The message may reach a log or a screen: a password in it stays out.
+        static const QRegularExpression userInfo(QStringLiteral("^([^/]*//[^/@]*?):[^/]*@"));
+        QString shown = text;
+        shown.replace(userInfo, QStringLiteral("\\1:***@"));
         return fail(error,
                     QStringLiteral("the URL must start with ftp://, ftpes:// or ftps://: \"%1\"")
-                        .arg(text));
+                        .arg(shown));
+    }
 
     FtpUrl url;
     url.security = scheme->security;
@@ -89,9 +96,10 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString* error) {
             return std::nullopt;
         url.userName = *user;
         if (colon >= 0) {
-            const auto password = percentDecode(userInfo.mid(colon + 1), error);
+            const auto password = percentDecode(userInfo.mid(colon + 1), nullptr);
             if (!password)
-                return std::nullopt;
+                return fail(error, QStringLiteral("bad percent-encoding, a line break or NUL in "
+                                                  "the password"));
             url.password = *password;
         }
         if (url.userName.isEmpty() && !url.password.isEmpty())

@@ -111,6 +111,13 @@ void TestCliParts::url_data() {
     QTest::newRow("encoded NUL in the path") << "ftp://h/a%00b" << false << ""
                                              << ""
                                              << "" << 0 << "";
+    // The password (here "secret") never shows in the error.
+    QTest::newRow("other scheme with a password") << "http://u:secret@h" << false << ""
+                                                  << ""
+                                                  << "" << 0 << "";
+    QTest::newRow("bad percent sequence in the password") << "ftp://u:secret%zz@h" << false << ""
+                                                          << ""
+                                                          << "" << 0 << "";
     QTest::newRow("password without user") << "ftp://:p@h" << false << ""
                                            << ""
                                            << "" << 0 << "";
@@ -127,6 +134,7 @@ void TestCliParts::url() {
     QCOMPARE(url.has_value(), ok);
     if (!ok) {
         QVERIFY(!error.isEmpty());
+        QVERIFY2(!error.contains(QStringLiteral("secret")), qPrintable(error));
         return;
     }
     QTEST(url->userName, "user");

@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -158,6 +160,45 @@ private slots:
         QVERIFY2(ftp->DownloadFile("lines.txt", local("lines.bin"), 1, 0),
                  qPrintable(failure(*ftp)));
         QCOMPARE(TestUtil::readFile(local("lines.bin")), QByteArray("dos\r\nunix\nlast\r\n"));
+    }
+
+    void sessionsInThreadsOfTheirOwn() {
+        // Each engine lives in its own thread with its own pump and timers
+        // (the transfer queue's workers): three at once, while this thread
+        // waits, each listing, downloading and uploading byte-exact.
+        QVERIFY(TestUtil::writePatternFile(remote("threads.bin"), Big));
+        const QByteArray expected = TestUtil::fileChecksum(remote("threads.bin"));
+        constexpr int Sessions = 3;
+        QList<QThread*> threads;
+        QStringList failures[Sessions];
+        for (int i = 0; i < Sessions; ++i) {
+            threads << QThread::create([this, i, &failures, expected] {
+                const QString copy = local(QStringLiteral("thread-%1").arg(i));
+                auto ftp = logIn(m_Server, i % 2 == 0);
+                if (!ftp) {
+                    failures[i] << "log-in";
+                    return;
+                }
+                if (listedSize(*ftp, "threads.bin") != Big)
+                    failures[i] << "listing: " + failure(*ftp);
+                if (!ftp->DownloadFile("threads.bin", copy, 1, 0) ||
+                    TestUtil::fileChecksum(copy) != expected)
+                    failures[i] << "download: " + failure(*ftp);
+                if (!ftp->UploadFile(copy, QFileInfo(copy).fileName(), 1, 0))
+                    failures[i] << "upload: " + failure(*ftp);
+                ftp->CloseConnection();
+            });
+            threads.last()->start();
+        }
+        for (QThread* thread : threads) {
+            QVERIFY(thread->wait(60000));
+            delete thread;
+        }
+        for (int i = 0; i < Sessions; ++i) {
+            QVERIFY2(failures[i].isEmpty(), qPrintable(failures[i].join("; ")));
+            QTRY_COMPARE(TestUtil::fileChecksum(remote(QStringLiteral("thread-%1").arg(i))),
+                         expected);
+        }
     }
 };
 
