@@ -554,9 +554,12 @@ void TstSecureSession::tlsEdgeFaults() {
     QFETCH(QString, says);
     Session s{Mode(mode)};
     const bool implicit = Mode(mode) == Mode::Implicit;
+    const int avail = int(Mode::ExplicitIfAvailable);
     s.server.setImplicitTls(implicit);
+    QList<CFtpConnection::Downgrade> questions;
     if (allow >= 0)
-        s.ftp.setDowngradeQuestion([allow](CFtpConnection::Downgrade what) {
+        s.ftp.setDowngradeQuestion([&questions, allow](CFtpConnection::Downgrade what) {
+            questions << what;
             return what == CFtpConnection::Downgrade::NoDataProtection && allow == 1;
         });
     if (trusted)
@@ -564,7 +567,6 @@ void TstSecureSession::tlsEdgeFaults() {
     QStringList sent;
     if (!implicit)
         sent << "AUTH TLS";
-    const QStringList login = {"USER anonymous", "PASS guest@krellin.invalid", "PBSZ 0"};
     const bool download = fault >= Fault::DataCut;
     if (fault == Fault::AfterAuth) {
         // Played along: a client that took the injected 230 would log in.
@@ -578,7 +580,9 @@ void TstSecureSession::tlsEdgeFaults() {
             .expect("PASS *")
             .reply("230 Logged in")
             .expect("PBSZ 0");
-        sent << login;
+        sent << "USER anonymous"
+             << "PASS guest@krellin.invalid"
+             << "PBSZ 0";
         if (fault == Fault::PbszRefused) {
             s.server.sendRaw(bytes);
         } else {
@@ -632,6 +636,10 @@ void TstSecureSession::tlsEdgeFaults() {
         QVERIFY2(text.contains(says), qPrintable(text));
     }
     QCOMPARE(s.server.commands(), sent);
+    // Only "if available" asks, and never for a server trusted before.
+    QCOMPARE(questions, (mode == avail && allow >= 0 && !trusted)
+                            ? QList({CFtpConnection::Downgrade::NoDataProtection})
+                            : QList<CFtpConnection::Downgrade>());
     if (!download) {
         // Nothing may go over a data connection without its protection.
         QCOMPARE(s.server.dataConnectionCount(), 0);
