@@ -718,7 +718,11 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
                 started = true;
                 if (m_Transfer.announced < 0)
                     m_Transfer.announced = announcedSize(reply);
-                ConfirmDownload();
+                // Under PROT P the data connection may still show another
+                // certificate: only its first byte that passed the check
+                // may cut the local file back.
+                if (!m_ProtectData)
+                    ConfirmDownload();
             });
         if (end != TransferEnd::Replied || !TransferSucceeded(finalReply))
             return false;

@@ -244,6 +244,9 @@ public:
 void Socket::Private::wire(QTcpSocket* s) {
     s->setReadBufferSize(qobject_cast<QSslSocket*>(s) ? TlsReadBufferLimit : QtReadBufferLimit);
     QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
+    // A QSslSocket has no descriptor yet when it reports the connected state;
+    // it has one by its connected signal.
+    QObject::connect(s, &QAbstractSocket::connected, q, [this, s] { watch(s); });
     QObject::connect(s, &QAbstractSocket::stateChanged, q,
                      [this, s](QAbstractSocket::SocketState qtState) {
                          if (qtState == QAbstractSocket::ConnectedState)

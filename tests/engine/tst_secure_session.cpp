@@ -6,6 +6,7 @@
 
 #include "CFtpConnection.h"
 #include "FakeFtpServer.h"
+#include "Socket.h"
 #include "TestTls.h"
 #include "TestUtil.h"
 
@@ -92,6 +93,8 @@ private slots:
     void eprtWhenPortIsRefused();
     void ipv6BothWays_data();
     void ipv6BothWays();
+    void tlsEdgeFaults_data();
+    void tlsEdgeFaults();
 };
 
 void TstSecureSession::initTestCase() {
@@ -490,6 +493,166 @@ void TstSecureSession::ipv6BothWays() {
     if (tls)
         QCOMPARE(s.server.dataSessionsReused(), QList<bool>({true}));
     QVERIFY2(s.server.errors().isEmpty(), qPrintable(errors(s.server)));
+}
+
+// Faults a server, or someone between it and the client, can cause around
+// TLS: the engine ends with a clear error, sends nothing it should not and
+// writes nothing it should not.
+enum class Fault { AfterAuth, PbszRefused, ProtRefused, DataCut, DataReset, DataImpostor };
+
+void TstSecureSession::tlsEdgeFaults_data() {
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("bytes"); // after AUTH TLS, or the refusal
+    QTest::addColumn<int>("allow");        // the downgrade question: -1 none, 1 yes
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<bool>("announced"); // the 150 gives the size
+    QTest::addColumn<int>("error");      // 0: it worked
+    QTest::addColumn<QString>("says");   // in the error's description
+
+    const int req = int(Mode::ExplicitRequired);
+    const int avail = int(Mode::ExplicitIfAvailable);
+    const int refused = int(CFtpConnection::ErrProtectionRefused);
+    const int downgrade = int(CFtpConnection::ErrDowngradeRefused);
+    const int cut = int(CFtpConnection::ErrIncompleteTransfer);
+    const QByteArray no = "536 Not now\r\n";
+    QTest::newRow("a reply injected after 234")
+        << Fault::AfterAuth << req << QByteArray("234 Go ahead\r\n230 Logged in\r\n") << -1 << false
+        << false << 64 << "plain text";
+    QTest::newRow("part of a reply after 234")
+        << Fault::AfterAuth << req << QByteArray("234 Go\r\n23") << -1 << false << false << 64
+        << "plain text";
+    QTest::newRow("PBSZ refused, required")
+        << Fault::PbszRefused << req << no << 1 << false << false << refused << "536 Not now";
+    QTest::newRow("PROT P refused, implicit") << Fault::ProtRefused << int(Mode::Implicit) << no
+                                              << 1 << false << false << refused << "536 Not now";
+    QTest::newRow("PROT P refused, if available, no question")
+        << Fault::ProtRefused << avail << no << -1 << false << false << downgrade << "";
+    QTest::newRow("PROT P refused, if available, allowed")
+        << Fault::ProtRefused << avail << no << 1 << false << false << 0 << "";
+    QTest::newRow("PROT P refused, if available, trusted before")
+        << Fault::ProtRefused << avail << no << 1 << true << false << downgrade << "trusted before";
+    QTest::newRow("data cut without close_notify")
+        << Fault::DataCut << req << no << -1 << false << false << cut << "close_notify";
+    QTest::newRow("data cut without close_notify, size met")
+        << Fault::DataCut << req << no << -1 << false << true << 0 << "";
+    QTest::newRow("data reset") << Fault::DataReset << req << no << -1 << false << false << 10054
+                                << "reset";
+    QTest::newRow("data shows another certificate")
+        << Fault::DataImpostor << req << no << -1 << false << false
+        << int(platform::Socket::ErrTlsPeerChanged) << "another certificate";
+}
+
+void TstSecureSession::tlsEdgeFaults() {
+    QFETCH(Fault, fault);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, allow);
+    QFETCH(bool, trusted);
+    QFETCH(bool, announced);
+    QFETCH(int, error);
+    QFETCH(QString, says);
+    Session s{Mode(mode)};
+    const bool implicit = Mode(mode) == Mode::Implicit;
+    const int avail = int(Mode::ExplicitIfAvailable);
+    s.server.setImplicitTls(implicit);
+    QList<CFtpConnection::Downgrade> questions;
+    if (allow >= 0)
+        s.ftp.setDowngradeQuestion([&questions, allow](CFtpConnection::Downgrade what) {
+            questions << what;
+            return what == CFtpConnection::Downgrade::NoDataProtection && allow == 1;
+        });
+    if (trusted)
+        s.ftp.setTrustedFingerprint(TestTls::localhost().sha256);
+    QStringList sent;
+    if (!implicit)
+        sent << "AUTH TLS";
+    const bool download = fault >= Fault::DataCut;
+    if (fault == Fault::AfterAuth) {
+        // Played along: a client that took the injected 230 would log in.
+        s.server.expect("AUTH TLS").sendRaw(bytes).startTls();
+        s.login(true);
+    } else {
+        if (!implicit)
+            s.server.expectAuthTls();
+        s.server.expect("USER anonymous")
+            .reply("331 Password required")
+            .expect("PASS *")
+            .reply("230 Logged in")
+            .expect("PBSZ 0");
+        sent << "USER anonymous"
+             << "PASS guest@krellin.invalid"
+             << "PBSZ 0";
+        if (fault == Fault::PbszRefused) {
+            s.server.sendRaw(bytes);
+        } else {
+            s.server.reply("200 PBSZ=0").expect("PROT P");
+            sent << "PROT P";
+            s.server.sendRaw(fault == Fault::ProtRefused ? bytes : "200 PROT P\r\n");
+            s.server.expect("PWD").reply("257 \"/\" is current");
+            if (fault != Fault::ProtRefused || error == 0)
+                sent << "PWD";
+        }
+    }
+    // Part of a file, its end unknown unless the 150 gave its size.
+    const QByteArray file = TestUtil::patternBytes(70001);
+    const QByteArray old = "the local file as it was";
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("f.bin"));
+    if (download) {
+        QVERIFY(TestUtil::writeFile(local, old));
+        if (fault == Fault::DataImpostor) {
+            s.server.setDataTlsCredentials(TestTls::other());
+            // Its session cannot be the control connection's.
+            s.server.setRequireSessionReuse(false);
+        }
+        s.server.expect("TYPE I").reply("200 Binary").expect("PASV").passive();
+        s.server.expect("RETR f.bin")
+            .reply(announced ? QStringLiteral("150 Opening f.bin (%1 bytes)").arg(file.size())
+                             : QStringLiteral("150 Opening f.bin"))
+            .dataSend(file, 2);
+        if (fault == Fault::DataCut)
+            s.server.dataCloseWithoutNotify();
+        else if (fault == Fault::DataReset)
+            s.server.dataAbort();
+        else
+            s.server.dataClose();
+        s.server.reply("226 Done");
+        sent << "TYPE I"
+             << "PASV"
+             << "RETR f.bin";
+    }
+
+    const bool connected = s.ftp.Connect();
+    QCOMPARE(connected, download || error == 0);
+    bool ok = connected;
+    if (download)
+        ok = s.ftp.DownloadFile("f.bin", local, 1, 0);
+    QCOMPARE(ok, error == 0);
+    QCOMPARE(s.ftp.SessionOpen(), connected);
+    if (error != 0) {
+        QCOMPARE(s.ftp.FtpGetLastError(), error);
+        const QString text = s.ftp.GetFtpErrorDescription(error);
+        QVERIFY2(text.contains(says), qPrintable(text));
+    }
+    QCOMPARE(s.server.commands(), sent);
+    // Only "if available" asks, and never for a server trusted before.
+    QCOMPARE(questions, (mode == avail && allow >= 0 && !trusted)
+                            ? QList({CFtpConnection::Downgrade::NoDataProtection})
+                            : QList<CFtpConnection::Downgrade>());
+    if (!download) {
+        // Nothing may go over a data connection without its protection.
+        QCOMPARE(s.server.dataConnectionCount(), 0);
+        QVERIFY(!s.ftp.DataProtected());
+        return;
+    }
+    const QByteArray kept = TestUtil::readFile(local);
+    if (fault == Fault::DataImpostor)
+        QCOMPARE(kept, old); // not one byte of it, not even cut back
+    else if (fault == Fault::DataReset)
+        QVERIFY(file.startsWith(kept)); // what came, kept for a resume
+    else
+        QCOMPARE(kept, file);
 }
 
 QTEST_GUILESS_MAIN(TstSecureSession)

@@ -116,6 +116,10 @@ void FakeFtpServer::setRequireSessionReuse(bool on) {
     m_RequireReuse = on;
 }
 
+void FakeFtpServer::setDataTlsCredentials(const TestTls::Credentials& credentials) {
+    m_DataTlsCredentials = &credentials;
+}
+
 TestTls::ServerContext& FakeFtpServer::tlsContext() {
     if (!m_TlsContext) {
         m_TlsContext = std::make_unique<TestTls::ServerContext>(
@@ -125,6 +129,23 @@ TestTls::ServerContext& FakeFtpServer::tlsContext() {
             m_Errors.append(QStringLiteral("TLS: ") + m_TlsContext->error());
     }
     return *m_TlsContext;
+}
+
+TestTls::ServerContext& FakeFtpServer::dataTlsContext() {
+    if (!m_DataTlsCredentials)
+        return tlsContext();
+    if (!m_DataTlsContext) {
+        m_DataTlsContext =
+            std::make_unique<TestTls::ServerContext>(*m_DataTlsCredentials, m_TlsVersion);
+        if (!m_DataTlsContext->error().isEmpty())
+            m_Errors.append(QStringLiteral("TLS: ") + m_DataTlsContext->error());
+    }
+    return *m_DataTlsContext;
+}
+
+bool FakeFtpServer::dataRefused() const {
+    return m_Data && m_Data->isTls() && !m_Data->isEncrypted() &&
+           (m_DataPeerClosed || m_Data->failed());
 }
 
 bool FakeFtpServer::dataReady() const {
@@ -228,6 +249,10 @@ FakeFtpServer& FakeFtpServer::dataSend(const QByteArray& bytes, int chunks) {
 
 FakeFtpServer& FakeFtpServer::dataClose() {
     return add({Step::DataClose, {}, {}, 0, {}, {}});
+}
+
+FakeFtpServer& FakeFtpServer::dataCloseWithoutNotify() {
+    return add({Step::DataClose, {}, {}, 1, {}, {}});
 }
 
 FakeFtpServer& FakeFtpServer::dataAbort() {
@@ -443,7 +468,7 @@ void FakeFtpServer::adoptData(QTcpSocket* socket) {
         connect(stream, &TestTls::Stream::handshakeFailed, this, [this] { ++m_TlsFailures; });
         // The server waits for the client's hello, also while its own
         // active-mode connect is still under way.
-        stream->startServerEncryption(tlsContext());
+        stream->startServerEncryption(dataTlsContext());
     }
 }
 
@@ -582,14 +607,18 @@ bool FakeFtpServer::runStep(Step& step) {
         return false;
     }
     case Step::DataSend:
+        if (dataRefused())
+            return true;
         if (!dataReady())
             return false;
         m_Data->write(step.bytes);
         return true;
     case Step::DataClose:
+        if (dataRefused())
+            return true;
         if (!dataReady())
             return false;
-        m_Data->close();
+        m_Data->close(step.number == 0);
         return true;
     case Step::DataAbort:
         if (!m_Data || m_Connecting)

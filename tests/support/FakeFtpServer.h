@@ -74,6 +74,9 @@ public:
     // session is dropped with "522 SSL connection failed: session reuse
     // required" on the control connection, and the script stops.
     void setRequireSessionReuse(bool on);
+    // Data connections show these credentials instead of the control
+    // connection's (someone in between on the data connections only).
+    void setDataTlsCredentials(const TestTls::Credentials& credentials);
 
     // --- script steps (each returns *this to chain)
     // Waits for the next command line; a trailing "*" matches any rest.
@@ -114,6 +117,9 @@ public:
     FakeFtpServer& dataSend(const QByteArray& bytes, int chunks = 1);
     // Closes the data connection after flushing what was sent.
     FakeFtpServer& dataClose();
+    // Closes the TCP connection under TLS without close_notify, as a cut
+    // made in between would.
+    FakeFtpServer& dataCloseWithoutNotify();
     // Resets the data connection (RST).
     FakeFtpServer& dataAbort();
     // Waits for the data connection, keeps all it receives until the client
@@ -199,7 +205,11 @@ private:
     void onDataEncrypted();
     void failScript(const QString& message);
     TestTls::ServerContext& tlsContext();
+    TestTls::ServerContext& dataTlsContext();
     bool dataReady() const;
+    // The client hung up (or failed) during the data connection's handshake:
+    // the steps that would send on it are passed over.
+    bool dataRefused() const;
     static void resetSocket(QTcpSocket* socket);
 
     QHostAddress m_Address;
@@ -235,6 +245,8 @@ private:
     bool m_RequireReuse = false;
     bool m_ProtectData = false;
     std::unique_ptr<TestTls::ServerContext> m_TlsContext;
+    const TestTls::Credentials* m_DataTlsCredentials = nullptr;
+    std::unique_ptr<TestTls::ServerContext> m_DataTlsContext;
     QList<bool> m_DataReused;
     QList<bool> m_DataCloseNotify;
     int m_TlsFailures = 0;

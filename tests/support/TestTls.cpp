@@ -291,10 +291,10 @@ QByteArray Stream::readAll() {
     return std::exchange(m_Inbox, {});
 }
 
-void Stream::close() {
+void Stream::close(bool notify) {
     if (!m_Socket)
         return;
-    if (m_Ssl && m_Encrypted && !m_Closing) {
+    if (notify && m_Ssl && m_Encrypted && !m_Closing) {
         m_Closing = true;
         SSL_shutdown(m_Ssl);
         ERR_clear_error();

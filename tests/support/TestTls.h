@@ -102,8 +102,9 @@ public:
     void write(const QByteArray& bytes);
     QByteArray readAll();
     qint64 bytesAvailable() const { return m_Inbox.size(); }
-    // close_notify (when encrypted), then FIN after everything is sent.
-    void close();
+    // close_notify (when encrypted and notify is set), then FIN after
+    // everything is sent.
+    void close(bool notify = true);
     void abort();
     bool isOpen() const;
 
