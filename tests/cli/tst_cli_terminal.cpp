@@ -408,33 +408,33 @@ void TestCliTerminal::linksAndTruncation() {
     }
     seen.sort();
     QCOMPARE(seen, links);
-    // --progress: percent, bytes of the size the 150 reply announces, one line
-    // redrawn with carriage returns and padded with blanks, no escape sequences.
-    void TestCliTerminal::progressLine() {
-        QTemporaryDir local;
-        const QByteArray bytes = TestUtil::patternBytes(5000);
-        FakeFtpServer server;
-        server.expectLogin()
-            .expect("TYPE I")
-            .reply("200 Type set")
-            .expect("PASV")
-            .passive()
-            .expect("RETR f\x1b.bin")
-            .reply("150 Opening BINARY mode data connection for f.bin (5000 bytes)")
-            .dataSend(bytes)
-            .dataClose()
-            .reply("226 Done")
-            .expect("QUIT")
-            .reply("221 Bye");
-        const Run run =
-            runCli(server, {"--progress"}, {"get", "f\x1b.bin", local.filePath("f.bin")});
-        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.err.startsWith("\rf\\x1b.bin  ") && run.err.endsWith('\n'),
-                 run.err.constData());
-        QVERIFY2(run.err.contains("100%  4.9 KiB of 4.9 KiB"), run.err.constData());
-        QVERIFY(!run.err.contains('\x1b'));
-    }
+}
 
-    QTEST_GUILESS_MAIN(TestCliTerminal)
+// --progress: percent, bytes of the size the 150 reply announces, one line
+// redrawn with carriage returns and padded with blanks, no escape sequences.
+void TestCliTerminal::progressLine() {
+    QTemporaryDir local;
+    const QByteArray bytes = TestUtil::patternBytes(5000);
+    FakeFtpServer server;
+    server.expectLogin()
+        .expect("TYPE I")
+        .reply("200 Type set")
+        .expect("PASV")
+        .passive()
+        .expect("RETR f\x1b.bin")
+        .reply("150 Opening BINARY mode data connection for f.bin (5000 bytes)")
+        .dataSend(bytes)
+        .dataClose()
+        .reply("226 Done")
+        .expect("QUIT")
+        .reply("221 Bye");
+    const Run run = runCli(server, {"--progress"}, {"get", "f\x1b.bin", local.filePath("f.bin")});
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.startsWith("\rf\\x1b.bin  ") && run.err.endsWith('\n'), run.err.constData());
+    QVERIFY2(run.err.contains("100%  4.9 KiB of 4.9 KiB"), run.err.constData());
+    QVERIFY(!run.err.contains('\x1b'));
+}
+
+QTEST_GUILESS_MAIN(TestCliTerminal)
 #include "tst_cli_terminal.moc"
