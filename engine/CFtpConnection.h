@@ -31,6 +31,8 @@ class LocalFile;
 // pumping events, so the owner's window stays responsive. Failures are
 // values: a false result plus FtpGetLastError()/GetFtpErrorDescription().
 // Only faults the engine does not know reach the caller (platform::Fault).
+// An engine lives in the thread that made it, with that thread's event pump
+// and timers; engines in different threads share nothing.
 class CFtpConnection : public QObject {
     Q_OBJECT
 public:
