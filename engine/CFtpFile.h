@@ -9,6 +9,8 @@ public:
     bool IsDirectory = false;
     qint64 FileSize = 0;
     double LastWriteTime = 0.0;
+    // The listing gave the time to the second (MLSD); "ls -l" gives minutes.
+    bool SecondsKnown = false;
     QString FileName;
     QString FilePath; // symbolic links only: the target as listed
     QString Permissions;

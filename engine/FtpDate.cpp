@@ -1,5 +1,6 @@
 #include "FtpDate.h"
 
+#include <QRegularExpression>
 #include <cmath>
 
 namespace {
@@ -95,14 +96,33 @@ QString ToIso(double value) {
            ToTime(value).toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString ToText(double value, const QLocale& locale) {
+QString TimeFormat(const QLocale& locale, bool seconds) {
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    const bool hasSeconds = format.contains(QLatin1Char('s'));
+    if (seconds == hasSeconds)
+        return format;
+    if (!seconds) {
+        // "HH:mm:ss" -> "HH:mm"; the separator before the seconds goes too.
+        static const QRegularExpression secondsPart(QStringLiteral("[^hHmaApP]?s+"));
+        return format.remove(secondsPart);
+    }
+    // The minutes are followed by their seconds, with the locale's separator.
+    const qsizetype minutes = format.lastIndexOf(QStringLiteral("mm"));
+    if (minutes < 0)
+        return format;
+    const qsizetype hour = format.indexOf(QLatin1Char('h'), 0, Qt::CaseInsensitive);
+    const QChar separator = hour >= 0 && minutes > 0 ? format.at(minutes - 1) : QLatin1Char(':');
+    return format.insert(minutes + 2, separator + QStringLiteral("ss"));
+}
+
+QString ToText(double value, const QLocale& locale, bool seconds) {
     const QDate date = ToDate(value);
     if (!date.isValid())
         return {};
     const QTime time = ToTime(value);
     QString text = locale.toString(date, QLocale::ShortFormat);
     if (time.msecsSinceStartOfDay() != 0)
-        text += QLatin1Char(' ') + locale.toString(time, QLocale::ShortFormat);
+        text += QLatin1Char(' ') + locale.toString(time, TimeFormat(locale, seconds));
     return text;
 }
 

@@ -33,7 +33,12 @@ QDateTime ToDateTime(double value);
 // "yyyy-MM-ddTHH:mm:ss", no zone: the listing's clock is the server's own.
 QString ToIso(double value);
 
-// For people: the locale's short date, and its short time unless midnight.
-QString ToText(double value, const QLocale& locale = QLocale::system());
+// For people: the locale's short date, and its time unless midnight. The
+// seconds show only when the listing gave them (seconds): a listing precise
+// to the minute must not show an invented ":00".
+QString ToText(double value, const QLocale& locale = QLocale::system(), bool seconds = false);
+
+// The locale's short time format with the seconds taken out, or put in.
+QString TimeFormat(const QLocale& locale, bool seconds);
 
 } // namespace FtpDate

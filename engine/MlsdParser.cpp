@@ -201,8 +201,10 @@ std::optional<CFtpFile> ParseEntry(QStringView line) {
         }
     }
     file.FileSize = readSize(facts.size).value_or(readSize(facts.sizd).value_or(0));
-    if (const auto time = ParseTime(facts.modify))
+    if (const auto time = ParseTime(facts.modify)) {
         file.LastWriteTime = *time;
+        file.SecondsKnown = true;
+    }
     if (!facts.mode.isEmpty())
         file.Permissions = PermissionsText(facts.mode, typeLetter);
     file.Owner = firstOf(facts.ownerName, facts.owner, facts.uid).toString();
