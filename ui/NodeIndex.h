@@ -38,6 +38,13 @@ public:
     // folders); existing nodes keep their data.
     void addChildren(QTreeWidgetItem* parent, const QList<Child>& children, int image,
                      int expandedImage);
+    // Gives a node a new key and text; its subtree keeps its nodes under
+    // keys that follow the new one, and the node moves to its sorted place.
+    // False when the new key is taken or the node unknown.
+    bool rename(QTreeWidgetItem* node, const QString& newKey, const QString& newText);
+    // The order of folders among their siblings: by name ignoring case, as
+    // the file list sorts them.
+    static bool before(const QString& a, const QString& b);
     // Deletes a node with its subtree.
     void remove(QTreeWidgetItem* node);
     void removeChildren(QTreeWidgetItem* node);
@@ -48,6 +55,8 @@ private:
     static constexpr int ImageCount = 4;
     QTreeWidgetItem* newNode(const QString& key, const QString& text, int image, int expandedImage);
     void forget(QTreeWidgetItem* node);
+    // Puts a node among its parent's children (or the top level) in order.
+    void insertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* node);
 
     QTreeWidget* m_Tree = nullptr;
     QHash<QString, QTreeWidgetItem*> m_Nodes;
