@@ -39,12 +39,26 @@ qint64 FileListModel::parseSize(const QString& text) {
     return ok ? size : 0;
 }
 
-QString FileListModel::dateText(double value) {
+QString FileListModel::shortSizeText(qint64 size) {
+    return QLocale().formattedDataSize(size, 1);
+}
+
+void FileListModel::setExactSizes(bool exact) {
+    if (exact == m_ExactSizes)
+        return;
+    m_ExactSizes = exact;
+    emit headerDataChanged(Qt::Horizontal, FileSize, FileSize);
+    if (!m_Rows.empty())
+        emit dataChanged(index(0, FileSize), index(rowCount() - 1, FileSize));
+}
+
+QString FileListModel::dateText(double value, bool seconds) {
     if (!std::isfinite(value) || value == FtpDate::Zero)
         return {};
+    const QLocale locale;
     if (std::trunc(value) == 0)
-        return QLocale().toString(FtpDate::ToTime(value), QLocale::ShortFormat);
-    return FtpDate::ToText(value);
+        return locale.toString(FtpDate::ToTime(value), FtpDate::TimeFormat(locale, seconds));
+    return FtpDate::ToText(value, locale, seconds);
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
@@ -60,9 +74,12 @@ QString FileListModel::text(const Entry& entry, int column) const {
     case FileName:
         return entry.name;
     case FileSize:
-        return sizeText(entry.size);
+        if (m_ExactSizes)
+            return sizeText(entry.size);
+        // A folder's size says nothing; at a glance it is left out.
+        return entry.icon == 3 ? QString() : shortSizeText(entry.size);
     case LastWriteDate:
-        return dateText(entry.lastWrite);
+        return dateText(entry.lastWrite, entry.secondsKnown);
     case Permissions:
         return entry.permissions;
     case Owner:
@@ -86,6 +103,8 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
             return m_Icons[e.icon - 1];
         return {};
     case Qt::ToolTipRole:
+        if (index.column() == FileSize && e.icon != 3)
+            return tr("%1 bytes").arg(sizeText(e.size));
         return index.column() == FileName ? QVariant(e.name) : QVariant();
     case Qt::TextAlignmentRole:
         if (index.column() == FileSize)
@@ -104,9 +123,13 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (role != Qt::DisplayRole)
         return {};
     static const char* const headers[] = {
-        "File Name", "File Size (Bytes)", "Last Write Date", "Permissions", "Owner", "Group"};
+        QT_TR_NOOP("File Name"),       QT_TR_NOOP("File Size (Bytes)"),
+        QT_TR_NOOP("Last Write Date"), QT_TR_NOOP("Permissions"),
+        QT_TR_NOOP("Owner"),           QT_TR_NOOP("Group")};
     if (section < 0 || section >= ColumnCount)
         return {};
+    if (section == FileSize && !m_ExactSizes)
+        return tr("File Size");
     return tr(headers[section]);
 }
 

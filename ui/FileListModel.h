@@ -20,6 +20,7 @@ public:
         int icon = 2; // 1 text page, 2 binary page, 3 folder
         qint64 size = 0;
         double lastWrite = 0;
+        bool secondsKnown = false; // the listing gave seconds
         QString permissions;
         QString owner;
         QString group;
@@ -31,7 +32,9 @@ public:
     // unless midnight; the size text reads back with parseSize.
     static QString sizeText(qint64 size);
     static qint64 parseSize(const QString& text);
-    static QString dateText(double value);
+    // For reading at a glance: "1.5 MiB", "512 bytes".
+    static QString shortSizeText(qint64 size);
+    static QString dateText(double value, bool seconds = false);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,6 +53,11 @@ public:
     // Row of a name in the order shown, or -1.
     int rowOf(const QString& name) const;
 
+    // The size column in exact bytes ("File Size (Bytes)") or at a glance
+    // with the exact bytes in its tooltip.
+    bool exactSizes() const { return m_ExactSizes; }
+    void setExactSizes(bool exact);
+
     int sortColumn() const { return m_SortColumn; }
     Qt::SortOrder sortOrder() const { return m_SortOrder; }
 
@@ -63,5 +71,6 @@ private:
     QSet<QString> m_Names;
     int m_SortColumn = FileName;
     Qt::SortOrder m_SortOrder = Qt::AscendingOrder;
+    bool m_ExactSizes = false;
     QIcon m_Icons[3];
 };

@@ -1,5 +1,7 @@
 #include "FileListView.h"
 
+#include "FtpDate.h"
+
 #include <QHeaderView>
 #include <QListView>
 #include <QStackedWidget>
@@ -52,6 +54,16 @@ FileListView::FileListView(QWidget* parent)
         header->resizeSection(column, std::max(96, header->sectionSizeHint(column) + 8));
     // Names are the longest texts of a listing.
     header->resizeSection(FileName, 2 * header->sectionSize(FileName));
+    // A date is never cut: room for the widest the locale writes, seconds included.
+    const QFontMetrics metrics = m_Details->fontMetrics();
+    int dateWidth = 0;
+    for (int month = 1; month <= 12; ++month) {
+        const QDateTime sample(QDate(2026, month, 28), QTime(23, 58, 58));
+        dateWidth = std::max(dateWidth, metrics.horizontalAdvance(FileListModel::dateText(
+                                            FtpDate::FromDateTime(sample), true)));
+    }
+    header->resizeSection(LastWriteDate,
+                          std::max(header->sectionSize(LastWriteDate), dateWidth + 16));
     header->setSortIndicator(sortKey(), sortOrder());
     connect(header, &QHeaderView::sectionClicked, this, &FileListView::ColumnClick);
 
@@ -177,6 +189,22 @@ void FileListView::ColumnClick(int column) {
         order = sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_Model->sort(column, order);
     m_Details->header()->setSortIndicator(column, order);
+}
+
+QByteArray FileListView::saveState() const {
+    return m_Details->header()->saveState();
+}
+
+bool FileListView::restoreState(const QByteArray& state) {
+    QHeaderView* header = m_Details->header();
+    if (state.isEmpty() || !header->restoreState(state))
+        return false;
+    const int column = header->sortIndicatorSection();
+    if (column >= 0 && column < ColumnCount)
+        m_Model->sort(column, header->sortIndicatorOrder());
+    else
+        header->setSortIndicator(sortKey(), sortOrder());
+    return true;
 }
 
 QWidget* FileListView::currentView() const {

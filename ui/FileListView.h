@@ -58,8 +58,16 @@ public:
     int viewMode() const { return m_ViewMode; }
     void setViewMode(int mode);
 
+    bool exactSizes() const { return m_Model->exactSizes(); }
+    void setExactSizes(bool exact) { m_Model->setExactSizes(exact); }
+
     int sortKey() const { return m_Model->sortColumn(); }
     Qt::SortOrder sortOrder() const { return m_Model->sortOrder(); }
+
+    // Column widths, order and the sort, to keep between runs; a state that
+    // does not read back leaves the list as it is.
+    QByteArray saveState() const;
+    bool restoreState(const QByteArray& state);
 
     // Header click: sorts by the column; the same column again reverses.
     void ColumnClick(int column);

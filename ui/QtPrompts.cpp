@@ -5,8 +5,10 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 Prompts::Answer QtPrompts::messageBox(QWidget* parent, const QString& text, Buttons buttons,
                                       Icon icon, const QString& title) {
@@ -78,11 +80,21 @@ Prompts::Answer QtPrompts::checkedQuestion(QWidget* parent, const QString& text,
 
 QString QtPrompts::inputBox(QWidget* parent, const QString& prompt, const QString& title,
                             const QString& defaultText) {
-    bool ok = false;
-    const QString text = QInputDialog::getText(
-        parent, title.isEmpty() ? QApplication::applicationDisplayName() : title, prompt,
-        QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : QString();
+    QInputDialog box(parent);
+    box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(defaultText);
+    // A name to edit opens selected up to its extension, as file managers
+    // do: typing replaces the name and keeps ".txt".
+    if (auto* edit = box.findChild<QLineEdit*>()) {
+        const qsizetype dot = defaultText.lastIndexOf(QLatin1Char('.'));
+        const int selected = int(dot > 0 ? dot : defaultText.size());
+        QTimer::singleShot(0, edit, [edit, selected] { edit->setSelection(0, selected); });
+    }
+    if (box.exec() != QDialog::Accepted)
+        return {};
+    return box.textValue();
 }
 
 QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& fileName,

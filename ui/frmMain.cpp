@@ -126,7 +126,7 @@ void frmMain::createMenus() {
     };
     mnuFile = bar->addMenu(tr("&File"));
     const QList<QAction*> file =
-        fill(mnuFile, {"Connect", "Stop", "-", "Download", "Upload", "-", "Close"});
+        fill(mnuFile, {"Connect", "Stop", "-", "Download", "Upload", "-", "Close", "Quit"});
     mnuConnect = file[0];
     mnuStop = file[1];
     mnuDownload = file[3];
@@ -167,6 +167,11 @@ void frmMain::createMenus() {
         mnuListViewMode[i] = modes[i];
     mnuRefresh = modes[5];
     mnuUpLevel = modes[6];
+    mnuExactSizes = new QAction(tr("Si&zes in Bytes"), mnuView);
+    mnuExactSizes->setCheckable(true);
+    mnuView->insertAction(modes[4], mnuExactSizes);
+    connect(mnuExactSizes, &QAction::toggled, this,
+            [this](bool exact) { lvListView->setExactSizes(exact); });
     sep5 = mnuView->addSeparator();
     sep5->setVisible(false);
     mnuOptions = mnuView->addAction(tr("&Options..."));
@@ -466,14 +471,17 @@ void frmMain::Form_Load() {
     // saved, so a placement read back never drifts by the frame's size.
     setGeometry(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
     m_PlacementTwips = QRect(left, top, width, height);
-    m_SplitterLeft = MainLayout::initialSplitterLeft(width);
+    m_SplitterLeft = settingNumber(section, QStringLiteral("SplitterLeft"),
+                                   MainLayout::initialSplitterLeft(width));
     m_LogHeight =
         std::max(MainLayout::MinimumLogHeight,
                  settingNumber(section, QStringLiteral("LogHeight"), MainLayout::LogHeight));
     loadConnectChoices();
+    loadListState();
 
     m_FtpConnection = new CFtpConnection(this);
     m_FtpConnection->setTimeout(60);
+    m_FtpConnection->setPassiveMode(Check1->isChecked());
     m_FtpConnection->setWindowHandle(static_cast<qint32>(winId()));
     m_FtpConnection->setCertificateQuestion(
         [this](const platform::TlsPeer& peer) { return askAboutCertificate(peer); });
@@ -513,8 +521,11 @@ void frmMain::Form_Unload() {
     }
     m_OpenWindows.clear();
     saveConnectChoices();
+    saveListState();
     platform::Desktop::setSettingNumber(QString::fromLatin1(SettingsSection),
                                         QStringLiteral("LogHeight"), m_LogHeight);
+    platform::Desktop::setSettingNumber(QString::fromLatin1(SettingsSection),
+                                        QStringLiteral("SplitterLeft"), m_SplitterLeft);
     if (!isMinimized())
         savePlacement();
 }
@@ -1117,8 +1128,42 @@ void frmMain::mnuHelpAbout_Click() {
 // ------------------------------------------------------ remembered choices
 
 void frmMain::loadConnectChoices() {
+    // Passive unless the user chose otherwise: active mode fails behind the
+    // address translation most users sit behind.
     Check1->setChecked(platform::Desktop::settingNumber(QString::fromLatin1(ConnectSection),
-                                                        QStringLiteral("Passive"), 0) != 0);
+                                                        QStringLiteral("Passive"), 1) != 0);
+}
+
+void frmMain::loadListState() {
+    using platform::Desktop::settingNumber;
+    const QString section = QString::fromLatin1(SettingsSection);
+    mnuExactSizes->setChecked(settingNumber(section, QStringLiteral("SizesInBytes"), 0) != 0);
+    mnuListViewMode_Click(
+        settingNumber(section, QStringLiteral("ViewMode"), FileListView::Details));
+    lvListView->restoreState(QByteArray::fromBase64(
+        platform::Desktop::settingText(section, QStringLiteral("ListColumns")).toLatin1()));
+}
+
+void frmMain::saveListState() {
+    using platform::Desktop::setSettingNumber;
+    const QString section = QString::fromLatin1(SettingsSection);
+    setSettingNumber(section, QStringLiteral("SizesInBytes"), lvListView->exactSizes() ? 1 : 0);
+    setSettingNumber(section, QStringLiteral("ViewMode"), lvListView->viewMode());
+    platform::Desktop::setSettingText(section, QStringLiteral("ListColumns"),
+                                      QString::fromLatin1(lvListView->saveState().toBase64()));
+}
+
+QString frmMain::rememberedFolder(const char* key) const {
+    const QString folder =
+        platform::Desktop::settingText(QString::fromLatin1(SettingsSection), QLatin1String(key));
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void frmMain::rememberFolder(const char* key, const QString& path, bool isFile) {
+    if (path.isEmpty())
+        return;
+    platform::Desktop::setSettingText(QString::fromLatin1(SettingsSection), QLatin1String(key),
+                                      isFile ? QFileInfo(path).absolutePath() : path);
 }
 
 void frmMain::saveConnectChoices() {

@@ -206,8 +206,9 @@ public:
     // "###,##0" in the list's locale, and the list's size text read back.
     static QString FormatFileSize(qint64 size);
     static qint64 ParseFileSize(const QString& text);
-    // The list's date text: no date part on the zero day, no time at midnight.
-    static QString FormatLastWrite(double value);
+    // The list's date text: no date part on the zero day, no time at
+    // midnight, seconds only where the listing gave them.
+    static QString FormatLastWrite(double value, bool seconds = false);
     // The server path a node click changes to.
     static QString nodeServerPath(const QTreeWidgetItem* node);
     static bool isRootNode(const QTreeWidgetItem* node);
@@ -307,6 +308,8 @@ public:
     QAction* mnuViewToolbar;
     QAction* mnuViewStatusBar;
     QAction* mnuListViewMode[4];
+    // The list's sizes in exact bytes instead of at a glance.
+    QAction* mnuExactSizes;
     QAction* sep5;
     QAction* mnuOptions;
     QAction* mnuCertificates;
@@ -393,8 +396,8 @@ private:
     void RemoveDirBody();
     void CreateDirBody();
     void NodeClick(QTreeWidgetItem* Node);
-    // freshChildren: a listing that arrived replaces the node's subtree
-    // (Refresh); a failed one leaves it as it was.
+    // freshChildren: the listing's link targets replace those the node's
+    // children had (Refresh); their subtrees stay.
     bool ListDirectory(QTreeWidgetItem* node, bool freshChildren = false);
     // After a failed listing elsewhere: the connection goes back to the
     // folder the list shows, so relative names keep meaning what is shown.
@@ -412,7 +415,7 @@ private:
     bool DownloadWithRetry(const QString& remoteName, qint64 remoteSize, const QString& localPath,
                            qint64 startPoint);
     // Brings the tree's children of a listed node in line with its folders.
-    void syncChildren(QTreeWidgetItem* node, const CFtpFiles& files);
+    void syncChildren(QTreeWidgetItem* node, const CFtpFiles& files, bool freshTags = false);
     // Selects a node as the program, not the user: no listing follows.
     void selectNode(QTreeWidgetItem* node);
     // Back to the listed folder after a failed change or listing.
@@ -430,6 +433,12 @@ private:
     void showContextMenu(Place place, const QPoint& globalPos);
     void loadConnectChoices();
     void saveConnectChoices();
+    // View mode, sizes, columns and sort of the list, kept between runs.
+    void loadListState();
+    void saveListState();
+    // The folder a file dialog opened in last (a settings key), while it exists.
+    QString rememberedFolder(const char* key) const;
+    void rememberFolder(const char* key, const QString& path, bool isFile);
     Prompts::Answer ask(const QString& text, Prompts::Buttons buttons, Prompts::Icon icon,
                         const QString& title = {});
     void createMenus();

@@ -107,6 +107,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
         {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, Session, &frmMain::UpOneLevel},
         {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
+        {"Quit",              "&Quit",                nullptr,                                 0,  K(Qt::CTRL | Qt::Key_Q), Window,       0, Free,    &frmMain::mnuFileClose_Click},
         {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, Free,    view(FileListView::LargeIcons)},
         {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, Free,    view(FileListView::SmallIcons)},
         {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, Free,    view(FileListView::List)},
@@ -361,8 +362,8 @@ qint64 frmMain::ParseFileSize(const QString& text) {
     return FileListModel::parseSize(text);
 }
 
-QString frmMain::FormatLastWrite(double value) {
-    return FileListModel::dateText(value);
+QString frmMain::FormatLastWrite(double value, bool seconds) {
+    return FileListModel::dateText(value, seconds);
 }
 
 bool frmMain::isRootNode(const QTreeWidgetItem* node) {
@@ -466,6 +467,7 @@ bool frmMain::AddFileToList(const CFtpFile& file) {
     item.icon = file.IsDirectory ? 3 : GetImageNumber(file.FileName);
     item.size = file.FileSize;
     item.lastWrite = file.LastWriteTime;
+    item.secondsKnown = file.SecondsKnown;
     item.permissions = file.Permissions;
     item.owner = file.Owner;
     item.group = file.Group;
@@ -476,7 +478,7 @@ void frmMain::FillDirectoryListing(QTreeWidgetItem* node) {
     runCommand([this, node] { ListDirectory(node); });
 }
 
-void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
+void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files, bool freshTags) {
     const QString key = NodeIndex::key(node);
     const bool separate = isRootNode(node) && !key.endsWith(QLatin1Char('/'));
     QList<NodeIndex::Child> folders;
@@ -496,11 +498,19 @@ void frmMain::syncChildren(QTreeWidgetItem* node, const CFtpFiles& files) {
                                    : LinkTargets::resolve(here, entry->FilePath).mid(1);
         folders.append({childKey, name, target});
     }
-    // Folders gone from the listing (renamed, removed) lose their nodes.
+    // Folders gone from the listing (renamed, removed) lose their nodes;
+    // those still there keep theirs with what was listed below them.
     for (int i = node->childCount() - 1; i >= 0; --i) {
         QTreeWidgetItem* child = node->child(i);
         if (!listed.contains(NodeIndex::key(child)))
             m_Nodes.remove(child);
+    }
+    if (freshTags) {
+        // A link may point elsewhere now.
+        for (const NodeIndex::Child& folder : std::as_const(folders)) {
+            if (QTreeWidgetItem* child = findNode(folder.key))
+                child->setData(0, TreeTagRole, folder.tag);
+        }
     }
     m_Nodes.addChildren(node, folders, 2, 3);
 }
@@ -544,13 +554,12 @@ bool frmMain::ListDirectory(QTreeWidgetItem* node, bool freshChildren) {
             item.icon = entry->IsDirectory ? 3 : GetImageNumber(entry->FileName);
             item.size = entry->FileSize;
             item.lastWrite = entry->LastWriteTime;
+            item.secondsKnown = entry->SecondsKnown;
             item.permissions = entry->Permissions;
             item.owner = entry->Owner;
             item.group = entry->Group;
         }
-        if (freshChildren)
-            m_Nodes.removeChildren(node);
-        syncChildren(node, *files);
+        syncChildren(node, *files, freshChildren);
     }
     const bool wasBig = lvListView->count() >= TrimAfterRows;
     files.reset();
@@ -571,8 +580,9 @@ void frmMain::RefreshCurrentDirectory() {
         QTreeWidgetItem* listed = m_ListedNode ? m_ListedNode.get() : tvTreeView->currentItem();
         if (!listed)
             return;
-        // The listing decides the folder's children anew, once it arrived:
-        // a failed one leaves them as they were.
+        // The listing decides which children the folder has, once it
+        // arrived; those still there keep what was listed below them. A
+        // failed listing leaves them as they were.
         ListDirectory(listed, true);
     });
 }
@@ -983,11 +993,15 @@ void frmMain::DownloadSelectedFile() {
         reportUnsafeNames({why});
         return;
     }
+    // The dialog opens where the last download went.
+    const QString folder = rememberedFolder("DownloadFolder");
     const QString localPath =
-        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."), *localName,
+        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."),
+                               folder.isEmpty() ? *localName : QDir(folder).filePath(*localName),
                                QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
+    rememberFolder("DownloadFolder", localPath, true);
     beginTransfer(remoteName, remoteSize);
     qint64 startPoint = 0;
 
@@ -1037,10 +1051,11 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
         reportUnsafeNames(unsafe);
     if (files.isEmpty())
         return;
-    const QString folder =
-        m_Prompts.existingDirectory(this, QStringLiteral("Download files into..."), QString());
+    const QString folder = m_Prompts.existingDirectory(
+        this, QStringLiteral("Download files into..."), rememberedFolder("DownloadFolder"));
     if (folder.isEmpty())
         return;
+    rememberFolder("DownloadFolder", folder, false);
     // One question for the lot: files already there are completed or
     // replaced together.
     int existing = 0;
@@ -1178,18 +1193,20 @@ void frmMain::mnuUpload_Click() {
 void frmMain::UploadBody() {
     // An open dialog: the file must exist, and choosing it asks no
     // "replace?" question as a save dialog would.
-    const QString localPath = m_Prompts.openFileName(this, QStringLiteral("Select file to upload"),
-                                                     QString(), QStringLiteral("All Files (*)"));
+    const QString localPath =
+        m_Prompts.openFileName(this, QStringLiteral("Select file to upload"),
+                               rememberedFolder("UploadFolder"), QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
+    rememberFolder("UploadFolder", localPath, true);
     const QString remoteName = QFileInfo(localPath).fileName();
     const int match = lvListView->rowOfName(remoteName);
     // A missing or unreadable file is reported here, before anything is sent.
     const qint64 localLength = platform::LocalFile::fileLength(localPath);
     qint64 startPoint = 0;
     if (match >= 0) {
-        const QString remoteSizeText = lvListView->text(match, FileListView::FileSize);
         const qint64 remoteSize = lvListView->size(match);
+        const QString remoteSizeText = FormatFileSize(remoteSize);
         if (remoteSize < localLength) {
             const Prompts::Answer answer = ask(
                 existsQuestion(remoteName, remoteSizeText, localLength,
@@ -1397,14 +1414,12 @@ void frmMain::RenameBody() {
     }
     const QString oldName = lvListView->text(row);
     const bool directory = lvListView->icon(row) == 3;
+    // The box opens with the current name to edit; confirming it is the
+    // one question.
     const QString newName =
         m_Prompts.inputBox(this, QStringLiteral("Enter new file name for ") + oldName,
-                           QStringLiteral("Rename File"), QString());
-    if (newName.isEmpty())
-        return;
-    if (ask(QStringLiteral("Do you really want to rename file ") + oldName +
-                QStringLiteral(" to ") + newName + QLatin1Char('?'),
-            Prompts::YesNo, Prompts::Question, QStringLiteral("Rename File")) != Prompts::Yes)
+                           QStringLiteral("Rename File"), oldName);
+    if (newName.isEmpty() || newName == oldName)
         return;
     const NodeRef folder = m_ListedNode;
     const bool renamed = engineCall(tr("renaming %1").arg(oldName), [&](CFtpConnection& c) {
@@ -1416,9 +1431,14 @@ void frmMain::RenameBody() {
             Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't rename file"));
         return;
     }
-    // The old folder's node goes; the listing brings the new name's.
-    if (directory)
-        m_Nodes.remove(findNode(folder.key() + oldName + QLatin1Char('/')));
+    // The folder's node takes the new name with the folders listed below
+    // it; a name that moved it elsewhere takes the node away.
+    if (directory) {
+        QTreeWidgetItem* node = findNode(folder.key() + oldName + QLatin1Char('/'));
+        if (!isFolderName(newName) ||
+            !m_Nodes.rename(node, folder.key() + newName + QLatin1Char('/'), newName))
+            m_Nodes.remove(node);
+    }
     if (QTreeWidgetItem* node = folder.get())
         ListDirectory(node);
 }

@@ -22,6 +22,7 @@ public:
         QString title;
         Buttons buttons = OkOnly;
         Icon icon = NoIcon;
+        QString value = {}; // the text or path the box or dialog opened with
     };
 
     using DialogScript = std::function<void(QDialog&)>;
@@ -57,23 +58,25 @@ public:
     QStringList acceptTexts; // the going-on button of each checked question
 
     QString inputBox(QWidget*, const QString& prompt, const QString& title,
-                     const QString&) override {
-        asked << Question{InputBox, prompt, title};
+                     const QString& value) override {
+        asked << Question{InputBox, prompt, title, OkOnly, NoIcon, value};
         return takeText();
     }
 
-    QString openFileName(QWidget*, const QString& title, const QString&, const QString&) override {
-        asked << Question{OpenFile, title, title};
+    QString openFileName(QWidget*, const QString& title, const QString& value,
+                         const QString&) override {
+        asked << Question{OpenFile, title, title, OkOnly, NoIcon, value};
         return takeText();
     }
 
-    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&) override {
-        asked << Question{SaveFile, title, title};
+    QString saveFileName(QWidget*, const QString& title, const QString& value,
+                         const QString&) override {
+        asked << Question{SaveFile, title, title, OkOnly, NoIcon, value};
         return takeText();
     }
 
-    QString existingDirectory(QWidget*, const QString& title, const QString&) override {
-        asked << Question{Folder, title, title};
+    QString existingDirectory(QWidget*, const QString& title, const QString& value) override {
+        asked << Question{Folder, title, title, OkOnly, NoIcon, value};
         return takeText();
     }
 

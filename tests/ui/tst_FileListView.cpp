@@ -1,8 +1,10 @@
 #include "FileListView.h"
+#include "FtpDate.h"
 #include "frmMain.h"
 
 #include <QHeaderView>
 #include <QListView>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeView>
 
@@ -116,11 +118,70 @@ private slots:
         const int row = list.selectedRow();
         QCOMPARE(list.text(row), QStringLiteral("a.bin"));
         QCOMPARE(list.icon(row), 2);
-        QCOMPARE(list.text(row, FileListView::FileSize), QStringLiteral("10"));
         QVERIFY(!list.selectKey(QStringLiteral("Fmissing")));
         list.clear();
         QCOMPARE(list.count(), 0);
         QVERIFY(!list.containsKey(QStringLiteral("Fa.bin")));
+    }
+
+    // Sizes at a glance with the exact bytes in the tooltip, or exact in
+    // the column; dates with seconds only where the listing gave them, and
+    // a date column wide enough for the longest date of the locale.
+    void sizeAndDateTexts_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("glance");
+        QTest::addColumn<QString>("exact");
+        QTest::addColumn<bool>("seconds");
+        QTest::addColumn<QString>("date"); // of 2025-08-18 02:53:07, or midnight
+        QTest::newRow("C, minutes") << "C" << qint64(10) << "10 bytes"
+                                    << "10" << false << "18 Aug 2025 02:53";
+        QTest::newRow("C, seconds") << "C" << qint64(1536) << "1.5 KiB"
+                                    << "1,536" << true << "18 Aug 2025 02:53:07";
+        QTest::newRow("C, midnight") << "C" << qint64(3 << 20) << "3.0 MiB"
+                                     << "3,145,728" << false << "18 Aug 2025";
+        QTest::newRow("German, minutes") << "de_DE" << qint64(1536) << "1,5 KiB"
+                                         << "1.536" << false << "18.08.25 02:53";
+        QTest::newRow("German, seconds") << "de_DE" << qint64(0) << "0 Bytes"
+                                         << "0" << true << "18.08.25 02:53:07";
+        QTest::newRow("US, seconds") << "en_US" << qint64(999) << "999 bytes"
+                                     << "999" << true << "8/18/25 2:53:07 AM";
+    }
+    void sizeAndDateTexts() {
+        QFETCH(QString, locale);
+        QFETCH(qint64, size);
+        QFETCH(QString, glance);
+        QFETCH(QString, exact);
+        QFETCH(bool, seconds);
+        QFETCH(QString, date);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+        const QTime time = date.contains(QLatin1Char(':')) ? QTime(2, 53, 7) : QTime(0, 0);
+        FileListView list;
+        FileListView::Item file = item(QStringLiteral("f.bin"), size,
+                                       FtpDate::FromDateTime(QDateTime(QDate(2025, 8, 18), time)));
+        file.secondsKnown = seconds;
+        QVERIFY(list.addItem(file));
+        FileListView::Item folder = item(QStringLiteral("dir"), 4096, 1);
+        folder.icon = 3;
+        QVERIFY(list.addItem(folder));
+        const int row = list.rowOfName(QStringLiteral("f.bin"));
+        const QAbstractItemModel* model = list.detailsView()->model();
+        QCOMPARE(list.text(row, FileListView::FileSize), glance);
+        QCOMPARE(model->index(row, FileListView::FileSize).data(Qt::ToolTipRole).toString(),
+                 exact + QStringLiteral(" bytes"));
+        QCOMPARE(list.text(list.rowOfName(QStringLiteral("dir")), FileListView::FileSize),
+                 QString());
+        QCOMPARE(model->headerData(FileListView::FileSize, Qt::Horizontal).toString(),
+                 QStringLiteral("File Size"));
+        list.setExactSizes(true);
+        QCOMPARE(list.text(row, FileListView::FileSize), exact);
+        QCOMPARE(model->headerData(FileListView::FileSize, Qt::Horizontal).toString(),
+                 QStringLiteral("File Size (Bytes)"));
+        QCOMPARE(list.text(row, FileListView::LastWriteDate), date);
+        const QHeaderView* header = list.detailsView()->header();
+        QVERIFY(header->sectionSize(FileListView::LastWriteDate) >
+                list.detailsView()->fontMetrics().horizontalAdvance(date));
     }
 
     // A whole listing in one step: the first of two entries with one name

@@ -397,7 +397,7 @@ private slots:
         ui.prompts.answers << Prompts::Yes << Prompts::Ok;
         ui.window.tbToolBar_ButtonClick(QStringLiteral("Delete"));
         ui.prompts.texts << QStringLiteral("b.bin");
-        ui.prompts.answers << Prompts::Yes << Prompts::Ok;
+        ui.prompts.answers << Prompts::Ok;
         ui.window.mnuRename_Click();
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
         const QStringList asked = ui.takeQuestions();
@@ -410,8 +410,6 @@ private slots:
                      QStringLiteral("Can't delete file|Can't delete file.") + CrLf + CrLf +
                          QStringLiteral("Server response: 550 No such file."),
                      QStringLiteral("Rename File|Enter new file name for a.bin"),
-                     QStringLiteral("Rename File|Do you really want to rename file a.bin to "
-                                    "b.bin?"),
                      QStringLiteral("Can't rename file|Can't rename file.") + CrLf + CrLf +
                          QStringLiteral("Server response: 553 Not allowed."),
                  }));

@@ -158,28 +158,40 @@ private slots:
             QVERIFY(QFile::remove(remote(QStringLiteral("/fail/") + name)));
     }
 
-    // Rename, delete and remove keep the tree's nodes true without a Refresh.
+    // Rename, delete and remove keep the tree's nodes true without a Refresh;
+    // the tree is in the list's order (by name, ignoring case) whatever
+    // order the server lists in, and a renamed folder and a Refresh keep
+    // the folders listed below.
     void treeFollowsChanges() {
         QDir root(m_Server.rootPath());
-        QVERIFY(root.mkpath(QStringLiteral("tree/old/inner")));
-        QVERIFY(root.mkpath(QStringLiteral("tree/doomed")));
-        QVERIFY(root.mkpath(QStringLiteral("tree/removed")));
+        for (const char* path :
+             {"tree/old/inner", "tree/doomed", "tree/removed", "tree/Zeta", "tree/alpha"})
+            QVERIFY(root.mkpath(QLatin1String(path)));
         MainWindowDriver ui;
         open(ui);
         ui.clickNode(QStringLiteral("/tree/"));
+        auto children = [&ui] {
+            return ui.childKeys(QStringLiteral("/tree/")).join(QLatin1Char(' '));
+        };
+        QCOMPARE(children(), QStringLiteral("/tree/alpha/ /tree/doomed/ /tree/old/ "
+                                            "/tree/removed/ /tree/Zeta/"));
         ui.clickNode(QStringLiteral("/tree/old/"));
         QVERIFY(ui.window.findNode(QStringLiteral("/tree/old/inner/")));
         ui.clickNode(QStringLiteral("/tree/"));
+        press(ui, frmMain::InTree, Qt::Key_F5);
+        QVERIFY(ui.window.findNode(QStringLiteral("/tree/old/inner/")));
 
-        // Renamed: the old node goes with its subtree, the new one comes.
+        // Renamed: the node takes the new name and its place, with its subtree.
         QVERIFY(ui.selectItem(QStringLiteral("old")));
-        ui.prompts.texts << QStringLiteral("new");
-        ui.prompts.answers << Prompts::Yes;
+        ui.prompts.texts << QStringLiteral("beta");
         press(ui, frmMain::InList, Qt::Key_F2);
-        QVERIFY(ui.logged(QStringLiteral("RNTO new")));
+        QCOMPARE(ui.prompts.asked.value(0).value, QStringLiteral("old"));
+        QVERIFY(ui.logged(QStringLiteral("RNTO beta")));
         QVERIFY(!ui.window.findNode(QStringLiteral("/tree/old/")));
         QVERIFY(!ui.window.findNode(QStringLiteral("/tree/old/inner/")));
-        QVERIFY(ui.window.findNode(QStringLiteral("/tree/new/")));
+        QVERIFY(ui.window.findNode(QStringLiteral("/tree/beta/inner/")));
+        QCOMPARE(children(), QStringLiteral("/tree/alpha/ /tree/beta/ /tree/doomed/ "
+                                            "/tree/removed/ /tree/Zeta/"));
 
         // Deleted from the list.
         QVERIFY(ui.selectItem(QStringLiteral("doomed")));
@@ -195,9 +207,10 @@ private slots:
         QVERIFY(!ui.window.findNode(QStringLiteral("/tree/removed/")));
         QCOMPARE(ui.selectedKey(), QStringLiteral("/tree/"));
         QCOMPARE(ui.window.listedKey(), QStringLiteral("/tree/"));
-        QCOMPARE(ui.childKeys(QStringLiteral("/tree/")), QStringList{QStringLiteral("/tree/new/")});
-        QCOMPARE(ui.listNames(), QStringList{QStringLiteral("new")});
-        QCOMPARE(ui.takeQuestions().size(), 4);
+        QCOMPARE(children(), QStringLiteral("/tree/alpha/ /tree/beta/ /tree/Zeta/"));
+        QCOMPARE(ui.listNames(), (QStringList{"alpha", "beta", "Zeta"}));
+        QVERIFY(ui.window.findNode(QStringLiteral("/tree/beta/inner/")));
+        QCOMPARE(ui.takeQuestions().size(), 3);
     }
 
     // Each key runs its command where it belongs: the list's keys act on the
