@@ -7,8 +7,9 @@ MainLayout::Result MainLayout::compute(const Input& in) {
     int x = in.splitterLeft;
     if (x < SplitterMargin)
         x = SplitterMargin;
-    if (x > in.windowWidth - SplitterMargin)
-        x = in.windowWidth - SplitterMargin;
+    const int rightMargin = std::max(SplitterMargin, in.minimumListWidth + 140);
+    if (x > in.windowWidth - rightMargin)
+        x = in.windowWidth - rightMargin;
     r.splitterLeft = x;
 
     if (x < 0)
@@ -60,8 +61,10 @@ MainLayout::Result MainLayout::compute(const Input& in) {
     r.logTop = top + treeHeight + 40;
     r.logHeight = log;
     r.logWidth = in.clientWidth;
-    r.legendTop = *r.logTop + 150;
+    // A short log moves the legend up to its top edge before it hides it.
+    r.legendTop = *r.logTop + std::max(0, std::min(150, log - in.legendHeight));
     r.legendLeft = in.clientWidth - in.legendWidth - 300;
+    r.legendShown = in.legendHeight <= log && *r.legendLeft >= 0;
     return r;
 }
 

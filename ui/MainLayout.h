@@ -31,6 +31,10 @@ public:
         int progressLeft = 120;
         int holderWidth = 0;
         int legendWidth = 1935;
+        int legendHeight = 1095;
+        // The list pane's least width, so the title pane's options stay in
+        // view; 0: only the layout's own margin.
+        int minimumListWidth = 0;
         int logHeight = LogHeight; // as the user left it; the layout keeps it in bounds
     };
 
@@ -51,6 +55,9 @@ public:
         std::optional<int> gripTop, gripHeight;
         std::optional<int> logTop, logHeight, logWidth;
         std::optional<int> legendTop, legendLeft;
+        // The legend fits inside the log; when it does not, it is hidden
+        // rather than drawn over the status bar.
+        bool legendShown = false;
 
         bool complete() const { return legendLeft.has_value(); }
     };

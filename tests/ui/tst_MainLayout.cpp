@@ -51,25 +51,54 @@ private slots:
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("expected");
-        QTest::newRow("far left") << 0 << 6500 << 1500;
-        QTest::newRow("negative") << -400 << 6500 << 1500;
-        QTest::newRow("just inside") << 1500 << 6500 << 1500;
-        QTest::newRow("middle") << 3000 << 6500 << 3000;
-        QTest::newRow("far right") << 9000 << 6500 << 5000;
-        QTest::newRow("narrowest window") << 2000 << 3000 << 1500;
-        QTest::newRow("wide window") << 9000 << 12000 << 9000;
+        QTest::addColumn<int>("minimumList"); // the list pane's least width
+        QTest::newRow("far left") << 0 << 6500 << 1500 << 0;
+        QTest::newRow("negative") << -400 << 6500 << 1500 << 0;
+        QTest::newRow("just inside") << 1500 << 6500 << 1500 << 0;
+        QTest::newRow("middle") << 3000 << 6500 << 3000 << 0;
+        QTest::newRow("far right") << 9000 << 6500 << 5000 << 0;
+        QTest::newRow("narrowest window") << 2000 << 3000 << 1500 << 0;
+        QTest::newRow("wide window") << 9000 << 12000 << 9000 << 0;
+        QTest::newRow("options need the room") << 9000 << 9000 << 4000 << 4860;
+        QTest::newRow("options fit the margin") << 9000 << 9000 << 7500 << 1000;
     }
     void splitterClamp() {
         QFETCH(int, x);
         QFETCH(int, width);
         QFETCH(int, expected);
+        QFETCH(int, minimumList);
         MainLayout::Input in = standard();
         in.windowWidth = width;
         in.splitterLeft = x;
+        in.minimumListWidth = minimumList;
         const auto r = MainLayout::compute(in);
         QCOMPARE(r.splitterLeft, expected);
         QCOMPARE(*r.treeWidth, expected);
         QCOMPARE(*r.listWidth, width - (expected + 140));
+    }
+
+    // The legend floats 150 below the log's top; a shorter log moves it up,
+    // and a log too short for it hides it rather than let it cover the
+    // status bar.
+    void legendFitsTheLog_data() {
+        QTest::addColumn<int>("log");
+        QTest::addColumn<int>("offset"); // below the log's top
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("design height") << 1375 << 150 << true;
+        QTest::newRow("a little shorter") << 1200 << 105 << true;
+        QTest::newRow("just the legend") << 1095 << 0 << true;
+        QTest::newRow("the least height") << MainLayout::MinimumLogHeight << 0 << false;
+    }
+    void legendFitsTheLog() {
+        QFETCH(int, log);
+        QFETCH(int, offset);
+        QFETCH(bool, shown);
+        MainLayout::Input in = standard();
+        in.logHeight = log;
+        const auto r = MainLayout::compute(in);
+        QCOMPARE(*r.logHeight, log);
+        QCOMPARE(*r.legendTop - *r.logTop, offset);
+        QCOMPARE(r.legendShown, shown);
     }
 
     void ghostClamp_data() {
