@@ -344,17 +344,27 @@ void frmMain::createPanes() {
     Option1[0] = new QRadioButton(tr("&ASCII"), Picture1);
     Option1[1] = new QRadioButton(tr("&Image"), Picture1);
     Option1[1]->setChecked(true);
+    // At their design places unless a larger font (or a longer translation)
+    // needs more room: then each follows the one before it, and the title
+    // pane grows to the options' height.
     const int optionLefts[] = {120, 1680, 2520};
     QWidget* options[] = {Check1, Option1[0], Option1[1]};
+    int optionHeight = HolderHeight - 40;
+    for (QWidget* option : options)
+        optionHeight = std::max(optionHeight, toTwips(option->sizeHint().height()));
+    const int holderHeight = optionHeight + 40;
     int holderWidth = 0;
     for (int i = 0; i < 3; ++i) {
-        const QSize hint = options[i]->sizeHint();
-        options[i]->setGeometry(toPixels(optionLefts[i]), toPixels(40), hint.width(),
-                                toPixels(HolderHeight - 40));
-        holderWidth = std::max(holderWidth, options[i]->geometry().right() + 1);
+        const int left = std::max(optionLefts[i], i == 0 ? 0 : toTwips(holderWidth) + 120);
+        options[i]->setGeometry(toPixels(left), toPixels(40), options[i]->sizeHint().width(),
+                                toPixels(optionHeight));
+        holderWidth = options[i]->geometry().right() + 1;
     }
-    m_TwipsGeometry[Picture1] = QRect(0, HolderTop, toTwips(holderWidth), HolderHeight);
-    Picture1->setGeometry(0, toPixels(HolderTop), holderWidth, toPixels(HolderHeight));
+    m_TwipsGeometry[Picture1] = QRect(0, HolderTop, toTwips(holderWidth), holderHeight);
+    Picture1->setGeometry(0, toPixels(HolderTop), holderWidth, toPixels(holderHeight));
+    const int progressTop = HolderTop + holderHeight + (ProgressTop - HolderTop - HolderHeight);
+    m_TitleHeight = std::max(TitleHeight, progressTop + ProgressHeight + TitleHeight - ProgressTop -
+                                              ProgressHeight);
     connect(Check1, &QCheckBox::clicked, this, &frmMain::Check1_Click);
     connect(Option1[0], &QRadioButton::clicked, this, [this] { Option1_Click(0); });
     connect(Option1[1], &QRadioButton::clicked, this, [this] { Option1_Click(1); });
@@ -363,13 +373,13 @@ void frmMain::createPanes() {
     ProgressBar1->setRange(0, 10000); // hundredths of a percent
     ProgressBar1->setValue(1);
     ProgressBar1->setTextVisible(false);
-    m_TwipsGeometry[ProgressBar1] = QRect(ProgressLeft, ProgressTop, 3495, ProgressHeight);
-    ProgressBar1->setGeometry(toPixels(ProgressLeft), toPixels(ProgressTop), toPixels(3495),
+    m_TwipsGeometry[ProgressBar1] = QRect(ProgressLeft, progressTop, 3495, ProgressHeight);
+    ProgressBar1->setGeometry(toPixels(ProgressLeft), toPixels(progressTop), toPixels(3495),
                               toPixels(ProgressHeight));
 
     imgIcon = new QLabel(picTitle);
     imgIcon->setPixmap(Artwork::programPixmap(toPixels(IconSize)));
-    const int iconTop = (TitleHeight - IconSize) / 2;
+    const int iconTop = (m_TitleHeight - IconSize) / 2;
     m_TwipsGeometry[imgIcon] = QRect(0, iconTop, IconSize, IconSize);
     imgIcon->setGeometry(0, toPixels(iconTop), toPixels(IconSize), toPixels(IconSize));
 
@@ -395,24 +405,26 @@ void frmMain::createPanes() {
     Shape4 = legendSquare(picLegend, QColor(128, 128, 128));
     QLabel* labels[] = {Label2, Label3, Label4, Label5};
     QFrame* squares[] = {Shape2, Shape1, Shape3, Shape4};
+    // The labels must fit whatever font the desktop gives them: rows 240
+    // twips apart unless the text is taller.
     int legendWidth = 1935;
-    for (int row = 0; row < 4; ++row) {
-        QFont small = labels[row]->font();
+    int pitch = 240;
+    for (QLabel* label : labels) {
+        QFont small = label->font();
         small.setPointSizeF(small.pointSizeF() * 0.9);
-        labels[row]->setFont(small);
-        labels[row]->adjustSize();
-        labels[row]->move(toPixels(360), toPixels(80 + 240 * row));
-        squares[row]->setGeometry(toPixels(120), toPixels(120 + 240 * row), toPixels(135),
-                                  toPixels(135));
-        // The labels must fit whatever font the desktop gives them.
-        legendWidth = std::max(legendWidth, 360 + toTwips(labels[row]->width()) + 150);
+        label->setFont(small);
+        label->adjustSize();
+        pitch = std::max(pitch, toTwips(label->height()));
+        legendWidth = std::max(legendWidth, 360 + toTwips(label->width()) + 150);
     }
-    m_TwipsGeometry[picLegend] = QRect(4560, 5760, legendWidth, 1095);
-    picLegend->resize(toPixels(legendWidth), toPixels(1095));
-    // Log lines wrap before the legend instead of running under it.
-    QTextFrameFormat frame = txtMessages->document()->rootFrame()->frameFormat();
-    frame.setRightMargin(toPixels(legendWidth + 300));
-    txtMessages->document()->rootFrame()->setFrameFormat(frame);
+    for (int row = 0; row < 4; ++row) {
+        labels[row]->move(toPixels(360), toPixels(80 + pitch * row));
+        squares[row]->setGeometry(toPixels(120), toPixels(120 + pitch * row + (pitch - 240) / 2),
+                                  toPixels(135), toPixels(135));
+    }
+    const int legendHeight = std::max(1095, 80 + 4 * pitch + 55);
+    m_TwipsGeometry[picLegend] = QRect(4560, 5760, legendWidth, legendHeight);
+    picLegend->resize(toPixels(legendWidth), toPixels(legendHeight));
 
     // The grip between the panes and the log: dragging it sets the log's height.
     imgLogSplitter = new QWidget(client);
@@ -596,11 +608,13 @@ MainLayout::Input frmMain::layoutInput(int x) const {
     in.bandHeight = bandHeight();
     in.statusVisible = !sbStatusBar->isHidden();
     in.statusHeight = statusHeight();
-    in.titleHeight = TitleHeight;
+    in.titleHeight = m_TitleHeight;
     in.iconWidth = IconSize;
     in.progressLeft = ProgressLeft;
     in.holderWidth = twipsGeometry(Picture1).width();
     in.legendWidth = twipsGeometry(picLegend).width();
+    in.legendHeight = twipsGeometry(picLegend).height();
+    in.minimumListWidth = in.progressLeft + in.holderWidth + in.iconWidth + 140;
     in.logHeight = m_LogHeight;
     return in;
 }
@@ -636,7 +650,7 @@ void frmMain::SizeControls(int x) {
     placeControl(tvTreeView, 0, r.treeTop, r.treeWidth, r.treeHeight);
     placeControl(imgSplitter, r.gripLeft, r.gripTop, GripWidth, r.gripHeight);
     placeControl(lvListView, r.listLeft, r.listTop, r.listWidth, r.listHeight);
-    placeControl(picTitle, r.titleLeft, r.titleTop, r.titleWidth, TitleHeight);
+    placeControl(picTitle, r.titleLeft, r.titleTop, r.titleWidth, m_TitleHeight);
     placeControl(imgIcon, r.iconLeft, nullopt, nullopt, nullopt);
     placeControl(ProgressBar1, nullopt, nullopt, r.progressWidth, nullopt);
     placeControl(Picture1, r.holderLeft, nullopt, nullopt, nullopt);
@@ -648,6 +662,16 @@ void frmMain::SizeControls(int x) {
         imgLogSplitter->raise();
     }
     placeControl(picLegend, r.legendLeft, r.legendTop, nullopt, nullopt);
+    if (r.logTop) {
+        picLegend->setVisible(r.legendShown);
+        // Log lines wrap before the legend instead of running under it.
+        QTextFrameFormat frame = txtMessages->document()->rootFrame()->frameFormat();
+        const int margin = r.legendShown ? toPixels(in.legendWidth + 300) : 0;
+        if (frame.rightMargin() != margin) {
+            frame.setRightMargin(margin);
+            txtMessages->document()->rootFrame()->setFrameFormat(frame);
+        }
+    }
     if (r.gripLeft)
         m_SplitterLeft = *r.gripLeft;
     if (r.titleWidth) {

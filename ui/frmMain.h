@@ -482,6 +482,8 @@ private:
     // The last command line the engine logged: tells a refused REST apart.
     QString m_LastCommandSent;
     int m_LogHeight = MainLayout::LogHeight;
+    // The title pane's height: the design's, or more for a larger font.
+    int m_TitleHeight = 660;
     int m_LogDragOffset = 0;
     // Right edge of the title label's room (twips), from the last layout.
     int m_TitleLabelRight = 0;

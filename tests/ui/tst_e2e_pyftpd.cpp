@@ -218,6 +218,8 @@ private slots:
         const QString text = local(QString::number(passive) + Umlaut);
         ui.prompts.texts << text;
         ui.window.mnuDownload_Click();
+        // The save dialog opened where the last download went.
+        QCOMPARE(ui.prompts.asked.last().value, local(Umlaut));
         QVERIFY(ui.logged(QStringLiteral("TYPE A")));
         QVERIFY(TestUtil::readFile(text).startsWith("Hallo"));
         QCOMPARE(ui.prompts.unanswered, 0);

@@ -7,17 +7,21 @@
 #include "frmMain.h"
 #include "frmWelcomeMessage.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSet>
 #include <QSettings>
@@ -28,6 +32,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTreeView>
 #include <QTreeWidget>
 
 class tst_frmMain : public QObject {
@@ -209,12 +214,30 @@ private slots:
         QVERIFY(log.height() >= MainLayout::MinimumLogHeight);
         QVERIFY(log.top() > tree.bottom());
         QVERIFY(log.bottom() < window.twipsGeometry(window.sbStatusBar).top());
-        // At the narrowest the splitter still leaves both panes their room.
+        // At the narrowest the splitter still leaves both panes their room,
+        // and the list pane keeps the title pane's options in view.
         window.imgSplitter_MouseDown(0);
         window.imgSplitter_MouseMove(window.toPixels(50000));
         window.imgSplitter_MouseUp();
         QCOMPARE(window.twipsGeometry(window.tvTreeView).width(),
-                 MainLayout::MinimumWindowWidth - 1500);
+                 MainLayout::MinimumWindowWidth - listMargin(window));
+        QVERIFY(optionsInView(window));
+    }
+
+    // The right margin the splitter keeps: the list's least width and gaps.
+    static int listMargin(const frmMain& window) {
+        return std::max(1500, window.layoutInput(0).minimumListWidth + 140);
+    }
+    // Passive Mode, ASCII and Image lie whole inside the title pane, apart.
+    static bool optionsInView(const frmMain& window) {
+        const QRect holder = window.Picture1->geometry();
+        const QRect check = window.Check1->geometry();
+        const QRect ascii = window.Option1[0]->geometry();
+        const QRect image = window.Option1[1]->geometry();
+        return holder.left() >= 0 && holder.right() < window.imgIcon->x() &&
+               holder.bottom() < window.ProgressBar1->y() && check.right() < ascii.left() &&
+               ascii.right() < image.left() && image.right() < holder.width() &&
+               check.width() >= window.Check1->sizeHint().width();
     }
 
     // The log's grip sets the log's height within bounds; the height outlives
@@ -317,12 +340,14 @@ private slots:
         window.imgSplitter_MouseMove(window.toPixels(50000));
         QCOMPARE(window.ghostLeft(), 9000 - 500);
         window.imgSplitter_MouseUp();
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 9000 - 1500);
-        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 9000 - (7500 + 140));
+        const int right = 9000 - listMargin(window);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), right);
+        QCOMPARE(window.twipsGeometry(window.lvListView).width(), 9000 - (right + 140));
+        QVERIFY(optionsInView(window));
 
         // A move without a press does nothing.
         window.imgSplitter_MouseMove(window.toPixels(100));
-        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), 7500);
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), right);
     }
 
     // A window asked to become too low for its panes keeps its minimum
@@ -839,6 +864,70 @@ private slots:
         QTRY_VERIFY(!welcomeAlive); // closed, and it deletes itself on close
         QTRY_VERIFY(!engine);
         QVERIFY(!window.connection());
+    }
+
+    // The list and the splits come back as the user left them: view, sort,
+    // column widths, sizes in bytes and the tree's width. Ctrl+Q quits from
+    // the list.
+    void windowStateIsKept() {
+        int treeWidth = 0;
+        {
+            ScriptedPrompts prompts;
+            frmMain window(prompts);
+            showWindow(window);
+            window.mnuListViewMode_Click(FileListView::List);
+            window.lvListView->ColumnClick(FileListView::FileSize);
+            window.lvListView->ColumnClick(FileListView::FileSize);
+            window.lvListView->detailsView()->header()->resizeSection(FileListView::Owner, 211);
+            window.mnuExactSizes->setChecked(true);
+            const int initial = window.twipsGeometry(window.tvTreeView).width();
+            window.imgSplitter_MouseDown(0);
+            window.imgSplitter_MouseMove(window.toPixels(700));
+            window.imgSplitter_MouseUp();
+            treeWidth = window.twipsGeometry(window.tvTreeView).width();
+            QVERIFY(treeWidth > initial);
+            window.lvListView->iconView()->setFocus();
+            QTest::keyClick(window.lvListView->iconView(), Qt::Key_Q, Qt::ControlModifier);
+            QVERIFY(!window.isVisible());
+        }
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        showWindow(window);
+        QCOMPARE(window.lvListView->viewMode(), int(FileListView::List));
+        QVERIFY(window.toolbarButton(17)->isChecked());
+        QCOMPARE(window.lvListView->sortKey(), int(FileListView::FileSize));
+        QCOMPARE(window.lvListView->sortOrder(), Qt::DescendingOrder);
+        QCOMPARE(window.lvListView->detailsView()->header()->sectionSize(FileListView::Owner), 211);
+        QVERIFY(window.lvListView->exactSizes());
+        QVERIFY(window.mnuExactSizes->isChecked());
+        QCOMPARE(window.twipsGeometry(window.tvTreeView).width(), treeWidth);
+    }
+
+    // A larger desktop font grows the title pane and the legend instead of
+    // cutting their texts or laying one over the other.
+    void largerFontGrows() {
+        const QFont before = QApplication::font();
+        const auto restore = qScopeGuard([&before] { QApplication::setFont(before); });
+        QFont large = before;
+        large.setPointSizeF(before.pointSizeF() * 1.8);
+        QApplication::setFont(large);
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        showWindow(window);
+        QVERIFY(optionsInView(window));
+        QVERIFY(window.picTitle->height() > window.toPixels(660));
+        QVERIFY(window.Picture1->geometry().bottom() < window.ProgressBar1->y());
+        QRect previous;
+        for (QLabel* label : {window.Label2, window.Label3, window.Label4, window.Label5}) {
+            QVERIFY(label->width() >= label->sizeHint().width());
+            QVERIFY(label->geometry().right() < window.picLegend->width());
+            QVERIFY(label->geometry().bottom() < window.picLegend->height());
+            QVERIFY(!label->geometry().intersects(previous));
+            previous = label->geometry();
+        }
+        // Shown only where the log has room for it.
+        QVERIFY(window.picLegend->isHidden() ||
+                window.picLegend->geometry().bottom() < window.txtMessages->geometry().bottom());
     }
 };
 
