@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
 
 frmWelcomeMessage::frmWelcomeMessage(QWidget* parent) : QDialog(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -14,27 +16,37 @@ frmWelcomeMessage::frmWelcomeMessage(QWidget* parent) : QDialog(parent) {
     setWindowIcon(Artwork::programIcon());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(Twips::toPixels(this, 9255), Twips::toPixels(this, 4695));
-    // Centred on the screen rather than over the main window; an explicit
-    // position also keeps Qt from re-centring it over its parent when shown.
-    if (const QScreen* shownOn = screen())
-        move(shownOn->availableGeometry().center() - rect().center());
 
     Text1 = new QPlainTextEdit(QStringLiteral("Text1"), this);
-    Text1->setGeometry(Twips::toPixels(this, 120, 120, 9015, 3975));
     Text1->setReadOnly(true);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(9.75);
+    mono.setPointSizeF(std::max(9.75, font().pointSizeF()));
     Text1->setFont(mono);
+    Text1->setMinimumSize(Twips::toPixels(this, 9015), Twips::toPixels(this, 3975));
 
     cmdClose = new QPushButton(tr("Close"), this);
-    cmdClose->setGeometry(Twips::toPixels(this, 3960, 4200, 1335, 375));
+    cmdClose->setMinimumWidth(Twips::toPixels(this, 1335));
     cmdClose->setDefault(true);
     cmdClose->setAutoDefault(true);
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+
+    // Laid out at the design's size; a larger font makes the window larger
+    // rather than cut the button's text.
+    auto* layout = new QVBoxLayout(this);
+    const int margin = Twips::toPixels(this, 120);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(Twips::toPixels(this, 105));
+    layout->addWidget(Text1);
+    layout->addWidget(cmdClose, 0, Qt::AlignHCenter);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    // Centred on the screen rather than over the main window; an explicit
+    // position also keeps Qt from re-centring it over its parent when shown.
+    if (const QScreen* shownOn = screen())
+        move(shownOn->availableGeometry().center() - rect().center());
 }
 
 void frmWelcomeMessage::setMessage(const QString& text) {
