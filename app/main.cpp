@@ -1,11 +1,13 @@
 #include "KrellinVersion.h"
 #include "QtPrompts.h"
+#include "Translations.h"
 #include "frmConnect.h"
 #include "frmMain.h"
 #include "frmWelcomeMessage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QTreeWidget>
@@ -71,6 +73,21 @@ bool asksOnlyForText(int argc, char* argv[]) {
     return false;
 }
 
+// A style given with -style (Qt's own option) or QT_STYLE_OVERRIDE.
+bool userChoseStyle(int argc, char* argv[]) {
+    if (!qEnvironmentVariableIsEmpty("QT_STYLE_OVERRIDE"))
+        return true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--")
+            return false;
+        if (arg == "-style" || arg == "--style" || arg.starts_with("-style=") ||
+            arg.starts_with("--style="))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -82,12 +99,18 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // Asked before QApplication takes its own options out of argv.
+    const bool styleChosen = userChoseStyle(argc, argv);
     QApplication application(argc, argv);
     QCommandLineParser parser;
     describeCommandLine(parser);
     QApplication::setDesktopFileName(QStringLiteral("io.github.krellin.Krellin"));
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+    // Fusion draws the same on every desktop, unless the user named a style.
+    if (!styleChosen) {
+        if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+            QApplication::setStyle(fusion);
+    }
+    Translations::install(application, QLocale(), QCoreApplication::applicationDirPath());
     parser.process(application);
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() > 1) {
