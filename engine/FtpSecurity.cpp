@@ -1,19 +1,21 @@
 #include "FtpSecurity.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace FtpSecurity {
 
 QString modeText(Mode mode) {
     switch (mode) {
+    // Translated where the program installed a translator (the window).
     case Mode::ExplicitIfAvailable:
-        return QStringLiteral("Use explicit FTP over TLS if available");
+        return QCoreApplication::translate("FtpSecurity", "Use explicit FTP over TLS if available");
     case Mode::ExplicitRequired:
-        return QStringLiteral("Require explicit FTP over TLS");
+        return QCoreApplication::translate("FtpSecurity", "Require explicit FTP over TLS");
     case Mode::Implicit:
-        return QStringLiteral("Require implicit FTP over TLS");
+        return QCoreApplication::translate("FtpSecurity", "Require implicit FTP over TLS");
     case Mode::Plain:
-        return QStringLiteral("Only use plain FTP (insecure)");
+        return QCoreApplication::translate("FtpSecurity", "Only use plain FTP (insecure)");
     }
     return {};
 }

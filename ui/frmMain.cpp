@@ -6,6 +6,7 @@
 #include "DesktopShell.h"
 #include "FileListView.h"
 #include "HelpViewer.h"
+#include "LogColours.h"
 #include "MLocaleInfo.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
@@ -63,12 +64,9 @@ constexpr int MinimumBandHeight = 390;
 
 const char* const NoToolTip = "krellinNoToolTip";
 
-QFrame* legendSquare(QWidget* parent, const QColor& colour) {
+QFrame* legendSquare(QWidget* parent) {
     auto* square = new QFrame(parent);
     square->setAutoFillBackground(true);
-    QPalette palette = square->palette();
-    palette.setColor(QPalette::Window, colour);
-    square->setPalette(palette);
     return square;
 }
 
@@ -392,17 +390,15 @@ void frmMain::createPanes() {
     picLegend = new QFrame(client);
     picLegend->setFrameShape(QFrame::StyledPanel);
     picLegend->setAutoFillBackground(true);
-    QPalette legendPalette = picLegend->palette();
-    legendPalette.setColor(QPalette::Window, legendPalette.color(QPalette::Base));
-    picLegend->setPalette(legendPalette);
     Label2 = new QLabel(tr("User command"), picLegend);
     Label3 = new QLabel(tr("Server response"), picLegend);
     Label4 = new QLabel(tr("Server bad response"), picLegend);
     Label5 = new QLabel(tr("Application message"), picLegend);
-    Shape2 = legendSquare(picLegend, QColor(0, 0, 128));
-    Shape1 = legendSquare(picLegend, QColor(0, 128, 0));
-    Shape3 = legendSquare(picLegend, QColor(255, 0, 0));
-    Shape4 = legendSquare(picLegend, QColor(128, 128, 128));
+    Shape2 = legendSquare(picLegend);
+    Shape1 = legendSquare(picLegend);
+    Shape3 = legendSquare(picLegend);
+    Shape4 = legendSquare(picLegend);
+    applyLegendColours();
     QLabel* labels[] = {Label2, Label3, Label4, Label5};
     QFrame* squares[] = {Shape2, Shape1, Shape3, Shape4};
     // The labels must fit whatever font the desktop gives them: rows 240
@@ -443,6 +439,28 @@ void frmMain::createPanes() {
     sbPanel1 = new QLabel(sbStatusBar);
     sbPanel1->setTextFormat(Qt::PlainText);
     sbStatusBar->addWidget(sbPanel1, 1);
+}
+
+void frmMain::applyLegendColours() {
+    // The legend sits on the log's background colour and follows its palette.
+    QPalette legendPalette = picLegend->palette();
+    legendPalette.setColor(QPalette::Window, txtMessages->palette().color(QPalette::Base));
+    legendPalette.setColor(QPalette::WindowText, txtMessages->palette().color(QPalette::Text));
+    picLegend->setPalette(legendPalette);
+    QFrame* squares[] = {Shape2, Shape1, Shape3, Shape4};
+    for (int kind = 0; kind < 4; ++kind) {
+        QPalette palette = squares[kind]->palette();
+        palette.setColor(QPalette::Window, LogColours::forLegend(kind, txtMessages->palette()));
+        squares[kind]->setPalette(palette);
+    }
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    // A theme switched while the program runs: the legend follows at once,
+    // new log lines take their colours from the new palette.
+    if (event->type() == QEvent::PaletteChange && picLegend)
+        applyLegendColours();
+    QMainWindow::changeEvent(event);
 }
 
 // ------------------------------------------------------------ load / unload
@@ -922,23 +940,12 @@ QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& key, c
 // ------------------------------------------------------- log and status
 
 void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType) {
-    switch (MessageType) {
-    case CFtpConnection::UserCommand:
+    if (MessageType == CFtpConnection::UserCommand)
         m_LastCommandSent = strMessage;
-        m_LogColor = QColor(0, 0, 64);
-        break;
-    case CFtpConnection::ServerResponse:
-        m_LogColor = QColor(0, 64, 0);
-        break;
-    case CFtpConnection::ServerBadResponse:
-        m_LogColor = QColor(255, 0, 0);
-        break;
-    case CFtpConnection::ApplicationMessage:
-        m_LogColor = txtMessages->palette().color(QPalette::Text);
-        break;
-    default:
-        break;
-    }
+    // Each kind's colour, made readable on the log's background.
+    if (const QColor colour = LogColours::forMessage(MessageType, txtMessages->palette());
+        colour.isValid())
+        m_LogColor = colour;
     QString text = strMessage;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -954,17 +961,17 @@ void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, 
 
 void frmMain::m_FtpConnection_StateChanged(int State) {
     static const char* const texts[] = {
-        "Resolving host...",
-        "Host resolved",
-        "Connected",
-        "Authentication...",
-        "You are logged in. Connection ready.",
-        "Establishing data connection...",
-        "Data connection established.",
-        "Retrieving directory info...",
-        "Directory listing completed.",
-        "Transfer in progress...",
-        "Transfer completed.",
+        QT_TR_NOOP("Resolving host..."),
+        QT_TR_NOOP("Host resolved"),
+        QT_TR_NOOP("Connected"),
+        QT_TR_NOOP("Authentication..."),
+        QT_TR_NOOP("You are logged in. Connection ready."),
+        QT_TR_NOOP("Establishing data connection..."),
+        QT_TR_NOOP("Data connection established."),
+        QT_TR_NOOP("Retrieving directory info..."),
+        QT_TR_NOOP("Directory listing completed."),
+        QT_TR_NOOP("Transfer in progress..."),
+        QT_TR_NOOP("Transfer completed."),
     };
     if (State == CFtpConnection::DirectoryListingCompleted && m_FtpConnection) {
         // The folder being listed, or, outside a listing, the selected one.
@@ -982,8 +989,8 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
     if (State == CFtpConnection::DirectoryListingCompleted && m_FtpConnection &&
         m_FtpConnection->ListingTruncated()) {
         // The server cut the listing short: it must not pass as complete.
-        const QString warning =
-            tr("Directory listing incomplete. Server: ") + m_FtpConnection->ListingTruncatedText();
+        const QString warning = tr("Directory listing incomplete. Server: %1")
+                                    .arg(m_FtpConnection->ListingTruncatedText());
         m_FtpConnection_SessionProtocolMessage(warning, CFtpConnection::ApplicationMessage);
         setStatusText(warning);
         return;
@@ -995,14 +1002,14 @@ void frmMain::m_FtpConnection_StateChanged(int State) {
 }
 
 void frmMain::m_FtpConnection_DownloadProgress(qint64 lBytes) {
-    showTransferProgress(tr("Downloading "), lBytes);
+    showTransferProgress(false, lBytes);
 }
 
 void frmMain::m_FtpConnection_UploadProgress(qint64 lBytes) {
-    showTransferProgress(tr("Uploading "), lBytes);
+    showTransferProgress(true, lBytes);
 }
 
-void frmMain::showTransferProgress(const QString& verb, qint64 bytes) {
+void frmMain::showTransferProgress(bool upload, qint64 bytes) {
     // Called for every block that arrives: all but a few calls a second
     // return here, so the window never slows a transfer down.
     if (!m_TransferClock.isValid()) {
@@ -1018,37 +1025,40 @@ void frmMain::showTransferProgress(const QString& verb, qint64 bytes) {
 
     const QLocale locale;
     const qint64 size = m_lTransferFileSize;
-    QString text = verb + m_strTransferFileName + QStringLiteral(": ");
+    QString figures;
     if (size > 0 && bytes <= size)
-        text += tr("%1 of %2 (%3 %)")
-                    .arg(locale.formattedDataSize(bytes), locale.formattedDataSize(size))
-                    .arg(int(bytes * 100 / size));
+        figures = tr("%1 of %2 (%3 %)")
+                      .arg(locale.formattedDataSize(bytes), locale.formattedDataSize(size),
+                           QString::number(int(bytes * 100 / size)));
     else
-        text += locale.formattedDataSize(bytes);
+        figures = locale.formattedDataSize(bytes);
     // A speed needs a moment of measuring before it means anything.
     const qint64 moved = bytes - m_TransferStartBytes;
     if (now >= 500 && moved > 0) {
         const double perSecond = moved * 1000.0 / double(now);
-        text += QStringLiteral(", ") + locale.formattedDataSize(qint64(perSecond)) + tr("/s");
+        figures +=
+            QStringLiteral(", ") + tr("%1/s").arg(locale.formattedDataSize(qint64(perSecond)));
         if (size > 0 && bytes < size) {
             const qint64 left = qint64(std::ceil(double(size - bytes) / perSecond));
-            text += QStringLiteral(", ") +
-                    (left >= 3600
-                         ? tr("%1:%2:%3 left")
-                               .arg(left / 3600)
-                               .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
-                               .arg(left % 60, 2, 10, QLatin1Char('0'))
-                         : tr("%1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0')));
+            figures +=
+                QStringLiteral(", ") +
+                (left >= 3600
+                     ? tr("%1:%2:%3 left")
+                           .arg(left / 3600)
+                           .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(left % 60, 2, 10, QLatin1Char('0'))
+                     : tr("%1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0')));
         }
     }
-    setStatusText(text);
+    setStatusText((upload ? tr("Uploading %1: %2") : tr("Downloading %1: %2"))
+                      .arg(m_strTransferFileName, figures));
     if (size != 0)
         setProgressValue(bytes / (size / 100.0));
 }
 
 void frmMain::m_FtpConnection_ListingDataArrived(qint64 lTotalBytes) {
-    setStatusText(tr("Retrieving the current directory listing (") +
-                  FormatGroupedBlanks(lTotalBytes) + tr(" bytes ) ..."));
+    setStatusText(tr("Retrieving the current directory listing (%1 bytes ) ...")
+                      .arg(FormatGroupedBlanks(lTotalBytes)));
 }
 
 QString frmMain::statusText() const {

@@ -263,7 +263,7 @@ public:
 
     // ----- controls, named as in the design
     QWidget* client;
-    QFrame* picLegend;
+    QFrame* picLegend = nullptr;
     QLabel* Label2;
     QLabel* Label3;
     QLabel* Label4;
@@ -321,6 +321,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -427,8 +428,8 @@ private:
     void clearTree();
     void clearList();
     void beginTransfer(const QString& name, qint64 size);
-    void endTransfer(bool arrived, const QString& verb);
-    void showTransferProgress(const QString& verb, qint64 bytes);
+    void endTransfer(bool arrived, bool upload);
+    void showTransferProgress(bool upload, qint64 bytes);
     QAction* makeAction(const Command& command, QObject* parent);
     void showContextMenu(Place place, const QPoint& globalPos);
     void loadConnectChoices();
@@ -444,6 +445,7 @@ private:
     void createMenus();
     void createToolbar();
     void createPanes();
+    void applyLegendColours();
     void Form_Load();
     void Form_Unload();
     void savePlacement();

@@ -40,7 +40,7 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString ConnectTitle = QStringLiteral("FTP Client");
+const char* const ConnectTitle = QT_TRANSLATE_NOOP("frmMain", "FTP Client");
 
 // A server that drops the control connection at once would otherwise keep a
 // node click reconnecting for ever.
@@ -55,11 +55,20 @@ constexpr int TrimAfterRows = 10000;
 
 QString existsQuestion(const QString& name, const QString& remoteSize, qint64 localLength,
                        const QString& question) {
-    return QStringLiteral("File ") + name + QStringLiteral(" already exists!") + CrLf +
-           QStringLiteral("Size of remote file - ") + remoteSize + QStringLiteral(" bytes") + CrLf +
-           QStringLiteral("Size of local file  - ") + QString::number(localLength) +
-           QStringLiteral(" bytes") + CrLf + CrLf + question + CrLf + CrLf +
-           QStringLiteral("Note: If you choose No new file will be created.");
+    return frmMain::tr("File %1 already exists!").arg(name) + CrLf +
+           frmMain::tr("Size of remote file - %1 bytes").arg(remoteSize) + CrLf +
+           frmMain::tr("Size of local file  - %1 bytes").arg(QString::number(localLength)) + CrLf +
+           CrLf + question + CrLf + CrLf +
+           frmMain::tr("Note: If you choose No new file will be created.");
+}
+
+QString serverResponse(const QString& reply) {
+    return frmMain::tr("Server response: %1").arg(reply);
+}
+
+// "... and 3 more" after the names a question lists.
+QString andMore(qsizetype count) {
+    return frmMain::tr("... and %1 more").arg(QString::number(count));
 }
 
 QString failureText(const QString& message, const QString& reason) {
@@ -93,25 +102,25 @@ const QList<frmMain::Command>& frmMain::commands() {
     // clang-format off
     static const QList<Command> table = {
         // key                menu text               tool tip                                 image shortcut             places           group needs    run
-        {"Open",              "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, Session, &frmMain::OpenSelected},
-        {"OpenFolder",        "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, Session, &frmMain::ListSelectedNode},
-        {"Connect",           "&Connect to ...",      nullptr,                                 1,  {},                   Nowhere,         0, Idle,    &frmMain::ConnectToServer},
-        {"Stop",              "&Stop",                "Stop operation",                        3,  {},                   Nowhere,         0, Running, &frmMain::StopCommand},
-        {"Cancel",            "&Stop",                nullptr,                                 0,  K(Qt::Key_Escape),    Window,          0, Working, &frmMain::StopCommand},
-        {"Download",          "&Download File ...",   "Download File...",                      5,  {},                   InList,          1, Session, &frmMain::mnuDownload_Click},
-        {"Rename",            "&Rename File ...",     "Rename File...",                        9,  K(Qt::Key_F2),        InList,          1, Session, &frmMain::mnuRename_Click},
-        {"Delete",            "&Delete File ...",     "Delete File",                           8,  K(Qt::Key_Delete),    InList,          1, Session, &frmMain::mnuDelete_Click},
-        {"Upload",            "&Upload File ...",     "Upload File...",                        6,  {},                   InList,          2, Session, &frmMain::mnuUpload_Click},
-        {"CreateDirectory",   "&Create Directory ...", "Create Directory...",                  7,  {},                   InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
-        {"RemoveDirectory",   "Remo&ve Directory",    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
-        {"Refresh",           "&Refresh",             "Refresh contents of current directory", 4,  K(Qt::Key_F5),        InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
-        {"UpLevel",           "&Up One Level",        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, Session, &frmMain::UpOneLevel},
-        {"Close",             "C&lose",               nullptr,                                 0,  {},                   Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
-        {"Quit",              "&Quit",                nullptr,                                 0,  K(Qt::CTRL | Qt::Key_Q), Window,       0, Free,    &frmMain::mnuFileClose_Click},
-        {"View Large Icons",  "Lar&ge Icons",         "View Large Icons",                      10, {},                   Nowhere,         0, Free,    view(FileListView::LargeIcons)},
-        {"View Small Icons",  "S&mall Icons",         "View Small Icons",                      11, {},                   Nowhere,         0, Free,    view(FileListView::SmallIcons)},
-        {"View List",         "&List",                "View List",                             12, {},                   Nowhere,         0, Free,    view(FileListView::List)},
-        {"View Details",      "&Details",             "View Details",                          13, {},                   Nowhere,         0, Free,    view(FileListView::Details)},
+        {"Open",              QT_TR_NOOP("&Open"),                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, Session, &frmMain::OpenSelected},
+        {"OpenFolder",        QT_TR_NOOP("&Open"),                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, Session, &frmMain::ListSelectedNode},
+        {"Connect",           QT_TR_NOOP("&Connect to ..."),      nullptr,                                 1,  {},                   Nowhere,         0, Idle,    &frmMain::ConnectToServer},
+        {"Stop",              QT_TR_NOOP("&Stop"),                QT_TR_NOOP("Stop operation"),                        3,  {},                   Nowhere,         0, Running, &frmMain::StopCommand},
+        {"Cancel",            QT_TR_NOOP("&Stop"),                nullptr,                                 0,  K(Qt::Key_Escape),    Window,          0, Working, &frmMain::StopCommand},
+        {"Download",          QT_TR_NOOP("&Download File ..."),   QT_TR_NOOP("Download File..."),                      5,  {},                   InList,          1, Session, &frmMain::mnuDownload_Click},
+        {"Rename",            QT_TR_NOOP("&Rename File ..."),     QT_TR_NOOP("Rename File..."),                        9,  K(Qt::Key_F2),        InList,          1, Session, &frmMain::mnuRename_Click},
+        {"Delete",            QT_TR_NOOP("&Delete File ..."),     QT_TR_NOOP("Delete File"),                           8,  K(Qt::Key_Delete),    InList,          1, Session, &frmMain::mnuDelete_Click},
+        {"Upload",            QT_TR_NOOP("&Upload File ..."),     QT_TR_NOOP("Upload File..."),                        6,  {},                   InList,          2, Session, &frmMain::mnuUpload_Click},
+        {"CreateDirectory",   QT_TR_NOOP("&Create Directory ..."), QT_TR_NOOP("Create Directory..."),                  7,  {},                   InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
+        {"RemoveDirectory",   QT_TR_NOOP("Remo&ve Directory"),    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
+        {"Refresh",           QT_TR_NOOP("&Refresh"),             QT_TR_NOOP("Refresh contents of current directory"), 4,  K(Qt::Key_F5),        InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
+        {"UpLevel",           QT_TR_NOOP("&Up One Level"),        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, Session, &frmMain::UpOneLevel},
+        {"Close",             QT_TR_NOOP("C&lose"),               nullptr,                                 0,  {},                   Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
+        {"Quit",              QT_TR_NOOP("&Quit"),                nullptr,                                 0,  K(Qt::CTRL | Qt::Key_Q), Window,       0, Free,    &frmMain::mnuFileClose_Click},
+        {"View Large Icons",  QT_TR_NOOP("Lar&ge Icons"),         QT_TR_NOOP("View Large Icons"),                      10, {},                   Nowhere,         0, Free,    view(FileListView::LargeIcons)},
+        {"View Small Icons",  QT_TR_NOOP("S&mall Icons"),         QT_TR_NOOP("View Small Icons"),                      11, {},                   Nowhere,         0, Free,    view(FileListView::SmallIcons)},
+        {"View List",         QT_TR_NOOP("&List"),                QT_TR_NOOP("View List"),                             12, {},                   Nowhere,         0, Free,    view(FileListView::List)},
+        {"View Details",      QT_TR_NOOP("&Details"),             QT_TR_NOOP("View Details"),                          13, {},                   Nowhere,         0, Free,    view(FileListView::Details)},
     };
     // clang-format on
     return table;
@@ -230,7 +239,7 @@ void frmMain::showContextMenu(Place place, const QPoint& globalPos) {
 // ------------------------------------------------------------- helpers
 
 QString frmMain::faultText(qint32 number, const QString& description) {
-    return QStringLiteral("Error occured!") + CrLf + QLatin1Char('#') + QString::number(number) +
+    return tr("Error occured!") + CrLf + QLatin1Char('#') + QString::number(number) +
            QStringLiteral(": ") + description;
 }
 
@@ -305,7 +314,7 @@ void frmMain::syncSession(bool keepStatus) {
                             : n != 0 && n != CFtpConnection::ErrCancelled
                                 ? m_FtpConnection->GetFtpErrorDescription(n).trimmed()
                                 : QString();
-        status = why.isEmpty() ? tr("Disconnected.") : tr("Disconnected: ") + why;
+        status = why.isEmpty() ? tr("Disconnected.") : tr("Disconnected: %1").arg(why);
     }
     showDisconnected(status);
 }
@@ -341,7 +350,7 @@ void frmMain::runCommand(const std::function<void()>& command, const QString& ti
         m_ProgressValue = 0;
         m_TransferClock.invalidate();
         restoreSelection();
-        setStatusText(tr("Stopped: ") + stopped.what);
+        setStatusText(tr("Stopped: %1").arg(stopped.what));
         keepStatus = true;
     } catch (const platform::Fault& fault) {
         ask(faultText(fault.number(), fault.description()), Prompts::OkOnly, Prompts::Information,
@@ -413,12 +422,12 @@ void frmMain::dropPendingMessage() {
 }
 
 QString frmMain::errorBoxText(qint32 n) {
-    QString text = QStringLiteral("Error #") + QString::number(n) + CrLf + CrLf +
-                   engine().GetFtpErrorDescription(n);
+    QString text =
+        tr("Error #%1").arg(QString::number(n)) + CrLf + CrLf + engine().GetFtpErrorDescription(n);
     // The server's own words say why, where it refused.
-    const QString reason = failureReason(n);
-    if (reason.startsWith(QLatin1String("Server response: ")))
-        text += CrLf + CrLf + reason;
+    const QString reply = engine().GetLastServerResponse().trimmed();
+    if (n >= 37 && n <= 57 && !reply.isEmpty())
+        text += CrLf + CrLf + serverResponse(reply);
     return text;
 }
 
@@ -428,10 +437,9 @@ QString frmMain::failureReason(qint32 n) {
     if (n >= 37 && n <= 57) {
         const QString reply = engine().GetLastServerResponse().trimmed();
         if (!reply.isEmpty())
-            return QStringLiteral("Server response: ") + reply;
+            return serverResponse(reply);
     }
-    return QStringLiteral("Error #") + QString::number(n) + QStringLiteral(": ") +
-           engine().GetFtpErrorDescription(n);
+    return tr("Error #%1: %2").arg(QString::number(n), engine().GetFtpErrorDescription(n));
 }
 
 void frmMain::selectNode(QTreeWidgetItem* node) {
@@ -639,7 +647,7 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
                 return;
             }
             if (!message.isEmpty())
-                showMessageWindow(QStringLiteral("Message from ") + engine().FtpServer(), message);
+                showMessageWindow(tr("Message from %1").arg(engine().FtpServer()), message);
             return;
         }
         const qint32 n = engine().FtpGetLastError();
@@ -651,7 +659,7 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
             restoreSelection();
             if (connected)
                 return;
-            ask(failureText(QStringLiteral("The connection cannot be established."),
+            ask(failureText(tr("The connection cannot be established."),
                             engine().GetFtpErrorDescription(engine().FtpGetLastError())),
                 Prompts::OkOnly, Prompts::Exclamation);
             return;
@@ -661,9 +669,8 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
         restoreSelection();
         if (n == CFtpConnection::ErrBusy || n == CFtpConnection::ErrCancelled)
             return;
-        ask(failureText(QStringLiteral("Can't open directory ") + path + QLatin1Char('.'),
-                        failureReason(n)),
-            Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
+        ask(failureText(tr("Can't open directory %1.").arg(path), failureReason(n)),
+            Prompts::OkOnly, Prompts::Exclamation, tr("Can't open directory"));
         return;
     }
 }
@@ -689,9 +696,8 @@ void frmMain::UpOneLevel() {
             const qint32 n = engine().FtpGetLastError();
             restoreSelection();
             if (n != CFtpConnection::ErrBusy && n != CFtpConnection::ErrCancelled)
-                ask(failureText(QStringLiteral("Can't open directory ") + path + QLatin1Char('.'),
-                                failureReason(n)),
-                    Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
+                ask(failureText(tr("Can't open directory %1.").arg(path), failureReason(n)),
+                    Prompts::OkOnly, Prompts::Exclamation, tr("Can't open directory"));
             return;
         }
         QTreeWidgetItem* node = target.get();
@@ -768,9 +774,8 @@ bool frmMain::openLinkAsFolder(int row) {
         if ((n >= 37 && n <= 57) || n == CFtpConnection::ErrUnexpectedReply)
             return false;
         if (n != CFtpConnection::ErrBusy && n != CFtpConnection::ErrCancelled)
-            ask(failureText(QStringLiteral("Can't open ") + path + QLatin1Char('.'),
-                            failureReason(n)),
-                Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Can't open directory"));
+            ask(failureText(tr("Can't open %1.").arg(path), failureReason(n)), Prompts::OkOnly,
+                Prompts::Exclamation, tr("Can't open directory"));
         return true;
     }
     if (!(listed = folder.get()))
@@ -805,8 +810,9 @@ void frmMain::showTitle(const QString& text) {
                         m_FtpConnection->Encrypted() && m_FtpConnection->DataProtected();
     Label1->setText(text);
     imgLock->setVisible(locked);
-    imgLock->setToolTip(locked ? tr("Encrypted: ") + m_FtpConnection->ServerCertificate().protocol
-                               : QString());
+    imgLock->setToolTip(locked
+                            ? tr("Encrypted: %1").arg(m_FtpConnection->ServerCertificate().protocol)
+                            : QString());
     Label1->setToolTip(imgLock->toolTip());
     placeTitleLabel();
 }
@@ -845,13 +851,12 @@ bool frmMain::askAboutDowngrade(CFtpConnection::Downgrade what) {
     const QString risk =
         what == CFtpConnection::Downgrade::NoTls
             ? tr("This server does not offer FTP over TLS; your password and files will cross "
-                 "the network in clear")
+                 "the network in clear.")
             : tr("This server does not protect its data connections with TLS; your files will "
-                 "cross the network in clear");
+                 "cross the network in clear.");
     bool always = false;
     const Prompts::Answer answer = m_Prompts.checkedQuestion(
-        this,
-        ServerAddress::display(host, port, 0) + QStringLiteral("\n\n") + risk + QLatin1Char('.'),
+        this, ServerAddress::display(host, port, 0) + QStringLiteral("\n\n") + risk,
         tr("Connect without encryption?"), tr("Connect"), tr("&Always for this server"), always);
     if (answer != Prompts::Ok)
         return false;
@@ -892,17 +897,17 @@ void frmMain::ConnectToServerBody() {
     clearTree();
     clearList();
     showTitle(QString());
-    setStatusText(QStringLiteral("Connecting to ") + serverText() + QStringLiteral(" ..."));
+    setStatusText(tr("Connecting to %1 ...").arg(serverText()));
     if (!connectEngine()) {
         const qint32 n = engine().FtpGetLastError();
         ask(engine().GetFtpErrorDescription(n), Prompts::OkOnly, Prompts::Exclamation,
-            ConnectTitle);
+            tr(ConnectTitle));
         return;
     }
     m_SessionView = SessionView::Connected;
     const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
-        showMessageWindow(QStringLiteral("Welcome message from ") + engine().FtpServer(), welcome);
+        showMessageWindow(tr("Welcome message from %1").arg(engine().FtpServer()), welcome);
     showTitle(serverText());
 
     // The tree path down to the initial directory: / -> pub -> incoming.
@@ -935,7 +940,7 @@ void frmMain::StopCommand() {
         // reports the stop; nothing here waits for it.
         m_StopAsked = true;
         m_FtpConnection->CancelAnyCall();
-        setStatusText(tr("Stopping: ") + m_Activity + QStringLiteral(" ..."));
+        setStatusText(tr("Stopping: %1 ...").arg(m_Activity));
         return;
     }
     if (m_SessionView == SessionView::Disconnected)
@@ -962,7 +967,7 @@ void frmMain::beginTransfer(const QString& name, qint64 size) {
     m_TransferClock.invalidate();
 }
 
-void frmMain::endTransfer(bool arrived, const QString& verb) {
+void frmMain::endTransfer(bool arrived, bool upload) {
     m_TransferClock.invalidate();
     if (arrived)
         return;
@@ -970,8 +975,11 @@ void frmMain::endTransfer(bool arrived, const QString& verb) {
     ProgressBar1->setValue(0);
     m_ProgressValue = 0;
     const qint32 n = m_FtpConnection ? m_FtpConnection->FtpGetLastError() : 0;
-    setStatusText(verb + m_strTransferFileName +
-                  (n == CFtpConnection::ErrCancelled ? tr(" cancelled.") : tr(" failed.")));
+    const bool cancelled = n == CFtpConnection::ErrCancelled;
+    setStatusText(
+        (upload ? (cancelled ? tr("Upload of %1 cancelled.") : tr("Upload of %1 failed."))
+                : (cancelled ? tr("Download of %1 cancelled.") : tr("Download of %1 failed.")))
+            .arg(m_strTransferFileName));
 }
 
 void frmMain::DownloadSelectedFile() {
@@ -980,9 +988,8 @@ void frmMain::DownloadSelectedFile() {
     if (row < 0)
         return;
     if (lvListView->icon(row) == 3) {
-        ask(QStringLiteral("Select a file to download, please. A folder opens with Enter or a "
-                           "double-click."),
-            Prompts::OkOnly, Prompts::Information, QStringLiteral("Download file"));
+        ask(tr("Select a file to download, please. A folder opens with Enter or a double-click."),
+            Prompts::OkOnly, Prompts::Information, tr("Download file"));
         return;
     }
     const QString remoteName = lvListView->text(row);
@@ -995,10 +1002,9 @@ void frmMain::DownloadSelectedFile() {
     }
     // The dialog opens where the last download went.
     const QString folder = rememberedFolder("DownloadFolder");
-    const QString localPath =
-        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."),
-                               folder.isEmpty() ? *localName : QDir(folder).filePath(*localName),
-                               QStringLiteral("All Files (*)"));
+    const QString localPath = m_Prompts.saveFileName(
+        this, tr("Download file and save as..."),
+        folder.isEmpty() ? *localName : QDir(folder).filePath(*localName), tr("All Files (*)"));
     if (localPath.isEmpty())
         return;
     rememberFolder("DownloadFolder", localPath, true);
@@ -1009,10 +1015,10 @@ void frmMain::DownloadSelectedFile() {
         const qint64 localLength = QFileInfo(localPath).size();
         const QString remoteSizeText = QString::number(remoteSize);
         if (localLength < remoteSize) {
-            const Prompts::Answer answer = ask(
-                existsQuestion(localPath, remoteSizeText, localLength,
-                               QStringLiteral("Do you want to append lost data to existing file?")),
-                Prompts::YesNoCancel, Prompts::Question, QStringLiteral("File already exists"));
+            const Prompts::Answer answer =
+                ask(existsQuestion(localPath, remoteSizeText, localLength,
+                                   tr("Do you want to append lost data to existing file?")),
+                    Prompts::YesNoCancel, Prompts::Question, tr("File already exists"));
             if (answer == Prompts::Yes)
                 startPoint = localLength;
             else if (answer != Prompts::No)
@@ -1020,8 +1026,8 @@ void frmMain::DownloadSelectedFile() {
         } else {
             const Prompts::Answer answer =
                 ask(existsQuestion(localPath, remoteSizeText, localLength,
-                                   QStringLiteral("Do you want to cancel download?")),
-                    Prompts::YesNo, Prompts::Question, QStringLiteral("File already exists"));
+                                   tr("Do you want to cancel download?")),
+                    Prompts::YesNo, Prompts::Question, tr("File already exists"));
             if (answer != Prompts::No)
                 return;
         }
@@ -1051,8 +1057,8 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
         reportUnsafeNames(unsafe);
     if (files.isEmpty())
         return;
-    const QString folder = m_Prompts.existingDirectory(
-        this, QStringLiteral("Download files into..."), rememberedFolder("DownloadFolder"));
+    const QString folder = m_Prompts.existingDirectory(this, tr("Download files into..."),
+                                                       rememberedFolder("DownloadFolder"));
     if (folder.isEmpty())
         return;
     rememberFolder("DownloadFolder", folder, false);
@@ -1063,14 +1069,14 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
         existing += LocalFileExists(QDir(folder).filePath(file.local)) ? 1 : 0;
     bool append = false;
     if (existing > 0) {
-        const Prompts::Answer answer = ask(
-            QString::number(existing) + QStringLiteral(" of the ") + QString::number(files.size()) +
-                QStringLiteral(" files already exist in ") + folder + QLatin1Char('.') + CrLf +
-                CrLf +
-                QStringLiteral("Do you want to append lost data to the shorter ones and skip "
-                               "the complete ones?") +
-                CrLf + CrLf + QStringLiteral("Note: If you choose No new files will be created."),
-            Prompts::YesNoCancel, Prompts::Question, QStringLiteral("Files already exist"));
+        const Prompts::Answer answer =
+            ask(tr("%1 of the %2 files already exist in %3.")
+                        .arg(QString::number(existing), QString::number(files.size()), folder) +
+                    CrLf + CrLf +
+                    tr("Do you want to append lost data to the shorter ones and skip the complete "
+                       "ones?") +
+                    CrLf + CrLf + tr("Note: If you choose No new files will be created."),
+                Prompts::YesNoCancel, Prompts::Question, tr("Files already exist"));
         if (answer == Prompts::Cancel)
             return;
         append = answer == Prompts::Yes;
@@ -1091,21 +1097,20 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
 
 void frmMain::reportUnsafeNames(const QStringList& reasons) {
     for (const QString& reason : reasons)
-        m_FtpConnection_SessionProtocolMessage(reason + QStringLiteral("; skipped."),
+        m_FtpConnection_SessionProtocolMessage(tr("%1; skipped.").arg(reason),
                                                CFtpConnection::ApplicationMessage);
     setStatusText(reasons.size() == 1
                       ? tr("Skipped a file whose name is not safe on this computer.")
                       : tr("Skipped %1 files whose names are not safe on this computer.")
                             .arg(reasons.size()));
-    QString text = QStringLiteral("These files were not downloaded: their names could write "
-                                  "outside the chosen folder.") +
-                   CrLf + CrLf;
+    QString text =
+        tr("These files were not downloaded: their names could write outside the chosen folder.") +
+        CrLf + CrLf;
     for (int i = 0; i < reasons.size() && i < NamedInQuestion; ++i)
         text += reasons[i] + CrLf;
     if (reasons.size() > NamedInQuestion)
-        text += QStringLiteral("... and ") + QString::number(reasons.size() - NamedInQuestion) +
-                QStringLiteral(" more");
-    ask(text.trimmed(), Prompts::OkOnly, Prompts::Exclamation, QStringLiteral("Download file"));
+        text += andMore(reasons.size() - NamedInQuestion);
+    ask(text.trimmed(), Prompts::OkOnly, Prompts::Exclamation, tr("Download file"));
 }
 
 bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
@@ -1126,7 +1131,7 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
         if (engineCall(tr("download of %1").arg(remoteName), [&](CFtpConnection& c) {
                 return c.DownloadFile(remoteName, localPath, transferMode, startPoint);
             })) {
-            endTransfer(true, tr("Download of "));
+            endTransfer(true, false);
             return true;
         }
         const qint32 n = engine().FtpGetLastError();
@@ -1142,8 +1147,8 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
         // second question.
         const bool timedOut = n == CFtpConnection::ErrTimeout;
         if (timedOut) {
-            if (ask(QStringLiteral("Server doesn't response. Do you like to try again?"),
-                    Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
+            if (ask(tr("Server doesn't response. Do you like to try again?"), Prompts::YesNo,
+                    Prompts::Question) != Prompts::Yes) {
                 ResetTransferDisplay();
                 return false;
             }
@@ -1151,15 +1156,14 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
         }
         if (isConnectionLost(n) || (timedOut && !engine().SessionOpen())) {
             if (!timedOut &&
-                ask(QStringLiteral("The connection is broken. Do you wish to establish the "
-                                   "connect again?"),
+                ask(tr("The connection is broken. Do you wish to establish the connect again?"),
                     Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
                 ResetTransferDisplay();
                 return false;
             }
             if (!connectEngine()) {
-                endTransfer(false, tr("Download of "));
-                ask(QStringLiteral("The connection cannot be established."), Prompts::OkOnly,
+                endTransfer(false, false);
+                ask(tr("The connection cannot be established."), Prompts::OkOnly,
                     Prompts::Exclamation);
                 return false;
             }
@@ -1170,13 +1174,13 @@ bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
             if (path.isEmpty() || !engineCall(tr("change to %1").arg(path), [&](CFtpConnection& c) {
                     return c.SetCurrentDirectory(path);
                 })) {
-                endTransfer(false, tr("Download of "));
+                endTransfer(false, false);
                 return false;
             }
             dropPendingMessage();
             retry = true;
         } else if (!timedOut) {
-            endTransfer(false, tr("Download of "));
+            endTransfer(false, false);
             ask(errorBoxText(n), Prompts::OkOnly, Prompts::Exclamation);
             return false;
         }
@@ -1193,9 +1197,8 @@ void frmMain::mnuUpload_Click() {
 void frmMain::UploadBody() {
     // An open dialog: the file must exist, and choosing it asks no
     // "replace?" question as a save dialog would.
-    const QString localPath =
-        m_Prompts.openFileName(this, QStringLiteral("Select file to upload"),
-                               rememberedFolder("UploadFolder"), QStringLiteral("All Files (*)"));
+    const QString localPath = m_Prompts.openFileName(
+        this, tr("Select file to upload"), rememberedFolder("UploadFolder"), tr("All Files (*)"));
     if (localPath.isEmpty())
         return;
     rememberFolder("UploadFolder", localPath, true);
@@ -1208,10 +1211,10 @@ void frmMain::UploadBody() {
         const qint64 remoteSize = lvListView->size(match);
         const QString remoteSizeText = FormatFileSize(remoteSize);
         if (remoteSize < localLength) {
-            const Prompts::Answer answer = ask(
-                existsQuestion(remoteName, remoteSizeText, localLength,
-                               QStringLiteral("Do you want to append lost data to existing file?")),
-                Prompts::YesNoCancel, Prompts::Question, QStringLiteral("File already exists"));
+            const Prompts::Answer answer =
+                ask(existsQuestion(remoteName, remoteSizeText, localLength,
+                                   tr("Do you want to append lost data to existing file?")),
+                    Prompts::YesNoCancel, Prompts::Question, tr("File already exists"));
             if (answer == Prompts::Yes)
                 startPoint = remoteSize;
             else if (answer != Prompts::No)
@@ -1219,8 +1222,8 @@ void frmMain::UploadBody() {
         } else {
             const Prompts::Answer answer =
                 ask(existsQuestion(remoteName, remoteSizeText, localLength,
-                                   QStringLiteral("Do you want to cancel upload?")),
-                    Prompts::YesNo, Prompts::Question, QStringLiteral("File already exists"));
+                                   tr("Do you want to cancel upload?")),
+                    Prompts::YesNo, Prompts::Question, tr("File already exists"));
             if (answer != Prompts::No)
                 return;
         }
@@ -1240,15 +1243,14 @@ void frmMain::UploadBody() {
             ListDirectory(listed);
         throw;
     }
-    endTransfer(uploaded, tr("Upload of "));
+    endTransfer(uploaded, true);
     if (uploaded) {
         if (QTreeWidgetItem* listed = m_ListedNode.get())
             ListDirectory(listed);
         return;
     }
-    ask(QStringLiteral("Can't upload file.") + CrLf + CrLf + QStringLiteral("Server response: ") +
-            engine().GetLastServerResponse(),
-        Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't upload file"));
+    ask(tr("Can't upload file.") + CrLf + CrLf + serverResponse(engine().GetLastServerResponse()),
+        Prompts::OkOnly, Prompts::NoIcon, tr("Can't upload file"));
 }
 
 // ------------------------------------------------ remote file management
@@ -1258,16 +1260,16 @@ void frmMain::mnuCreateDir_Click() {
 }
 
 void frmMain::CreateDirBody() {
-    const QString name = m_Prompts.inputBox(this, QStringLiteral("Enter directory name, please."),
-                                            QStringLiteral("Create new directory"), QString());
+    const QString name = m_Prompts.inputBox(this, tr("Enter directory name, please."),
+                                            tr("Create new directory"), QString());
     if (name.isEmpty())
         return;
     const bool created = engineCall(tr("creating %1").arg(name),
                                     [&](CFtpConnection& c) { return c.CreateDirectory(name); });
     if (!created) {
-        ask(QStringLiteral("Can't create new directory.") + CrLf + CrLf +
-                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
-            Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't create directory"));
+        ask(tr("Can't create new directory.") + CrLf + CrLf +
+                serverResponse(engine().GetLastServerResponse()),
+            Prompts::OkOnly, Prompts::NoIcon, tr("Can't create directory"));
         return;
     }
     if (QTreeWidgetItem* listed = m_ListedNode.get())
@@ -1275,7 +1277,7 @@ void frmMain::CreateDirBody() {
 }
 
 void frmMain::mnuDelete_Click() {
-    runCommand([this] { DeleteBody(); }, QStringLiteral("Delete file or directory"));
+    runCommand([this] { DeleteBody(); }, tr("Delete file or directory"));
 }
 
 void frmMain::DeleteBody() {
@@ -1290,8 +1292,8 @@ void frmMain::DeleteBody() {
     }
     const NodeRef folder = m_ListedNode;
     if (targets.isEmpty() || !folder) {
-        ask(QStringLiteral("Select file or directory to delete, please."), Prompts::OkOnly,
-            Prompts::Information, QStringLiteral("Delete file or directory"));
+        ask(tr("Select file or directory to delete, please."), Prompts::OkOnly,
+            Prompts::Information, tr("Delete file or directory"));
         return;
     }
     // Paths come from the folder the list shows, whatever the tree's
@@ -1305,20 +1307,19 @@ void frmMain::DeleteBody() {
     }
     QString question;
     if (targets.size() == 1) {
-        question = (targets[0].directory ? QStringLiteral("Do you really want to remove directory ")
-                                         : QStringLiteral("Do you really want to delete file ")) +
-                   base + targets[0].name + QLatin1Char('?');
+        question = (targets[0].directory ? tr("Do you really want to remove directory %1?")
+                                         : tr("Do you really want to delete file %1?"))
+                       .arg(base + targets[0].name);
     } else {
-        question = QStringLiteral("Do you really want to delete these ") +
-                   QString::number(targets.size()) + QStringLiteral(" entries?") + CrLf;
+        question = tr("Do you really want to delete these %1 entries?")
+                       .arg(QString::number(targets.size())) +
+                   CrLf;
         for (int i = 0; i < targets.size() && i < NamedInQuestion; ++i)
             question += CrLf + base + targets[i].name;
         if (targets.size() > NamedInQuestion)
-            question += CrLf + QStringLiteral("... and ") +
-                        QString::number(targets.size() - NamedInQuestion) + QStringLiteral(" more");
+            question += CrLf + andMore(targets.size() - NamedInQuestion);
     }
-    if (ask(question, Prompts::YesNoCancel, Prompts::NoIcon, QStringLiteral("Delete file")) !=
-        Prompts::Yes)
+    if (ask(question, Prompts::YesNoCancel, Prompts::NoIcon, tr("Delete file")) != Prompts::Yes)
         return;
     QStringList failures;
     bool anyDone = false;
@@ -1336,12 +1337,10 @@ void frmMain::DeleteBody() {
         const QString response = engine().GetLastServerResponse();
         if (targets.size() == 1) {
             const bool dir = target.directory;
-            ask(QString(dir ? QStringLiteral("Can't remove directory.")
-                            : QStringLiteral("Can't delete file.")) +
-                    CrLf + CrLf + QStringLiteral("Server response: ") + response,
+            ask((dir ? tr("Can't remove directory.") : tr("Can't delete file.")) + CrLf + CrLf +
+                    serverResponse(response),
                 Prompts::OkOnly, Prompts::NoIcon,
-                dir ? QStringLiteral("Can't remove directory")
-                    : QStringLiteral("Can't delete file"));
+                dir ? tr("Can't remove directory") : tr("Can't delete file"));
             return;
         }
         failures << path + QStringLiteral(": ") + response.trimmed();
@@ -1349,10 +1348,10 @@ void frmMain::DeleteBody() {
             break;
     }
     if (!failures.isEmpty())
-        ask(QStringLiteral("Can't delete ") + QString::number(failures.size()) +
-                QStringLiteral(" of ") + QString::number(targets.size()) +
-                QStringLiteral(" entries.") + CrLf + CrLf + failures.join(CrLf),
-            Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't delete file"));
+        ask(tr("Can't delete %1 of %2 entries.")
+                    .arg(QString::number(failures.size()), QString::number(targets.size())) +
+                CrLf + CrLf + failures.join(CrLf),
+            Prompts::OkOnly, Prompts::NoIcon, tr("Can't delete file"));
     if (anyDone) {
         if (QTreeWidgetItem* node = folder.get())
             ListDirectory(node);
@@ -1360,29 +1359,29 @@ void frmMain::DeleteBody() {
 }
 
 void frmMain::mnuRemoveDir_Click() {
-    runCommand([this] { RemoveDirBody(); }, QStringLiteral("Remove Directory"));
+    runCommand([this] { RemoveDirBody(); }, tr("Remove Directory"));
 }
 
 void frmMain::RemoveDirBody() {
     QTreeWidgetItem* selected = tvTreeView->currentItem();
     if (!selected) {
-        ask(QStringLiteral("Select a directory in the tree to remove, please."), Prompts::OkOnly,
-            Prompts::Information, QStringLiteral("Remove Directory"));
+        ask(tr("Select a directory in the tree to remove, please."), Prompts::OkOnly,
+            Prompts::Information, tr("Remove Directory"));
         return;
     }
     if (isRootNode(selected))
         return;
-    if (ask(QStringLiteral("Do you really want to remove directory: ") + selected->text(0),
-            Prompts::YesNo, Prompts::Question, QStringLiteral("Remove Directory")) != Prompts::Yes)
+    if (ask(tr("Do you really want to remove directory: %1").arg(selected->text(0)), Prompts::YesNo,
+            Prompts::Question, tr("Remove Directory")) != Prompts::Yes)
         return;
     const QString key = NodeIndex::key(selected);
     const NodeRef parentRef(m_Nodes, selected->parent());
     const bool removed = engineCall(tr("removing %1").arg(key),
                                     [&](CFtpConnection& c) { return c.RemoveDirectory(key); });
     if (!removed) {
-        ask(QStringLiteral("Can't remove directory.") + CrLf + CrLf +
-                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
-            Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't remove directory"));
+        ask(tr("Can't remove directory.") + CrLf + CrLf +
+                serverResponse(engine().GetLastServerResponse()),
+            Prompts::OkOnly, Prompts::NoIcon, tr("Can't remove directory"));
         return;
     }
     m_Nodes.remove(findNode(key));
@@ -1402,23 +1401,22 @@ void frmMain::RemoveDirBody() {
 }
 
 void frmMain::mnuRename_Click() {
-    runCommand([this] { RenameBody(); }, QStringLiteral("Rename File"));
+    runCommand([this] { RenameBody(); }, tr("Rename File"));
 }
 
 void frmMain::RenameBody() {
     const int row = selectedListRow();
     if (row < 0 || isDotEntry(lvListView->text(row))) {
-        ask(QStringLiteral("Select file to rename, please."), Prompts::OkOnly, Prompts::Information,
-            QStringLiteral("Rename File"));
+        ask(tr("Select file to rename, please."), Prompts::OkOnly, Prompts::Information,
+            tr("Rename File"));
         return;
     }
     const QString oldName = lvListView->text(row);
     const bool directory = lvListView->icon(row) == 3;
     // The box opens with the current name to edit; confirming it is the
     // one question.
-    const QString newName =
-        m_Prompts.inputBox(this, QStringLiteral("Enter new file name for ") + oldName,
-                           QStringLiteral("Rename File"), oldName);
+    const QString newName = m_Prompts.inputBox(this, tr("Enter new file name for %1").arg(oldName),
+                                               tr("Rename File"), oldName);
     if (newName.isEmpty() || newName == oldName)
         return;
     const NodeRef folder = m_ListedNode;
@@ -1426,9 +1424,9 @@ void frmMain::RenameBody() {
         return c.RenameFile(oldName, newName);
     });
     if (!renamed) {
-        ask(QStringLiteral("Can't rename file.") + CrLf + CrLf +
-                QStringLiteral("Server response: ") + engine().GetLastServerResponse(),
-            Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't rename file"));
+        ask(tr("Can't rename file.") + CrLf + CrLf +
+                serverResponse(engine().GetLastServerResponse()),
+            Prompts::OkOnly, Prompts::NoIcon, tr("Can't rename file"));
         return;
     }
     // The folder's node takes the new name with the folders listed below

@@ -1,7 +1,9 @@
 #include "CFtpConnection.h"
 #include "FileListView.h"
 #include "HelpViewer.h"
+#include "LogColours.h"
 #include "ScriptedPrompts.h"
+#include "Translations.h"
 #include "about.h"
 #include "frmConnect.h"
 #include "frmMain.h"
@@ -32,6 +34,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QTranslator>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -71,6 +74,19 @@ class tst_frmMain : public QObject {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_VERIFY(window.twipsGeometry(window.txtMessages).height() == 1375);
+    }
+    // Installs the program's translation into language (nothing for
+    // English) until the returned guard goes.
+    static auto translatedInto(const QString& language) {
+        Translations::install(*QCoreApplication::instance(), QLocale(language),
+                              QCoreApplication::applicationDirPath());
+        return qScopeGuard([] {
+            for (QTranslator* translator :
+                 QCoreApplication::instance()->findChildren<QTranslator*>()) {
+                QCoreApplication::removeTranslator(translator);
+                delete translator;
+            }
+        });
     }
     static QColor colourOfLine(QTextEdit* log, const QString& text) {
         for (QTextBlock block = log->document()->begin(); block.isValid(); block = block.next()) {
@@ -452,10 +468,33 @@ private slots:
 
     // ---------------------------------------------------- log and status
 
+    // Each kind has its colour, readable on the log's background in a light
+    // and in a dark palette: the design's dark blue and dark green where they
+    // stand out (a light palette), lifted where they would vanish (a dark
+    // one), the hue kept. A message of an unknown kind keeps the colour
+    // before it.
+    void logColours_data() {
+        QTest::addColumn<QColor>("base");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<bool>("design"); // the design's blue and green stand
+        QTest::newRow("light") << QColor(Qt::white) << QColor(Qt::black) << true;
+        QTest::newRow("dark") << QColor(30, 30, 30) << QColor(230, 230, 230) << false;
+        QTest::newRow("dark grey") << QColor(66, 66, 66) << QColor(Qt::white) << false;
+    }
     void logColours() {
+        QFETCH(QColor, base);
+        QFETCH(QColor, text);
+        QFETCH(bool, design);
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, text);
+        palette.setColor(QPalette::Window, base);
+        palette.setColor(QPalette::WindowText, text);
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        QApplication::setPalette(palette);
         ScriptedPrompts prompts;
         frmMain window(prompts);
-        const QColor windowText = window.txtMessages->palette().color(QPalette::Text);
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("USER bob"), 0);
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("331 Password"), 1);
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("530 Denied"), 2);
@@ -463,12 +502,26 @@ private slots:
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("kind seven"), 7);
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("bad again"), 2);
         window.m_FtpConnection_SessionProtocolMessage(QStringLiteral("kind minus one"), -1);
-        QCOMPARE(colourOfLine(window.txtMessages, "USER bob"), QColor(0, 0, 64));
-        QCOMPARE(colourOfLine(window.txtMessages, "331 Password"), QColor(0, 64, 0));
-        QCOMPARE(colourOfLine(window.txtMessages, "530 Denied"), QColor(255, 0, 0));
-        QCOMPARE(colourOfLine(window.txtMessages, "a note"), windowText);
-        QCOMPARE(colourOfLine(window.txtMessages, "kind seven"), windowText);
-        QCOMPARE(colourOfLine(window.txtMessages, "kind minus one"), QColor(255, 0, 0));
+        const QColor user = colourOfLine(window.txtMessages, "USER bob");
+        const QColor reply = colourOfLine(window.txtMessages, "331 Password");
+        const QColor bad = colourOfLine(window.txtMessages, "530 Denied");
+        for (const QColor& colour : {user, reply, bad})
+            QVERIFY2(LogColours::contrast(colour, base) >= LogColours::TextContrast,
+                     qPrintable(colour.name()));
+        QCOMPARE(user == QColor(0, 0, 64), design);
+        QCOMPARE(reply == QColor(0, 64, 0), design);
+        // The hue says the kind: blue, green, red.
+        QVERIFY(user.blue() > user.red() && user.blue() > user.green());
+        QVERIFY(reply.green() > reply.red() && reply.green() > reply.blue());
+        QVERIFY(bad.red() > bad.green() && bad.red() > bad.blue());
+        QCOMPARE(colourOfLine(window.txtMessages, "a note"), text);
+        QCOMPARE(colourOfLine(window.txtMessages, "kind seven"), text);
+        QCOMPARE(colourOfLine(window.txtMessages, "kind minus one"), bad);
+        // The legend's squares stand out from its background too.
+        for (QFrame* square : {window.Shape1, window.Shape2, window.Shape3, window.Shape4})
+            QVERIFY(LogColours::contrast(square->palette().color(QPalette::Window), base) >=
+                    LogColours::MarkContrast);
+        QCOMPARE(window.picLegend->palette().color(QPalette::Window), base);
         // The caret follows the newest line.
         QVERIFY(window.txtMessages->textCursor().atEnd());
     }
@@ -734,9 +787,17 @@ private slots:
 
     // No two items of one menu share an access letter, nor do the menu bar
     // and the title pane's controls.
+    void distinctAccessLetters_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << "en";
+        QTest::newRow("German") << "de_DE";
+    }
     void distinctAccessLetters() {
+        QFETCH(QString, language);
+        const auto translated = translatedInto(language);
         ScriptedPrompts prompts;
         frmMain window(prompts);
+        QCOMPARE(window.mnuFile->title() == QLatin1String("&File"), language == "en");
         auto letter = [](const QString& text) {
             const int amp = text.indexOf(QLatin1Char('&'));
             return amp >= 0 && amp + 1 < text.size() ? text.at(amp + 1).toLower() : QChar();
@@ -928,6 +989,33 @@ private slots:
         // Shown only where the log has room for it.
         QVERIFY(window.picLegend->isHidden() ||
                 window.picLegend->geometry().bottom() < window.txtMessages->geometry().bottom());
+    }
+
+    // The window in German: menus, title pane, list header and a message
+    // box's text with its argument in place; back in English afterwards.
+    void germanWindow() {
+        {
+            const auto translated = translatedInto(QStringLiteral("de_DE"));
+            ScriptedPrompts prompts;
+            frmMain window(prompts);
+            QCOMPARE(window.mnuFile->title(), QStringLiteral("&Datei"));
+            QCOMPARE(window.Check1->text(), QStringLiteral("&Passiver Modus"));
+            QCOMPARE(window.toolbarButton(QStringLiteral("Refresh"))->toolTip(),
+                     QStringLiteral("Inhalt des aktuellen Ordners aktualisieren"));
+            QCOMPARE(window.lvListView->model()
+                         ->headerData(0, Qt::Horizontal, Qt::DisplayRole)
+                         .toString(),
+                     QStringLiteral("Dateiname"));
+            window.m_FtpConnection_StateChanged(CFtpConnection::TransferCompleted);
+            QCOMPARE(window.statusText(), QStringLiteral("\u00dcbertragung abgeschlossen."));
+            window.m_FtpConnection_ListingDataArrived(1234567);
+            QCOMPARE(
+                window.statusText(),
+                QStringLiteral("Aktuelle Verzeichnisliste wird abgerufen (1 234 567 Bytes) ..."));
+        }
+        ScriptedPrompts prompts;
+        frmMain window(prompts);
+        QCOMPARE(window.mnuFile->title(), QStringLiteral("&File"));
     }
 };
 
