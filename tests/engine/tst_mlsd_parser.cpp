@@ -218,6 +218,8 @@ void TstMlsdParser::entries() {
     QCOMPARE(file->FileSize, size);
     QVERIFY2(qAbs(file->LastWriteTime - modified) < 0.5 / 86400000.0,
              qPrintable(FtpDate::ToIso(file->LastWriteTime)));
+    // A modify fact gives the time to the second; without one there is none.
+    QCOMPARE(file->SecondsKnown, modified != 0);
     QCOMPARE(file->Permissions, permissions);
     QCOMPARE(file->Owner, owner);
     QCOMPARE(file->Group, group);
