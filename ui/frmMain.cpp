@@ -385,7 +385,6 @@ void frmMain::createPanes() {
     txtMessages->setReadOnly(true);
     txtMessages->setAcceptRichText(false);
     txtMessages->setUndoRedoEnabled(false);
-    m_LogColor = txtMessages->palette().color(QPalette::Text);
 
     picLegend = new QFrame(client);
     picLegend->setFrameShape(QFrame::StyledPanel);
@@ -455,11 +454,41 @@ void frmMain::applyLegendColours() {
     }
 }
 
+void frmMain::recolourLog() {
+    // The runs are read first: changing formats merges fragments under a walk.
+    struct Run {
+        int position;
+        int length;
+        int kind;
+    };
+    QList<Run> runs;
+    for (QTextBlock block = txtMessages->document()->begin(); block.isValid();
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QVariant kind = fragment.charFormat().property(LogKindProperty);
+            if (kind.isValid())
+                runs.append({fragment.position(), fragment.length(), kind.toInt()});
+        }
+    }
+    const QPalette palette = txtMessages->palette();
+    QTextCursor cursor(txtMessages->document());
+    for (const Run& run : std::as_const(runs)) {
+        QTextCharFormat format;
+        format.setForeground(LogColours::forMessage(run.kind, palette));
+        cursor.setPosition(run.position);
+        cursor.setPosition(run.position + run.length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(format);
+    }
+}
+
 void frmMain::changeEvent(QEvent* event) {
-    // A theme switched while the program runs: the legend follows at once,
-    // new log lines take their colours from the new palette.
-    if (event->type() == QEvent::PaletteChange && picLegend)
+    // A theme switched while the program runs: the legend and the log's
+    // lines take the colours readable on the new palette.
+    if (event->type() == QEvent::PaletteChange && picLegend) {
         applyLegendColours();
+        recolourLog();
+    }
     QMainWindow::changeEvent(event);
 }
 
@@ -942,10 +971,9 @@ QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& key, c
 void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType) {
     if (MessageType == CFtpConnection::UserCommand)
         m_LastCommandSent = strMessage;
-    // Each kind's colour, made readable on the log's background.
-    if (const QColor colour = LogColours::forMessage(MessageType, txtMessages->palette());
-        colour.isValid())
-        m_LogColor = colour;
+    // A message of no known kind takes the colour of the one before it.
+    if (LogColours::forMessage(MessageType, txtMessages->palette()).isValid())
+        m_LogKind = MessageType;
     QString text = strMessage;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -953,7 +981,10 @@ void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, 
     QTextCursor cursor(txtMessages->document());
     cursor.movePosition(QTextCursor::End);
     QTextCharFormat format;
-    format.setForeground(m_LogColor);
+    // Each kind's colour, made readable on the log's background; the kind
+    // stays with the text so that a new palette can colour it anew.
+    format.setForeground(LogColours::forMessage(m_LogKind, txtMessages->palette()));
+    format.setProperty(LogKindProperty, m_LogKind);
     cursor.insertText(text + QLatin1Char('\n'), format);
     txtMessages->setTextCursor(cursor);
     txtMessages->ensureCursorVisible();

@@ -446,6 +446,8 @@ private:
     void createToolbar();
     void createPanes();
     void applyLegendColours();
+    // Colours every log line again for the palette now in use.
+    void recolourLog();
     void Form_Load();
     void Form_Unload();
     void savePlacement();
@@ -476,7 +478,10 @@ private:
     int m_SplitterLeft = MainLayout::DefaultSplitterLeft;
     int m_GhostLeft = 0;
     int m_GripPressX = 0;
-    QColor m_LogColor;
+    // The kind whose colour the log writes in (a message of an unknown
+    // kind goes on in it), kept in each line's format under LogKindProperty.
+    int m_LogKind = CFtpConnection::ApplicationMessage;
+    static constexpr int LogKindProperty = 0x100000 + 1; // QTextFormat::UserProperty + 1
     double m_ProgressValue = 0.01;
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;

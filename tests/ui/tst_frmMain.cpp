@@ -524,6 +524,11 @@ private slots:
         QCOMPARE(window.picLegend->palette().color(QPalette::Window), base);
         // The caret follows the newest line.
         QVERIFY(window.txtMessages->textCursor().atEnd());
+        // A theme switched meanwhile: the lines written take the new colours.
+        QApplication::setPalette(before);
+        const QPalette now = window.txtMessages->palette();
+        QCOMPARE(colourOfLine(window.txtMessages, "USER bob"), LogColours::forMessage(0, now));
+        QCOMPARE(colourOfLine(window.txtMessages, "kind seven"), LogColours::forMessage(3, now));
     }
 
     void logLines() {
