@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -153,6 +154,38 @@ private slots:
         QCOMPARE(answer, Prompts::Ok);
         QVERIFY(checked);
         QCOMPARE(shown, QStringLiteral("Go on in clear?|Cancel"));
+    }
+
+    // The input box opens with the name to edit selected up to its
+    // extension; typing replaces the selection and the answer comes back.
+    void inputBoxSelectsTheName_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("with an extension") << "report.2026.txt"
+                                           << "report.2026";
+        QTest::newRow("without") << "README"
+                                 << "README";
+        QTest::newRow("hidden file") << ".profile"
+                                     << ".profile";
+    }
+    void inputBoxSelectsTheName() {
+        QFETCH(QString, name);
+        QFETCH(QString, selected);
+        QString shown;
+        whenModalShows([&shown](QWidget* modal) {
+            auto* edit = modal->findChild<QLineEdit*>();
+            QTimer::singleShot(0, modal, [edit, &shown] {
+                shown = edit->selectedText();
+                QTest::keyClicks(edit, QStringLiteral("new"));
+                QTest::keyClick(edit, Qt::Key_Return);
+            });
+        });
+        QtPrompts prompts;
+        const QString answer =
+            prompts.inputBox(nullptr, QStringLiteral("Enter new file name for ") + name,
+                             QStringLiteral("Rename File"), name);
+        QCOMPARE(shown, selected);
+        QCOMPARE(answer, QStringLiteral("new") + name.mid(selected.size()));
     }
 };
 
