@@ -101,26 +101,26 @@ const QList<frmMain::Command>& frmMain::commands() {
     // separator where the group changes. One row a line, so it reads as a table.
     // clang-format off
     static const QList<Command> table = {
-        // key                menu text               tool tip                                 image shortcut             places           group needs    run
-        {"Open",              QT_TR_NOOP("&Open"),                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, Session, &frmMain::OpenSelected},
-        {"OpenFolder",        QT_TR_NOOP("&Open"),                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, Session, &frmMain::ListSelectedNode},
-        {"Connect",           QT_TR_NOOP("&Connect to ..."),      nullptr,                                 1,  {},                   Nowhere,         0, Idle,    &frmMain::ConnectToServer},
-        {"Stop",              QT_TR_NOOP("&Stop"),                QT_TR_NOOP("Stop operation"),                        3,  {},                   Nowhere,         0, Running, &frmMain::StopCommand},
-        {"Cancel",            QT_TR_NOOP("&Stop"),                nullptr,                                 0,  K(Qt::Key_Escape),    Window,          0, Working, &frmMain::StopCommand},
-        {"Download",          QT_TR_NOOP("&Download File ..."),   QT_TR_NOOP("Download File..."),                      5,  {},                   InList,          1, Session, &frmMain::mnuDownload_Click},
-        {"Rename",            QT_TR_NOOP("&Rename File ..."),     QT_TR_NOOP("Rename File..."),                        9,  K(Qt::Key_F2),        InList,          1, Session, &frmMain::mnuRename_Click},
-        {"Delete",            QT_TR_NOOP("&Delete File ..."),     QT_TR_NOOP("Delete File"),                           8,  K(Qt::Key_Delete),    InList,          1, Session, &frmMain::mnuDelete_Click},
-        {"Upload",            QT_TR_NOOP("&Upload File ..."),     QT_TR_NOOP("Upload File..."),                        6,  {},                   InList,          2, Session, &frmMain::mnuUpload_Click},
-        {"CreateDirectory",   QT_TR_NOOP("&Create Directory ..."), QT_TR_NOOP("Create Directory..."),                  7,  {},                   InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
-        {"RemoveDirectory",   QT_TR_NOOP("Remo&ve Directory"),    nullptr,                                 0,  K(Qt::Key_Delete),    InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
-        {"Refresh",           QT_TR_NOOP("&Refresh"),             QT_TR_NOOP("Refresh contents of current directory"), 4,  K(Qt::Key_F5),        InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
-        {"UpLevel",           QT_TR_NOOP("&Up One Level"),        nullptr,                                 2,  K(Qt::Key_Backspace), InList | InTree, 3, Session, &frmMain::UpOneLevel},
-        {"Close",             QT_TR_NOOP("C&lose"),               nullptr,                                 0,  {},                   Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
-        {"Quit",              QT_TR_NOOP("&Quit"),                nullptr,                                 0,  K(Qt::CTRL | Qt::Key_Q), Window,       0, Free,    &frmMain::mnuFileClose_Click},
-        {"View Large Icons",  QT_TR_NOOP("Lar&ge Icons"),         QT_TR_NOOP("View Large Icons"),                      10, {},                   Nowhere,         0, Free,    view(FileListView::LargeIcons)},
-        {"View Small Icons",  QT_TR_NOOP("S&mall Icons"),         QT_TR_NOOP("View Small Icons"),                      11, {},                   Nowhere,         0, Free,    view(FileListView::SmallIcons)},
-        {"View List",         QT_TR_NOOP("&List"),                QT_TR_NOOP("View List"),                             12, {},                   Nowhere,         0, Free,    view(FileListView::List)},
-        {"View Details",      QT_TR_NOOP("&Details"),             QT_TR_NOOP("View Details"),                          13, {},                   Nowhere,         0, Free,    view(FileListView::Details)},
+        // key               menu text                            tool tip                                             img shortcut                 places           grp needs    run
+        {"Open",             QT_TR_NOOP("&Open"),                 nullptr,                                             0,  K(Qt::Key_Return),       InList,          0, Session, &frmMain::OpenSelected},
+        {"OpenFolder",       QT_TR_NOOP("&Open"),                 nullptr,                                             0,  K(Qt::Key_Return),       InTree,          0, Session, &frmMain::ListSelectedNode},
+        {"Connect",          QT_TR_NOOP("&Connect to ..."),       nullptr,                                             1,  {},                      Nowhere,         0, Idle,    &frmMain::ConnectToServer},
+        {"Stop",             QT_TR_NOOP("&Stop"),                 QT_TR_NOOP("Stop operation"),                        3,  {},                      Nowhere,         0, Running, &frmMain::StopCommand},
+        {"Cancel",           QT_TR_NOOP("&Stop"),                 nullptr,                                             0,  K(Qt::Key_Escape),       Window,          0, Working, &frmMain::StopCommand},
+        {"Download",         QT_TR_NOOP("&Download File ..."),    QT_TR_NOOP("Download File..."),                      5,  {},                      InList,          1, Session, &frmMain::mnuDownload_Click},
+        {"Rename",           QT_TR_NOOP("&Rename File ..."),      QT_TR_NOOP("Rename File..."),                        9,  K(Qt::Key_F2),           InList,          1, Session, &frmMain::mnuRename_Click},
+        {"Delete",           QT_TR_NOOP("&Delete File ..."),      QT_TR_NOOP("Delete File"),                           8,  K(Qt::Key_Delete),       InList,          1, Session, &frmMain::mnuDelete_Click},
+        {"Upload",           QT_TR_NOOP("&Upload File ..."),      QT_TR_NOOP("Upload File..."),                        6,  {},                      InList,          2, Session, &frmMain::mnuUpload_Click},
+        {"CreateDirectory",  QT_TR_NOOP("&Create Directory ..."), QT_TR_NOOP("Create Directory..."),                   7,  {},                      InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
+        {"RemoveDirectory",  QT_TR_NOOP("Remo&ve Directory"),     nullptr,                                             0,  K(Qt::Key_Delete),       InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
+        {"Refresh",          QT_TR_NOOP("&Refresh"),              QT_TR_NOOP("Refresh contents of current directory"), 4,  K(Qt::Key_F5),           InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
+        {"UpLevel",          QT_TR_NOOP("&Up One Level"),         nullptr,                                             2,  K(Qt::Key_Backspace),    InList | InTree, 3, Session, &frmMain::UpOneLevel},
+        {"Close",            QT_TR_NOOP("C&lose"),                nullptr,                                             0,  {},                      Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
+        {"Quit",             QT_TR_NOOP("&Quit"),                 nullptr,                                             0,  K(Qt::CTRL | Qt::Key_Q), Window,          0, Free,    &frmMain::mnuFileClose_Click},
+        {"View Large Icons", QT_TR_NOOP("Lar&ge Icons"),          QT_TR_NOOP("View Large Icons"),                      10, {},                      Nowhere,         0, Free,    view(FileListView::LargeIcons)},
+        {"View Small Icons", QT_TR_NOOP("S&mall Icons"),          QT_TR_NOOP("View Small Icons"),                      11, {},                      Nowhere,         0, Free,    view(FileListView::SmallIcons)},
+        {"View List",        QT_TR_NOOP("&List"),                 QT_TR_NOOP("View List"),                             12, {},                      Nowhere,         0, Free,    view(FileListView::List)},
+        {"View Details",     QT_TR_NOOP("&Details"),              QT_TR_NOOP("View Details"),                          13, {},                      Nowhere,         0, Free,    view(FileListView::Details)},
     };
     // clang-format on
     return table;
