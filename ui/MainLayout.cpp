@@ -81,7 +81,10 @@ int MainLayout::logHeight(const Input& in) {
     const int band = in.bandVisible ? in.bandHeight : 0;
     const int status = in.statusVisible ? in.statusHeight : 0;
     const int room = in.clientHeight - band - status - 80 - in.titleHeight - MinimumListHeight;
-    return std::max(MinimumLogHeight, std::min(in.logHeight, room));
+    // Never shorter than the legend, where the room allows: it would spill
+    // over the status bar or have to hide.
+    const int least = std::max(MinimumLogHeight, std::min(in.legendHeight, room));
+    return std::max(least, std::min(in.logHeight, room));
 }
 
 void MainLayout::defaultSize(int areaWidth, int areaHeight, int& width, int& height) {

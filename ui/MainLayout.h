@@ -55,8 +55,8 @@ public:
         std::optional<int> gripTop, gripHeight;
         std::optional<int> logTop, logHeight, logWidth;
         std::optional<int> legendTop, legendLeft;
-        // The legend fits inside the log; when it does not, it is hidden
-        // rather than drawn over the status bar.
+        // The legend fits inside the log; when it cannot (no room for a log
+        // that tall), it is hidden rather than drawn over the status bar.
         bool legendShown = false;
 
         bool complete() const { return legendLeft.has_value(); }
@@ -68,8 +68,9 @@ public:
     // mouse x in the grip, kept between 500 and W - 500.
     static int ghostLeft(int gripLeft, int mouseX, int windowWidth);
 
-    // The log's height for a wanted one: at least MinimumLogHeight, and at
-    // most what leaves the list MinimumListHeight below the title pane.
+    // The log's height for a wanted one: at least MinimumLogHeight and the
+    // legend's height, and at most what leaves the list MinimumListHeight
+    // below the title pane.
     static int logHeight(const Input& in);
 
     // Where the splitter starts in a window of that width: a quarter of it,

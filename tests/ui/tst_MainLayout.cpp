@@ -78,25 +78,29 @@ private slots:
     }
 
     // The legend floats 150 below the log's top; a shorter log moves it up,
-    // and a log too short for it hides it rather than let it cover the
-    // status bar.
+    // and a log that has no room to be as tall as the legend hides it rather
+    // than let it cover the status bar.
     void legendFitsTheLog_data() {
         QTest::addColumn<int>("log");
+        QTest::addColumn<int>("legend");
         QTest::addColumn<int>("offset"); // below the log's top
         QTest::addColumn<bool>("shown");
-        QTest::newRow("design height") << 1375 << 150 << true;
-        QTest::newRow("a little shorter") << 1200 << 105 << true;
-        QTest::newRow("just the legend") << 1095 << 0 << true;
-        QTest::newRow("the least height") << MainLayout::MinimumLogHeight << 0 << false;
+        QTest::newRow("design height") << 1375 << 1095 << 150 << true;
+        QTest::newRow("a little shorter") << 1200 << 1095 << 105 << true;
+        QTest::newRow("the least height") << MainLayout::MinimumLogHeight << 1095 << 0 << true;
+        QTest::newRow("a legend taller than the room") << 1375 << 4000 << 0 << false;
     }
     void legendFitsTheLog() {
         QFETCH(int, log);
+        QFETCH(int, legend);
         QFETCH(int, offset);
         QFETCH(bool, shown);
         MainLayout::Input in = standard();
         in.logHeight = log;
+        in.legendHeight = legend;
         const auto r = MainLayout::compute(in);
-        QCOMPARE(*r.logHeight, log);
+        QVERIFY(r.complete());
+        QCOMPARE(*r.logHeight, std::min(std::max(log, legend), 6000 - 2360));
         QCOMPARE(*r.legendTop - *r.logTop, offset);
         QCOMPARE(r.legendShown, shown);
     }
@@ -185,11 +189,12 @@ private slots:
         QTest::addColumn<int>("wanted");
         QTest::addColumn<int>("clientHeight");
         QTest::addColumn<int>("expected");
-        // room = clientHeight - 420 - 300 - 80 - 660 - 900
+        // room = clientHeight - 420 - 300 - 80 - 660 - 900; the legend is 1095 high
         QTest::newRow("as wanted") << 2500 << 6000 << 2500;
-        QTest::newRow("below the least") << 100 << 6000 << 600;
-        QTest::newRow("negative") << -5000 << 6000 << 600;
+        QTest::newRow("below the legend") << 100 << 6000 << 1095;
+        QTest::newRow("negative") << -5000 << 6000 << 1095;
         QTest::newRow("taller than the room") << 5000 << 6000 << 6000 - 2360;
+        QTest::newRow("room for less than the legend") << 600 << 3200 << 3200 - 2360;
         QTest::newRow("no room at all") << 2000 << 2000 << 600;
     }
     void logHeightBounds() {

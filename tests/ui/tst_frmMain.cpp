@@ -275,10 +275,13 @@ private slots:
             QCOMPARE(window.twipsGeometry(window.tvTreeView).height(),
                      tree.height() - (taller.height() - log.height()));
             QCOMPARE(taller.bottom(), log.bottom());
-            // Far down: the log keeps its least height; far up: the list keeps its own.
+            // Far down: the log keeps its least height, the legend's; far up:
+            // the list keeps its own.
             window.imgLogSplitter_Drag(window.toPixels(50000));
             QCOMPARE(window.twipsGeometry(window.txtMessages).height(),
-                     MainLayout::MinimumLogHeight);
+                     std::max(MainLayout::MinimumLogHeight,
+                              window.twipsGeometry(window.picLegend).height()));
+            QVERIFY(window.picLegend->isVisible());
             window.imgLogSplitter_Drag(-window.toPixels(50000));
             QCOMPARE(window.twipsGeometry(window.lvListView).height(),
                      MainLayout::MinimumListHeight);
@@ -979,7 +982,8 @@ private slots:
         QApplication::setFont(large);
         ScriptedPrompts prompts;
         frmMain window(prompts);
-        showWindow(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(optionsInView(window));
         QVERIFY(window.picTitle->height() > window.toPixels(660));
         QVERIFY(window.Picture1->geometry().bottom() < window.ProgressBar1->y());
@@ -991,9 +995,10 @@ private slots:
             QVERIFY(!label->geometry().intersects(previous));
             previous = label->geometry();
         }
-        // Shown only where the log has room for it.
-        QVERIFY(window.picLegend->isHidden() ||
-                window.picLegend->geometry().bottom() < window.txtMessages->geometry().bottom());
+        // The log is at least as tall as the legend, which stays inside it.
+        QVERIFY(window.picLegend->isVisible());
+        QVERIFY(window.twipsGeometry(window.picLegend).bottom() <=
+                window.twipsGeometry(window.txtMessages).bottom());
     }
 
     // The window in German: menus, title pane, list header and a message
