@@ -83,6 +83,7 @@ frmMain::frmMain(Prompts& prompts, QWidget* parent)
     setCentralWidget(client);
     createMenus();
     createPanes();
+    createDrops();
     createToolbar();
     client->installEventFilter(this);
     setMinimumSize(toPixels(MainLayout::MinimumWindowWidth),

@@ -1202,6 +1202,10 @@ void frmMain::UploadBody() {
     if (localPath.isEmpty())
         return;
     rememberFolder("UploadFolder", localPath, true);
+    UploadLocalFile(localPath, true);
+}
+
+bool frmMain::UploadLocalFile(const QString& localPath, bool relist) {
     const QString remoteName = QFileInfo(localPath).fileName();
     const int match = lvListView->rowOfName(remoteName);
     // A missing or unreadable file is reported here, before anything is sent.
@@ -1218,14 +1222,14 @@ void frmMain::UploadBody() {
             if (answer == Prompts::Yes)
                 startPoint = remoteSize;
             else if (answer != Prompts::No)
-                return;
+                return false;
         } else {
             const Prompts::Answer answer =
                 ask(existsQuestion(remoteName, remoteSizeText, localLength,
                                    tr("Do you want to cancel upload?")),
                     Prompts::YesNo, Prompts::Question, tr("File already exists"));
             if (answer != Prompts::No)
-                return;
+                return true;
         }
     }
     beginTransfer(remoteName, localLength);
@@ -1239,18 +1243,19 @@ void frmMain::UploadBody() {
         // Stopped by the user: the listing shows what reached the server,
         // as long as the session outlived the stop.
         QTreeWidgetItem* listed = m_ListedNode.get();
-        if (listed && engine().SessionOpen())
+        if (listed && engine().SessionOpen() && relist)
             ListDirectory(listed);
         throw;
     }
     endTransfer(uploaded, true);
     if (uploaded) {
-        if (QTreeWidgetItem* listed = m_ListedNode.get())
+        if (QTreeWidgetItem* listed = m_ListedNode.get(); listed && relist)
             ListDirectory(listed);
-        return;
+        return true;
     }
     ask(tr("Can't upload file.") + CrLf + CrLf + serverResponse(engine().GetLastServerResponse()),
         Prompts::OkOnly, Prompts::NoIcon, tr("Can't upload file"));
+    return false;
 }
 
 // ------------------------------------------------ remote file management

@@ -814,6 +814,54 @@ Cancel: do not connect (nothing has been sent yet).</source>
         <source>Can&apos;t rename file</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Upload File</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder %1 is nested too deeply; it was not uploaded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The folder %1 could not be created on the server (%2).<byte value="xd"/>
+<byte value="xd"/>
+If it exists, upload into it and replace files of the same name?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t upload file %1.<byte value="xd"/>
+<byte value="xd"/>
+Server response: %2<byte value="xd"/>
+<byte value="xd"/>
+Go on with the other files?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 entries</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Move %1 from %2 to %3?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>moving %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t move:<byte value="xd"/>
+<byte value="xd"/>
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>frmWelcomeMessage</name>

@@ -816,6 +816,62 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
         <source>Can&apos;t rename file</source>
         <translation>Umbenennen nicht möglich</translation>
     </message>
+    <message>
+        <source>Upload File</source>
+        <translation>Datei hochladen</translation>
+    </message>
+    <message>
+        <source>Move</source>
+        <translation>Verschieben</translation>
+    </message>
+    <message>
+        <source>The folder %1 is nested too deeply; it was not uploaded.</source>
+        <translation>Der Ordner %1 ist zu tief verschachtelt; er wurde nicht hochgeladen.</translation>
+    </message>
+    <message>
+        <source>The folder %1 could not be created on the server (%2).<byte value="xd"/>
+<byte value="xd"/>
+If it exists, upload into it and replace files of the same name?</source>
+        <translation>Der Ordner %1 konnte auf dem Server nicht erstellt werden (%2).<byte value="xd"/>
+<byte value="xd"/>
+Falls er existiert: in ihn hochladen und Dateien gleichen Namens ersetzen?</translation>
+    </message>
+    <message>
+        <source>Can&apos;t upload file %1.<byte value="xd"/>
+<byte value="xd"/>
+Server response: %2<byte value="xd"/>
+<byte value="xd"/>
+Go on with the other files?</source>
+        <translation>Die Datei %1 kann nicht hochgeladen werden.<byte value="xd"/>
+<byte value="xd"/>
+Antwort des Servers: %2<byte value="xd"/>
+<byte value="xd"/>
+Mit den anderen Dateien fortfahren?</translation>
+    </message>
+    <message>
+        <source>%1 entries</source>
+        <translation>%1 Einträge</translation>
+    </message>
+    <message>
+        <source>Move %1 from %2 to %3?</source>
+        <translation>%1 von %2 nach %3 verschieben?</translation>
+    </message>
+    <message>
+        <source>moving %1</source>
+        <translation>Verschieben von %1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Can&apos;t move:<byte value="xd"/>
+<byte value="xd"/>
+%1</source>
+        <translation>Verschieben nicht möglich:<byte value="xd"/>
+<byte value="xd"/>
+%1</translation>
+    </message>
 </context>
 <context>
     <name>frmWelcomeMessage</name>
