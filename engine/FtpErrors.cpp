@@ -1,10 +1,13 @@
 #include "FtpErrors.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 namespace FtpErrors {
 
 std::optional<ReplyError> replyError(qint32 replyCode) {
+    // The descriptions are marked for the window's translation, which looks
+    // them up by their text; the engine itself speaks English.
     static const QHash<qint32, ReplyError> table = {
         {110, {}},
         {120, {}},
@@ -28,26 +31,36 @@ std::optional<ReplyError> replyError(qint32 replyCode) {
         {331, {38, nullptr}},
         {332, {39, nullptr}},
         {350, {40, nullptr}},
-        {421, {41, "Service not available, closing control connection."}},
-        {425, {42, "Can't open data connection."}},
-        {426, {43, "Connection closed; transfer aborted."}},
-        {450, {44, "Requested file action not taken."}},
-        {451, {45, "Requested action aborted: local error in processing."}},
-        {452, {46, "Requested action not taken. Insufficient storage space in system."}},
-        {500, {47, "Syntax error, command unrecognized."}},
-        {501, {48, "Syntax error in parameters or arguments."}},
-        {502, {49, "Command not implemented."}},
-        {503, {50, "Bad sequence of commands."}},
-        {504, {51, "Command not implemented for that parameter."}},
-        {530, {52, "Not logged in."}},
-        {532, {53, "Need account for storing files."}},
+        {421,
+         {41,
+          QT_TRANSLATE_NOOP("FtpErrors", "Service not available, closing control connection.")}},
+        {425, {42, QT_TRANSLATE_NOOP("FtpErrors", "Can't open data connection.")}},
+        {426, {43, QT_TRANSLATE_NOOP("FtpErrors", "Connection closed; transfer aborted.")}},
+        {450, {44, QT_TRANSLATE_NOOP("FtpErrors", "Requested file action not taken.")}},
+        {451,
+         {45,
+          QT_TRANSLATE_NOOP("FtpErrors", "Requested action aborted: local error in processing.")}},
+        {452,
+         {46,
+          QT_TRANSLATE_NOOP("FtpErrors",
+                            "Requested action not taken. Insufficient storage space in system.")}},
+        {500, {47, QT_TRANSLATE_NOOP("FtpErrors", "Syntax error, command unrecognized.")}},
+        {501, {48, QT_TRANSLATE_NOOP("FtpErrors", "Syntax error in parameters or arguments.")}},
+        {502, {49, QT_TRANSLATE_NOOP("FtpErrors", "Command not implemented.")}},
+        {503, {50, QT_TRANSLATE_NOOP("FtpErrors", "Bad sequence of commands.")}},
+        {504, {51, QT_TRANSLATE_NOOP("FtpErrors", "Command not implemented for that parameter.")}},
+        {530, {52, QT_TRANSLATE_NOOP("FtpErrors", "Not logged in.")}},
+        {532, {53, QT_TRANSLATE_NOOP("FtpErrors", "Need account for storing files.")}},
         {550,
-         {54, "Requested action not taken. File unavailable (e.g., file not found, no access)."}},
-        {551, {55, "Requested action aborted: page type unknown."}},
+         {54, QT_TRANSLATE_NOOP("FtpErrors", "Requested action not taken. File unavailable (e.g., "
+                                             "file not found, no access).")}},
+        {551, {55, QT_TRANSLATE_NOOP("FtpErrors", "Requested action aborted: page type unknown.")}},
         {552,
-         {56, "Requested file action aborted. Exceeded storage allocation (for current "
-              "directory or dataset)."}},
-        {553, {57, "Requested action not taken. File name not allowed."}},
+         {56, QT_TRANSLATE_NOOP("FtpErrors", "Requested file action aborted. Exceeded storage "
+                                             "allocation (for current directory or dataset).")}},
+        {553,
+         {57,
+          QT_TRANSLATE_NOOP("FtpErrors", "Requested action not taken. File name not allowed.")}},
     };
     const auto it = table.constFind(replyCode);
     if (it == table.constEnd())
@@ -74,15 +87,20 @@ std::optional<qint32> runtimeErrorCode(qint32 faultNumber) {
 
 QString ownErrorText(qint32 code) {
     switch (code) {
+    // Marked for the window's translation, which looks them up by their text.
     case 58:
-        return QStringLiteral("A time-out occurred while communicating with the server.");
+        return QStringLiteral(QT_TRANSLATE_NOOP(
+            "FtpErrors", "A time-out occurred while communicating with the server."));
     case 59:
-        return QStringLiteral("Cannot execute the command. Transfer in progress.");
-    case 60:
         return QStringLiteral(
-            "Application is busy. Wait until the current operation will be completed.");
+            QT_TRANSLATE_NOOP("FtpErrors", "Cannot execute the command. Transfer in progress."));
+    case 60:
+        return QStringLiteral(QT_TRANSLATE_NOOP(
+            "FtpErrors",
+            "Application is busy. Wait until the current operation will be completed."));
     case 61:
-        return QStringLiteral("The operation was canceled by user.");
+        return QStringLiteral(
+            QT_TRANSLATE_NOOP("FtpErrors", "The operation was canceled by user."));
     default:
         return {};
     }

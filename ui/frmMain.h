@@ -431,6 +431,8 @@ private:
     void selectNode(QTreeWidgetItem* node);
     // Back to the listed folder after a failed change or listing.
     void restoreSelection();
+    // The engine's description of an error, translated.
+    QString errorDescription(qint32 n);
     // The sentence for a failed step: the server's reply when there is one.
     QString failureReason(qint32 n);
     // "Error #n", its description and the server's reply where it refused.

@@ -312,7 +312,7 @@ void frmMain::syncSession(bool keepStatus) {
         const bool lost = m_SessionView == SessionView::Connected && isConnectionLost(n);
         const QString why = lost ? tr("the connection was lost.")
                             : n != 0 && n != CFtpConnection::ErrCancelled
-                                ? m_FtpConnection->GetFtpErrorDescription(n).trimmed()
+                                ? errorDescription(n).trimmed()
                                 : QString();
         status = why.isEmpty() ? tr("Disconnected.") : tr("Disconnected: %1").arg(why);
     }
@@ -422,13 +422,20 @@ void frmMain::dropPendingMessage() {
 }
 
 QString frmMain::errorBoxText(qint32 n) {
-    QString text =
-        tr("Error #%1").arg(QString::number(n)) + CrLf + CrLf + engine().GetFtpErrorDescription(n);
+    QString text = tr("Error #%1").arg(QString::number(n)) + CrLf + CrLf + errorDescription(n);
     // The server's own words say why, where it refused.
     const QString reply = engine().GetLastServerResponse().trimmed();
     if (n >= 37 && n <= 57 && !reply.isEmpty())
         text += CrLf + CrLf + serverResponse(reply);
     return text;
+}
+
+QString frmMain::errorDescription(qint32 n) {
+    // The engine's own texts are English; the window shows them in the
+    // user's language where the translation has them (an operating system's
+    // or a server's words pass as they are).
+    const QByteArray text = engine().GetFtpErrorDescription(n).toUtf8();
+    return QCoreApplication::translate("FtpErrors", text.constData());
 }
 
 QString frmMain::failureReason(qint32 n) {
@@ -439,7 +446,7 @@ QString frmMain::failureReason(qint32 n) {
         if (!reply.isEmpty())
             return serverResponse(reply);
     }
-    return tr("Error #%1: %2").arg(QString::number(n), engine().GetFtpErrorDescription(n));
+    return tr("Error #%1: %2").arg(QString::number(n), errorDescription(n));
 }
 
 void frmMain::selectNode(QTreeWidgetItem* node) {
@@ -660,7 +667,7 @@ void frmMain::NodeClick(QTreeWidgetItem* Node) {
             if (connected)
                 return;
             ask(failureText(tr("The connection cannot be established."),
-                            engine().GetFtpErrorDescription(engine().FtpGetLastError())),
+                            errorDescription(engine().FtpGetLastError())),
                 Prompts::OkOnly, Prompts::Exclamation);
             return;
         }
@@ -900,8 +907,7 @@ void frmMain::ConnectToServerBody() {
     setStatusText(tr("Connecting to %1 ...").arg(serverText()));
     if (!connectEngine()) {
         const qint32 n = engine().FtpGetLastError();
-        ask(engine().GetFtpErrorDescription(n), Prompts::OkOnly, Prompts::Exclamation,
-            tr(ConnectTitle));
+        ask(errorDescription(n), Prompts::OkOnly, Prompts::Exclamation, tr(ConnectTitle));
         return;
     }
     m_SessionView = SessionView::Connected;

@@ -1,5 +1,6 @@
 #include "CFtpConnection.h"
 #include "FileListView.h"
+#include "FtpErrors.h"
 #include "HelpViewer.h"
 #include "LogColours.h"
 #include "ScriptedPrompts.h"
@@ -1018,6 +1019,19 @@ private slots:
                      QStringLiteral("Dateiname"));
             window.m_FtpConnection_StateChanged(CFtpConnection::TransferCompleted);
             QCOMPARE(window.statusText(), QStringLiteral("\u00dcbertragung abgeschlossen."));
+            // Every description of the engine's error table reads in German
+            // in the window's boxes.
+            for (qint32 code = 100; code < 600; ++code) {
+                const auto error = FtpErrors::replyError(code);
+                if (error && error->description)
+                    QVERIFY2(QCoreApplication::translate("FtpErrors", error->description) !=
+                                 QLatin1String(error->description),
+                             error->description);
+            }
+            for (qint32 code = 58; code <= 61; ++code) {
+                const QString own = FtpErrors::ownErrorText(code);
+                QVERIFY(QCoreApplication::translate("FtpErrors", own.toUtf8().constData()) != own);
+            }
             window.m_FtpConnection_ListingDataArrived(1234567);
             QCOMPARE(
                 window.statusText(),

@@ -37,6 +37,93 @@
     </message>
 </context>
 <context>
+    <name>FtpErrors</name>
+    <message>
+        <source>Service not available, closing control connection.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Can&apos;t open data connection.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connection closed; transfer aborted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested file action not taken.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested action aborted: local error in processing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested action not taken. Insufficient storage space in system.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Syntax error, command unrecognized.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Syntax error in parameters or arguments.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Command not implemented.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Bad sequence of commands.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Command not implemented for that parameter.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not logged in.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Need account for storing files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested action not taken. File unavailable (e.g., file not found, no access).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested action aborted: page type unknown.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested file action aborted. Exceeded storage allocation (for current directory or dataset).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Requested action not taken. File name not allowed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A time-out occurred while communicating with the server.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot execute the command. Transfer in progress.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Application is busy. Wait until the current operation will be completed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The operation was canceled by user.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>FtpSecurity</name>
     <message>
         <source>Use explicit FTP over TLS if available</source>

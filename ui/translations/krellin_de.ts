@@ -37,6 +37,93 @@
     </message>
 </context>
 <context>
+    <name>FtpErrors</name>
+    <message>
+        <source>Service not available, closing control connection.</source>
+        <translation>Dienst nicht verfügbar, die Steuerverbindung wird geschlossen.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t open data connection.</source>
+        <translation>Die Datenverbindung kann nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Connection closed; transfer aborted.</source>
+        <translation>Verbindung geschlossen; Übertragung abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Requested file action not taken.</source>
+        <translation>Die angeforderte Dateiaktion wurde nicht ausgeführt.</translation>
+    </message>
+    <message>
+        <source>Requested action aborted: local error in processing.</source>
+        <translation>Angeforderte Aktion abgebrochen: lokaler Fehler bei der Verarbeitung.</translation>
+    </message>
+    <message>
+        <source>Requested action not taken. Insufficient storage space in system.</source>
+        <translation>Angeforderte Aktion nicht ausgeführt. Zu wenig Speicherplatz im System.</translation>
+    </message>
+    <message>
+        <source>Syntax error, command unrecognized.</source>
+        <translation>Syntaxfehler, Befehl nicht erkannt.</translation>
+    </message>
+    <message>
+        <source>Syntax error in parameters or arguments.</source>
+        <translation>Syntaxfehler in Parametern oder Argumenten.</translation>
+    </message>
+    <message>
+        <source>Command not implemented.</source>
+        <translation>Befehl nicht implementiert.</translation>
+    </message>
+    <message>
+        <source>Bad sequence of commands.</source>
+        <translation>Falsche Reihenfolge der Befehle.</translation>
+    </message>
+    <message>
+        <source>Command not implemented for that parameter.</source>
+        <translation>Befehl für diesen Parameter nicht implementiert.</translation>
+    </message>
+    <message>
+        <source>Not logged in.</source>
+        <translation>Nicht angemeldet.</translation>
+    </message>
+    <message>
+        <source>Need account for storing files.</source>
+        <translation>Zum Speichern von Dateien ist ein Konto nötig.</translation>
+    </message>
+    <message>
+        <source>Requested action not taken. File unavailable (e.g., file not found, no access).</source>
+        <translation>Angeforderte Aktion nicht ausgeführt. Datei nicht verfügbar (z. B. nicht gefunden, kein Zugriff).</translation>
+    </message>
+    <message>
+        <source>Requested action aborted: page type unknown.</source>
+        <translation>Angeforderte Aktion abgebrochen: Seitentyp unbekannt.</translation>
+    </message>
+    <message>
+        <source>Requested file action aborted. Exceeded storage allocation (for current directory or dataset).</source>
+        <translation>Angeforderte Dateiaktion abgebrochen. Speicherzuteilung (für den aktuellen Ordner oder Datenbestand) überschritten.</translation>
+    </message>
+    <message>
+        <source>Requested action not taken. File name not allowed.</source>
+        <translation>Angeforderte Aktion nicht ausgeführt. Dateiname nicht erlaubt.</translation>
+    </message>
+    <message>
+        <source>A time-out occurred while communicating with the server.</source>
+        <translation>Bei der Kommunikation mit dem Server ist eine Zeitüberschreitung aufgetreten.</translation>
+    </message>
+    <message>
+        <source>Cannot execute the command. Transfer in progress.</source>
+        <translation>Der Befehl kann nicht ausgeführt werden. Eine Übertragung läuft.</translation>
+    </message>
+    <message>
+        <source>Application is busy. Wait until the current operation will be completed.</source>
+        <translation>Das Programm ist beschäftigt. Warten Sie, bis der laufende Vorgang abgeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>The operation was canceled by user.</source>
+        <translation>Der Vorgang wurde vom Benutzer abgebrochen.</translation>
+    </message>
+</context>
+<context>
     <name>FtpSecurity</name>
     <message>
         <source>Use explicit FTP over TLS if available</source>
