@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -1000,6 +1001,14 @@ private slots:
         QVERIFY(window.picLegend->isVisible());
         QVERIFY(window.twipsGeometry(window.picLegend).bottom() <=
                 window.twipsGeometry(window.txtMessages).bottom());
+        // The About window grows to show its whole notice and its title.
+        about box;
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY(box.Label4->height() >= box.Label4->heightForWidth(box.Label4->width()));
+        QVERIFY(box.Label1->width() >= box.Label1->sizeHint().width());
+        QVERIFY(box.Command1->geometry().top() > box.Label4->geometry().bottom());
+        QVERIFY(box.rect().contains(box.Command1->geometry()));
     }
 
     // The window in German: menus, title pane, list header and a message
