@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
-#include <QListView>
 #include <QFile>
 #include <QLabel>
+#include <QListView>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
