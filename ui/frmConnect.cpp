@@ -100,6 +100,14 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setTabOrder(cmdCancel, chkAnonym);
     setTabOrder(chkAnonym, cboEncryption);
 
+    // "Save as site" in a row of its own under the choices, right-aligned.
+    cmdSaveSite = new QPushButton(tr("Save as &site..."), this);
+    cmdSaveSite->resize(std::max(scaled(1215), cmdSaveSite->sizeHint().width()), scaled(375));
+    cmdSaveSite->move(width() - cmdSaveSite->width() - scaled(105), scaled(1995));
+    setFixedSize(width(), scaled(2490));
+    setTabOrder(cboEncryption, cmdSaveSite);
+    connect(cmdSaveSite, &QPushButton::clicked, this, [this] { cmdSaveSite_Click(); });
+
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });

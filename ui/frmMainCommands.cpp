@@ -18,6 +18,7 @@
 #include "LocalName.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
+#include "Site.h"
 #include "TrustStore.h"
 #include "frmConnect.h"
 
@@ -96,6 +97,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"Open",              "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InList,          0, Session, &frmMain::OpenSelected},
         {"OpenFolder",        "&Open",                nullptr,                                 0,  K(Qt::Key_Return),    InTree,          0, Session, &frmMain::ListSelectedNode},
         {"Connect",           "&Connect to ...",      nullptr,                                 1,  {},                   Nowhere,         0, Idle,    &frmMain::ConnectToServer},
+        {"SiteManager",       "Site &Manager ...",    nullptr,                                 0,  {},                   Nowhere,         0, Idle,    &frmMain::mnuSiteManager_Click},
         {"Stop",              "&Stop",                "Stop operation",                        3,  {},                   Nowhere,         0, Running, &frmMain::StopCommand},
         {"Cancel",            "&Stop",                nullptr,                                 0,  K(Qt::Key_Escape),    Window,          0, Working, &frmMain::StopCommand},
         {"Download",          "&Download File ...",   "Download File...",                      5,  {},                   InList,          1, Session, &frmMain::mnuDownload_Click},
@@ -862,19 +864,31 @@ void frmMain::ConnectToServerBody() {
     const std::unique_ptr<frmConnect> dialog = showConnectDialog();
     if (dialog->Action() != 0 || dialog->result() != QDialog::Accepted)
         return;
+    // The dialog made host and port with the one parser; they are used as
+    // they are and shown as they are.
+    Site site;
+    site.host = dialog->URL();
+    site.port = dialog->Port();
+    site.encryption = dialog->Encryption();
+    site.user = dialog->UserName();
+    site.passive = Check1->isChecked();
+    ConnectBody(site, dialog->Password());
+}
+
+void frmMain::ConnectBody(const Site& site, const QString& password) {
     // The command is disabled while the engine works; should it come here
     // all the same, nothing is cleared for a connect that cannot start.
     if (working())
         return;
+    Check1->setChecked(site.passive);
     saveConnectChoices();
-    // The dialog made host and port with the one parser; they are used as
-    // they are and shown as they are.
-    engine().setFtpServer(dialog->URL());
-    engine().setUserName(dialog->UserName());
-    engine().setPassword(dialog->Password());
+    m_LocalFolder = site.localFolder;
+    engine().setFtpServer(site.host);
+    engine().setUserName(site.user);
+    engine().setPassword(password);
     engine().setPassiveMode(Check1->isChecked());
-    engine().setPort(dialog->Port());
-    engine().setSecurity(dialog->Encryption());
+    engine().setPort(site.port);
+    engine().setSecurity(site.encryption);
     engine().setExtensions(true);
     // A message the last session left unread is not this server's.
     dropPendingMessage();
@@ -894,6 +908,7 @@ void frmMain::ConnectToServerBody() {
     if (!welcome.isEmpty())
         showMessageWindow(QStringLiteral("Welcome message from ") + engine().FtpServer(), welcome);
     showTitle(serverText());
+    openStartFolder(site.remoteFolder);
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();
@@ -915,6 +930,7 @@ void frmMain::ConnectToServerBody() {
     m_CurrentNode = NodeRef(m_Nodes, node);
     updateCommands();
     ListDirectory(node);
+    selectStartFile();
 }
 
 void frmMain::StopCommand() {
@@ -983,9 +999,10 @@ void frmMain::DownloadSelectedFile() {
         reportUnsafeNames({why});
         return;
     }
-    const QString localPath =
-        m_Prompts.saveFileName(this, QStringLiteral("Download file and save as..."), *localName,
-                               QStringLiteral("All Files (*)"));
+    const QString localPath = m_Prompts.saveFileName(
+        this, QStringLiteral("Download file and save as..."),
+        m_LocalFolder.isEmpty() ? *localName : QDir(m_LocalFolder).filePath(*localName),
+        QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
     beginTransfer(remoteName, remoteSize);
@@ -1038,7 +1055,7 @@ void frmMain::DownloadSeveral(const QList<int>& rows) {
     if (files.isEmpty())
         return;
     const QString folder =
-        m_Prompts.existingDirectory(this, QStringLiteral("Download files into..."), QString());
+        m_Prompts.existingDirectory(this, QStringLiteral("Download files into..."), m_LocalFolder);
     if (folder.isEmpty())
         return;
     // One question for the lot: files already there are completed or
@@ -1178,8 +1195,9 @@ void frmMain::mnuUpload_Click() {
 void frmMain::UploadBody() {
     // An open dialog: the file must exist, and choosing it asks no
     // "replace?" question as a save dialog would.
-    const QString localPath = m_Prompts.openFileName(this, QStringLiteral("Select file to upload"),
-                                                     QString(), QStringLiteral("All Files (*)"));
+    const QString localPath =
+        m_Prompts.openFileName(this, QStringLiteral("Select file to upload"), m_LocalFolder,
+                               QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
     const QString remoteName = QFileInfo(localPath).fileName();

@@ -1,0 +1,47 @@
+#include "frmConnect.h"
+
+#include "Prompts.h"
+#include "ServerAddress.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+std::optional<Site> frmConnect::siteFromBoxes() {
+    auto refuse = [this](const QString& text, const QString& title) {
+        m_Prompts.messageBox(this, text, Prompts::OkOnly, Prompts::Information, title);
+        return std::nullopt;
+    };
+    if (txtURL->text().trimmed().isEmpty())
+        return refuse(tr("Enter a URL or click on Cancel button."), tr("Invalid URL"));
+    const auto encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
+    const quint16 defaultPort = encryption == FtpSecurity::Mode::Implicit
+                                    ? ServerAddress::ImplicitTlsPort
+                                    : ServerAddress::DefaultPort;
+    QString host;
+    quint16 port = defaultPort;
+    QString error;
+    if (!txtPort->text().isEmpty() && !ServerAddress::parsePort(txtPort->text(), port, error))
+        return refuse(error, tr("Invalid port"));
+    if (!ServerAddress::fromDialog(txtURL->text().trimmed(), txtPort->text(), txtPort->isModified(),
+                                   defaultPort, host, port, error))
+        return refuse(error, tr("Invalid URL"));
+    Site site;
+    site.name = host;
+    site.host = host.toLower();
+    site.port = port;
+    site.encryption = encryption;
+    if (chkAnonym->isChecked()) {
+        site.logOn = Site::LogOn::Anonymous;
+    } else {
+        site.user = txtUserName->text();
+        // A password typed here is kept in the keyring; none typed, none kept.
+        site.logOn = txtPassword->text().isEmpty() ? Site::LogOn::AskPassword : Site::LogOn::Normal;
+    }
+    return site;
+}
+
+void frmConnect::cmdSaveSite_Click() {
+    if (m_SaveSite)
+        m_SaveSite(*this);
+}
