@@ -1,0 +1,173 @@
+// Connecting without the dialog, against a real pyftpdlib server: the
+// ftp:// links of the command line and the saved sites, each asking only
+// for what it lacks and opening its start folder.
+
+#include "MainWindowDriver.h"
+#include "MemoryKeyring.h"
+#include "PyFtpdServer.h"
+#include "SiteStore.h"
+#include "TestUtil.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_links : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_Settings;
+    PyFtpdServer m_Server;
+
+    QString server() const {
+        return m_Server.host() + QLatin1Char(':') + QString::number(m_Server.port());
+    }
+    // pyftpdlib here speaks plain FTP: the downgrade is allowed up front.
+    void allowPlain() {
+        TrustStore::allowDowngrade(m_Server.host(), m_Server.port(),
+                                   CFtpConnection::Downgrade::NoTls);
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError()));
+        QVERIFY(QDir(m_Server.rootPath()).mkpath(QStringLiteral("pub/deep dir")));
+        QVERIFY(TestUtil::writeFile(m_Server.rootPath() + QStringLiteral("/pub/a.txt"), "a\n"));
+        allowPlain();
+    }
+
+    void links_data() {
+        QTest::addColumn<QString>("link");     // {server} is replaced
+        QTest::addColumn<QString>("password"); // typed when asked; empty: nothing asked
+        QTest::addColumn<QString>("listed");   // folder shown; empty: no session
+        QTest::addColumn<QString>("shown");    // selected file, or the message's start
+        QTest::newRow("anonymous") << "ftp://{server}/pub"
+                                   << ""
+                                   << "/pub/"
+                                   << "";
+        QTest::newRow("user asked") << "ftp://user@{server}/pub/deep%20dir/"
+                                    << "secret"
+                                    << "/pub/deep dir/"
+                                    << "";
+        QTest::newRow("password in link") << "FTP://user:secret@{server}/%2Fpub"
+                                          << ""
+                                          << "/pub/"
+                                          << "";
+        QTest::newRow("root") << "ftp://{server}"
+                              << ""
+                              << "/"
+                              << "";
+        QTest::newRow("file") << "ftp://user@{server}/pub/a.txt"
+                              << "secret"
+                              << "/pub/"
+                              << "a.txt";
+        QTest::newRow("missing") << "ftp://{server}/nothing"
+                                 << ""
+                                 << "/"
+                                 << "nothing cannot be opened.";
+        QTest::newRow("bad port") << "ftp://127.0.0.1:99999/pub"
+                                  << ""
+                                  << ""
+                                  << "This link cannot be opened: bad port \"99999\".";
+        QTest::newRow("bad scheme") << "http://{server}/"
+                                    << ""
+                                    << ""
+                                    << "This link cannot be opened: the URL must start";
+        QTest::newRow("no host") << "ftpes:///pub"
+                                 << ""
+                                 << ""
+                                 << "This link cannot be opened: the URL names no host.";
+    }
+    void links() {
+        QFETCH(QString, link);
+        QFETCH(QString, password);
+        QFETCH(QString, listed);
+        QFETCH(QString, shown);
+        MainWindowDriver ui;
+        if (!password.isEmpty())
+            ui.prompts.passwords << password;
+        ui.window.openStartArgument(link.replace(QStringLiteral("{server}"), server()));
+        // The link waits for the event loop, as it does at start-up.
+        QVERIFY(ui.window.listedKey().isEmpty());
+        QVERIFY(TestUtil::waitUntil(
+            [&] { return !ui.window.listedKey().isEmpty() || !ui.prompts.asked.isEmpty(); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!ui.window.working(), 10000);
+        QCOMPARE(ui.window.listedKey(), listed);
+        QStringList passwordQuestions;
+        QString message;
+        for (const ScriptedPrompts::Question& q : std::as_const(ui.prompts.asked)) {
+            if (q.kind == ScriptedPrompts::Password)
+                passwordQuestions << q.text;
+            else if (q.kind == ScriptedPrompts::MessageBox)
+                message = q.text;
+        }
+        QCOMPARE(passwordQuestions, password.isEmpty()
+                                        ? QStringList()
+                                        : QStringList{"Password for user on " + server() + ":"});
+        if (listed.isEmpty() || shown.contains(QLatin1Char(' '))) {
+            QVERIFY2(message.startsWith(shown), qPrintable(message));
+        } else {
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+            const int row = ui.window.lvListView->selectedRow();
+            QCOMPARE(row < 0 ? QString() : ui.window.lvListView->text(row), shown);
+        }
+    }
+
+    void sites_data() {
+        QTest::addColumn<int>("logOn");
+        QTest::addColumn<bool>("keyringDown");
+        QTest::addColumn<QString>("question"); // what the password box says; empty: none
+        QTest::newRow("kept") << int(Site::LogOn::Normal) << false << "";
+        QTest::newRow("not kept") << int(Site::LogOn::Normal) << true
+                                  << "The desktop keyring cannot be used (no Secret Service on "
+                                     "the bus), so Krellin asks";
+        QTest::newRow("ask") << int(Site::LogOn::AskPassword) << false << "Password for user on";
+        QTest::newRow("anonymous") << int(Site::LogOn::Anonymous) << false << "";
+    }
+    void sites() {
+        QFETCH(int, logOn);
+        QFETCH(bool, keyringDown);
+        QFETCH(QString, question);
+        QTemporaryDir local;
+        Site site;
+        site.name = QStringLiteral("Test server");
+        site.host = m_Server.host();
+        site.port = m_Server.port();
+        site.logOn = Site::LogOn(logOn);
+        site.user = QStringLiteral("user");
+        site.remoteFolder = QStringLiteral("/pub/deep dir");
+        site.localFolder = local.path();
+        site.passive = false;
+        SiteList list;
+        const QString id = list.add(site);
+        SiteStore::save(list);
+        MemoryKeyring keyring;
+        keyring.entries.insert(list.sites[0].keyringKey(), QStringLiteral("secret"));
+        keyring.down = keyringDown;
+
+        MainWindowDriver ui;
+        ui.window.setKeyring(&keyring);
+        ui.setPassive(true);
+        if (!question.isEmpty())
+            ui.prompts.passwords << QStringLiteral("secret");
+        ui.window.connectToSite(id);
+        QCOMPARE(ui.window.listedKey(), QStringLiteral("/pub/deep dir/"));
+        QCOMPARE(ui.prompts.unanswered, 0);
+        QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty())
+            QVERIFY2(asked[0].startsWith("Password|" + question), qPrintable(asked[0]));
+        // Active mode as the site says, and the site's local folder for dialogs.
+        QVERIFY(!ui.window.Check1->isChecked());
+        QVERIFY(ui.window.logText().contains(QStringLiteral("PORT ")));
+        QCOMPARE(ui.window.localFolder(), local.path());
+        QVERIFY(ui.engine()->UserName() ==
+                (logOn == int(Site::LogOn::Anonymous) ? "anonymous" : "user"));
+    }
+};
+
+QTEST_MAIN(tst_links)
+#include "tst_links.moc"
