@@ -109,6 +109,8 @@ int main(int argc, char* argv[]) {
     if (!arguments.isEmpty())
         window.openStartArgument(arguments.first());
     window.show();
+    if (qEnvironmentVariableIsSet("KRELLIN_SCREENSHOT_SITES"))
+        QTimer::singleShot(0, &window, [&window] { window.mnuSiteManager_Click(); });
     if (autoConnect) {
         const QString path = qEnvironmentVariable("KRELLIN_SCREENSHOT_CONNECT");
         QTimer::singleShot(0, &window, [&window, path] {

@@ -57,7 +57,7 @@ SiteManager::SiteManager(Prompts& prompts, Keyring& keyring, QWidget* parent)
     cmdNewFolder = new QPushButton(tr("New &Folder"), this);
     cmdRename = new QPushButton(tr("Rena&me"), this);
     cmdDelete = new QPushButton(tr("&Delete"), this);
-    cmdExport = new QPushButton(tr("&Export..."), this);
+    cmdExport = new QPushButton(tr("E&xport..."), this);
     cmdImport = new QPushButton(tr("&Import..."), this);
     auto* treeButtons = new QGridLayout;
     treeButtons->addWidget(cmdNewSite, 0, 0);
@@ -109,7 +109,7 @@ SiteManager::SiteManager(Prompts& prompts, Keyring& keyring, QWidget* parent)
     localRow->addWidget(txtLocalFolder, 1);
     localRow->addWidget(cmdBrowseLocal);
     optPassive = new QRadioButton(tr("&Passive"), fraSite);
-    optActive = new QRadioButton(tr("&Active"), fraSite);
+    optActive = new QRadioButton(tr("Acti&ve"), fraSite);
     auto* modes = new QButtonGroup(fraSite);
     modes->addButton(optPassive);
     modes->addButton(optActive);
@@ -119,15 +119,21 @@ SiteManager::SiteManager(Prompts& prompts, Keyring& keyring, QWidget* parent)
     modeRow->addStretch(1);
     txtComment = new QPlainTextEdit(fraSite);
     txtComment->setTabChangesFocus(true);
-    form->addRow(tr("F&older:"), cboFolder);
-    form->addRow(tr("&Host:"), hostRow);
+    // Rows whose field is a layout get their labels made here, for the buddy.
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* made = new QLabel(text, fraSite);
+        made->setBuddy(buddy);
+        return made;
+    };
+    form->addRow(tr("Folder:"), cboFolder);
+    form->addRow(label(tr("&Host:"), txtHost), hostRow);
     form->addRow(tr("&Encryption:"), cboEncryption);
     form->addRow(tr("&Log-on type:"), cboLogOn);
     form->addRow(tr("&User:"), txtUser);
     form->addRow(tr("Pass&word:"), txtPassword);
     form->addRow(QString(), lblKeyring);
     form->addRow(tr("&Remote folder:"), txtRemoteFolder);
-    form->addRow(tr("Lo&cal folder:"), localRow);
+    form->addRow(label(tr("Loc&al folder:"), txtLocalFolder), localRow);
     form->addRow(tr("Transfer mode:"), modeRow);
     form->addRow(tr("Commen&t:"), txtComment);
 
@@ -195,7 +201,14 @@ SiteManager::SiteManager(Prompts& prompts, Keyring& keyring, QWidget* parent)
     connect(cboFolder->lineEdit(), &QLineEdit::editingFinished, this, [this] { moveToFolder(); });
 
     fillTree();
-    if (tvSites->topLevelItemCount() > 0)
+    // The first site in the tree's order, else whatever comes first.
+    for (QTreeWidgetItemIterator it(tvSites); *it; ++it) {
+        if ((*it)->data(0, KindRole).toInt() == SiteItem) {
+            tvSites->setCurrentItem(*it);
+            break;
+        }
+    }
+    if (!tvSites->currentItem() && tvSites->topLevelItemCount() > 0)
         tvSites->setCurrentItem(tvSites->topLevelItem(0));
     showCurrent();
     resize(sizeHint().expandedTo(
