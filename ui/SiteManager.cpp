@@ -194,6 +194,8 @@ SiteManager::SiteManager(Prompts& prompts, Keyring& keyring, QWidget* parent)
         formToSite();
     });
     connect(cboLogOn, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_Filling)
+            return; // siteToForm asks the keyring once, at its end
         formToSite();
         updateLogOn();
     });
@@ -261,18 +263,16 @@ void SiteManager::fillTree() {
 }
 
 bool SiteManager::selectSite(const QString& id) {
-    for (QTreeWidgetItemIterator it(tvSites); *it; ++it) {
-        if ((*it)->data(0, KindRole).toInt() == SiteItem && (*it)->data(0, KeyRole) == id) {
-            tvSites->setCurrentItem(*it);
-            return true;
-        }
-    }
-    return false;
+    return selectItem(SiteItem, id);
 }
 
 bool SiteManager::selectFolder(const QString& folder) {
+    return selectItem(FolderItem, folder);
+}
+
+bool SiteManager::selectItem(int kind, const QString& key) {
     for (QTreeWidgetItemIterator it(tvSites); *it; ++it) {
-        if ((*it)->data(0, KindRole).toInt() == FolderItem && (*it)->data(0, KeyRole) == folder) {
+        if ((*it)->data(0, KindRole).toInt() == kind && (*it)->data(0, KeyRole) == key) {
             tvSites->setCurrentItem(*it);
             return true;
         }
@@ -361,7 +361,9 @@ void SiteManager::moveToFolder() {
     site->folder = folder;
     site->name = m_List.uniqueName(folder, site->name, site->id);
     m_List.addFolder(folder);
-    fillTree();
+    // Not from inside the combo box's own signal: the tree refills it.
+    QMetaObject::invokeMethod(
+        this, [this] { fillTree(); }, Qt::QueuedConnection);
 }
 
 void SiteManager::updateLogOn() {

@@ -74,6 +74,7 @@ public:
 private:
     enum Kind { FolderItem = 1, SiteItem = 2 };
     void fillTree();
+    bool selectItem(int kind, const QString& key);
     void showCurrent();
     void siteToForm(const Site& site);
     void formToSite();

@@ -60,11 +60,14 @@ QVariantMap fields(const Site& site) {
     };
 }
 
-// A site from its fields; empty with the reason when one is unusable.
-std::optional<Site> fromFields(const QVariantMap& map, QString* why) {
-    auto fail = [why](const QString& reason) {
-        *why = reason;
-        return std::nullopt;
+// A site from its fields. A field that cannot be used leaves its safe
+// default (port 0 until one is typed, "ask for password") and the first
+// such fault in why: an import refuses the file, while a site in the
+// settings is kept for the site manager to show and mend.
+Site fromFields(const QVariantMap& map, QString* why) {
+    auto fault = [why](const QString& reason) {
+        if (why->isEmpty())
+            *why = reason;
     };
     Site site;
     site.name = map.value(QStringLiteral("name")).toString().trimmed();
@@ -75,44 +78,50 @@ std::optional<Site> fromFields(const QVariantMap& map, QString* why) {
     site.localFolder = map.value(QStringLiteral("localFolder")).toString();
     site.comment = map.value(QStringLiteral("comment")).toString();
     if (site.host.isEmpty())
-        return fail(Text::tr("it names no host"));
+        fault(Text::tr("it names no host"));
     for (const QChar c : std::as_const(site.host)) {
-        if (c.isSpace() || c.unicode() < 0x20)
-            return fail(
-                Text::tr("the host \"%1\" holds a blank or a control character").arg(site.host));
+        if (c.isSpace() || c.unicode() < 0x20) {
+            fault(Text::tr("the host \"%1\" holds a blank or a control character").arg(site.host));
+            break;
+        }
     }
     if (site.name.isEmpty())
-        site.name = site.host;
+        site.name = site.host.isEmpty() ? Text::tr("Unnamed site") : site.host;
     site.name.replace(QLatin1Char('/'), QLatin1Char('-'));
     // These go onto the control connection as they are.
     for (const QString& text : {site.user, site.remoteFolder}) {
         if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
             text.contains(QChar(0)))
-            return fail(Text::tr("the user or remote folder holds a line break"));
+            fault(Text::tr("the user or remote folder holds a line break"));
     }
     const QVariant port = map.value(QStringLiteral("port"), 21);
     bool ok = false;
     const int number = port.toInt(&ok);
-    if (!ok || number < 1 || number > 65535 || port.toString() != QString::number(number))
-        return fail(
-            Text::tr("the port \"%1\" is not a number from 1 to 65535").arg(port.toString()));
-    site.port = quint16(number);
+    if (!ok || number < 1 || number > 65535 || port.toString() != QString::number(number)) {
+        fault(Text::tr("the port \"%1\" is not a number from 1 to 65535").arg(port.toString()));
+        site.port = 0;
+    } else {
+        site.port = quint16(number);
+    }
     const QString encryption =
         map.value(QStringLiteral("encryption"), encryptionName(site.encryption)).toString();
-    const auto mode = encryptionFromName(encryption);
-    if (!mode)
-        return fail(Text::tr("the encryption \"%1\" is unknown").arg(encryption));
-    site.encryption = *mode;
+    if (const auto mode = encryptionFromName(encryption))
+        site.encryption = *mode;
+    else
+        fault(Text::tr("the encryption \"%1\" is unknown").arg(encryption));
     const QString logOn = map.value(QStringLiteral("logon"), logOnName(site.logOn)).toString();
-    const auto type = logOnFromName(logOn);
-    if (!type)
-        return fail(Text::tr("the log-on type \"%1\" is unknown").arg(logOn));
-    site.logOn = *type;
+    if (const auto type = logOnFromName(logOn))
+        site.logOn = *type;
+    else {
+        fault(Text::tr("the log-on type \"%1\" is unknown").arg(logOn));
+        site.logOn = Site::LogOn::AskPassword;
+    }
     const QVariant passive = map.value(QStringLiteral("passive"), true);
     if (passive.typeId() != QMetaType::Bool && passive.toString() != QLatin1String("true") &&
         passive.toString() != QLatin1String("false"))
-        return fail(Text::tr("\"passive\" is neither true nor false"));
-    site.passive = passive.toBool();
+        fault(Text::tr("\"passive\" is neither true nor false"));
+    else
+        site.passive = passive.toBool();
     return site;
 }
 
@@ -127,36 +136,42 @@ QString normalFolder(const QString& folder) {
     return pieces.join(QLatin1Char('/'));
 }
 
-QString encryptionName(FtpSecurity::Mode mode) {
-    for (const auto& [value, name] : Encryptions) {
-        if (value == mode)
+namespace {
+
+template <typename T, std::size_t N>
+QString nameIn(const std::pair<T, const char*> (&table)[N], T value) {
+    for (const auto& [known, name] : table) {
+        if (known == value)
             return QString::fromLatin1(name);
     }
     return {};
+}
+
+template <typename T, std::size_t N>
+std::optional<T> valueIn(const std::pair<T, const char*> (&table)[N], const QString& name) {
+    for (const auto& [value, known] : table) {
+        if (name == QLatin1String(known))
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QString encryptionName(FtpSecurity::Mode mode) {
+    return nameIn(Encryptions, mode);
 }
 
 std::optional<FtpSecurity::Mode> encryptionFromName(const QString& name) {
-    for (const auto& [value, text] : Encryptions) {
-        if (name == QLatin1String(text))
-            return value;
-    }
-    return std::nullopt;
+    return valueIn(Encryptions, name);
 }
 
 QString logOnName(Site::LogOn logOn) {
-    for (const auto& [value, name] : LogOns) {
-        if (value == logOn)
-            return QString::fromLatin1(name);
-    }
-    return {};
+    return nameIn(LogOns, logOn);
 }
 
 std::optional<Site::LogOn> logOnFromName(const QString& name) {
-    for (const auto& [value, text] : LogOns) {
-        if (name == QLatin1String(text))
-            return value;
-    }
-    return std::nullopt;
+    return valueIn(LogOns, name);
 }
 
 SiteList load() {
@@ -171,14 +186,13 @@ SiteList load() {
         for (const QString& key : settings.childKeys())
             map.insert(key, settings.value(key));
         settings.endGroup();
-        QString why;
-        // A site damaged by hand is left out rather than half used.
-        std::optional<Site> site = fromFields(map, &why);
-        if (!site)
-            continue;
-        site->id = id;
-        list.addFolder(site->folder);
-        list.sites.append(*site);
+        // A site damaged by hand is kept: the site manager shows it, and
+        // refuses to keep it until it is mended.
+        QString fault;
+        Site site = fromFields(map, &fault);
+        site.id = id;
+        list.addFolder(site.folder);
+        list.sites.append(site);
     }
     std::sort(list.sites.begin(), list.sites.end(), [](const Site& a, const Site& b) {
         return a.path().compare(b.path(), Qt::CaseInsensitive) < 0;
@@ -249,14 +263,12 @@ std::optional<SiteList> importFrom(const QString& path, QString* error) {
         list.addFolder(folder.toString());
     const QJsonArray sites = root.value(QStringLiteral("sites")).toArray();
     for (qsizetype i = 0; i < sites.size(); ++i) {
-        QString why = Text::tr("it is not a site");
-        const std::optional<Site> site = sites[i].isObject()
-                                             ? fromFields(sites[i].toObject().toVariantMap(), &why)
-                                             : std::nullopt;
-        if (!site)
+        QString why = sites[i].isObject() ? QString() : Text::tr("it is not a site");
+        const Site site = fromFields(sites[i].toObject().toVariantMap(), &why);
+        if (!why.isEmpty())
             return fail(
                 Text::tr("%1: site %2 cannot be imported: %3.").arg(path).arg(i + 1).arg(why));
-        list.add(*site);
+        list.add(site);
     }
     return list;
 }

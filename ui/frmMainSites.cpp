@@ -61,6 +61,12 @@ void frmMain::connectToSite(const QString& id) {
         if (!saved)
             return;
         Site site = *saved;
+        if (site.host.isEmpty() || site.port == 0) {
+            ask(tr("The site %1 names no host or port. File > Site Manager completes it.")
+                    .arg(site.path()),
+                Prompts::OkOnly, Prompts::Exclamation);
+            return;
+        }
         QString password;
         if (site.logOn == Site::LogOn::Anonymous) {
             site.user = Anonymous;

@@ -5,6 +5,7 @@
 #include "MainWindowDriver.h"
 #include "MemoryKeyring.h"
 #include "PyFtpdServer.h"
+#include "RealFtpServer.h"
 #include "SiteStore.h"
 #include "TestUtil.h"
 
@@ -114,6 +115,91 @@ private slots:
             const int row = ui.window.lvListView->selectedRow();
             QCOMPARE(row < 0 ? QString() : ui.window.lvListView->text(row), shown);
         }
+    }
+
+    // ftpes:// and ftps:// reach TLS servers as the scheme says: explicit
+    // required, implicit on a port of its own.
+    void tlsLinks_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("tls");
+        QTest::addColumn<QString>("scheme");
+        using S = RealFtpServer;
+        QTest::newRow("vsftpd ftpes") << int(S::Kind::Vsftpd) << int(S::Tls::Explicit) << "ftpes";
+        QTest::newRow("vsftpd ftps") << int(S::Kind::Vsftpd) << int(S::Tls::Implicit) << "ftps";
+        QTest::newRow("pyftpdlib ftpes")
+            << int(S::Kind::Pyftpdlib) << int(S::Tls::Explicit) << "ftpes";
+    }
+    void tlsLinks() {
+        QFETCH(int, kind);
+        QFETCH(int, tls);
+        QFETCH(QString, scheme);
+        RealFtpServer::Options options;
+        options.tls = RealFtpServer::Tls(tls);
+        const auto serverKind = RealFtpServer::Kind(kind);
+        const QString unavailable = RealFtpServer::unavailableReason(serverKind, options);
+        if (!unavailable.isEmpty())
+            QSKIP(qPrintable(unavailable));
+        RealFtpServer server(serverKind, options);
+        QVERIFY2(server.start(), qPrintable(server.lastError()));
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.prompts.passwords << server.password();
+        ui.prompts.answers << Prompts::No; // the test certificate: this session only
+        ui.window.openLink(QStringLiteral("%1://%2@%3:%4/%5")
+                               .arg(scheme, server.userName(), server.host())
+                               .arg(server.port())
+                               .arg(RealFtpServer::writableDir()));
+        QVERIFY2(ui.window.listedKey().endsWith(QStringLiteral("/incoming/")),
+                 qPrintable(ui.window.logText()));
+        QVERIFY(ui.window.padlockShown());
+        QCOMPARE(ui.engine()->Security(), scheme == QLatin1String("ftps")
+                                              ? FtpSecurity::Mode::Implicit
+                                              : FtpSecurity::Mode::ExplicitRequired);
+        // The password only for a named user (vsftpd's is anonymous), then
+        // the test certificate.
+        QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.takeLast().section(QLatin1Char('|'), 0, 0),
+                 QStringLiteral("Unknown certificate"));
+        QCOMPARE(asked, server.userName() == QLatin1String("anonymous")
+                            ? QStringList()
+                            : QStringList{"Password|Password for user on " + server.host() + ':' +
+                                          QString::number(server.port()) + ':'});
+    }
+
+    // The connect dialog's "Save as site": a typed password goes to the
+    // keyring, or, with no keyring, the site asks for it at each connect.
+    void saveAsSite_data() {
+        QTest::addColumn<bool>("keyringDown");
+        QTest::newRow("keyring") << false;
+        QTest::newRow("no keyring") << true;
+    }
+    void saveAsSite() {
+        QFETCH(bool, keyringDown);
+        SiteStore::save({});
+        MemoryKeyring keyring;
+        keyring.down = keyringDown;
+        MainWindowDriver ui;
+        ui.window.setKeyring(&keyring);
+        ui.prompts.texts << QStringLiteral("My server");
+        ui.prompts.dialogs << [](QDialog& dialog) {
+            auto& connect = static_cast<frmConnect&>(dialog);
+            connect.txtURL->setText(QStringLiteral("Example.org:2121"));
+            connect.chkAnonym->setChecked(false);
+            connect.txtUserName->setText(QStringLiteral("user"));
+            connect.txtPassword->setText(QStringLiteral("pw"));
+            connect.cmdSaveSite_Click();
+            connect.cmdCancel_Click();
+        };
+        ui.window.ConnectToServer();
+        const SiteList list = SiteStore::load();
+        QCOMPARE(list.sites.size(), 1);
+        const Site& site = list.sites[0];
+        QCOMPARE(site.name + '|' + site.host + ':' + QString::number(site.port) + '|' + site.user,
+                 QStringLiteral("My server|example.org:2121|user"));
+        QCOMPARE(site.logOn, keyringDown ? Site::LogOn::AskPassword : Site::LogOn::Normal);
+        QCOMPARE(keyring.entries.value(site.keyringKey()), keyringDown ? QString() : "pw");
+        const QString last = ui.prompts.asked.last().text;
+        QCOMPARE(last.contains(QStringLiteral("did not keep its password")), keyringDown);
     }
 
     void sites_data() {

@@ -110,6 +110,28 @@ private slots:
             QVERIFY(!loaded.find(site.id));
     }
 
+    // A site damaged by hand stays, shown and mended in the manager, never
+    // dropped by the next save.
+    void damagedSiteIsKept() {
+        {
+            QSettings settings(QSettings::IniFormat, QSettings::UserScope, "Krellin", "Krellin");
+            settings.setValue("Sites/x1/host", "h");
+            settings.setValue("Sites/x1/port", "99999");
+            settings.setValue("Sites/x1/logon", "root");
+        }
+        const SiteList list = SiteStore::load();
+        QCOMPARE(list.sites.size(), 1);
+        QCOMPARE(list.sites[0].port, quint16(0));
+        QCOMPARE(list.sites[0].logOn, Site::LogOn::AskPassword);
+        ScriptedPrompts prompts;
+        MemoryKeyring keyring;
+        SiteManager manager(prompts, keyring);
+        manager.cmdOK_Click();
+        QCOMPARE(prompts.asked.last().text,
+                 QStringLiteral("The port of h is not a number from 1 to 65535."));
+        QCOMPARE(SiteStore::load().sites.size(), 1);
+    }
+
     void badFiles_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("error");
