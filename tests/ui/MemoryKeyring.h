@@ -11,25 +11,23 @@ struct MemoryKeyring : Keyring {
     bool down = false;
 
     Result read(const QString& key) override {
-        if (down)
-            return unavailable();
-        if (!entries.contains(key))
-            return {Status::NotFound, {}, {}};
+        if (down || !entries.contains(key))
+            return answer(Status::NotFound);
         return {Status::Ok, entries.value(key), {}};
     }
     Result write(const QString& key, const QString& password) override {
-        if (down)
-            return unavailable();
-        entries.insert(key, password);
-        return {Status::Ok, {}, {}};
+        if (!down)
+            entries.insert(key, password);
+        return answer(Status::Ok);
     }
     Result remove(const QString& key) override {
-        if (down)
-            return unavailable();
-        entries.remove(key);
-        return {Status::Ok, {}, {}};
+        if (!down)
+            entries.remove(key);
+        return answer(Status::Ok);
     }
-    static Result unavailable() {
-        return {Status::Unavailable, {}, QStringLiteral("no Secret Service on the bus")};
+    Result answer(Status status) const {
+        if (down)
+            return {Status::Unavailable, {}, QStringLiteral("no Secret Service on the bus")};
+        return {status, {}, {}};
     }
 };
