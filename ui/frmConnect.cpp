@@ -103,7 +103,7 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     // "Save as site" in a row of its own under the choices, right-aligned.
     cmdSaveSite = new QPushButton(tr("Save as &site..."), this);
     cmdSaveSite->resize(std::max(scaled(1215), cmdSaveSite->sizeHint().width()), scaled(375));
-    cmdSaveSite->move(width() - cmdSaveSite->width() - scaled(105), scaled(1995));
+    cmdSaveSite->move(cmdOK->x() + cmdOK->width() - cmdSaveSite->width(), scaled(1995));
     setFixedSize(width(), scaled(2490));
     setTabOrder(cboEncryption, cmdSaveSite);
     connect(cmdSaveSite, &QPushButton::clicked, this, [this] { cmdSaveSite_Click(); });
