@@ -8,7 +8,7 @@
 // tests/keyring/with-keyring: KRELLIN_KEYRING says which bus it is on.
 class tst_keyring : public QObject {
     Q_OBJECT
-    bool expectSecrets() const { return qEnvironmentVariable("KRELLIN_KEYRING") == "secrets"; }
+    bool expectSecrets() const { return qEnvironmentVariable("KRELLIN_KEYRING") == QLatin1String("secrets"); }
 
 private slots:
     void initTestCase() {
