@@ -31,7 +31,8 @@ std::optional<Site> frmConnect::siteFromBoxes() {
     site.host = host.toLower();
     site.port = port;
     site.encryption = encryption;
-    if (chkAnonym->isChecked()) {
+    // No user named is the engine's anonymous log-in, as on OK.
+    if (chkAnonym->isChecked() || txtUserName->text().isEmpty()) {
         site.logOn = Site::LogOn::Anonymous;
     } else {
         site.user = txtUserName->text();
