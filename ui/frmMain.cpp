@@ -86,6 +86,7 @@ frmMain::frmMain(Prompts& prompts, QWidget* parent)
     setCentralWidget(client);
     createMenus();
     createPanes();
+    createDrops();
     createToolbar();
     client->installEventFilter(this);
     setMinimumSize(toPixels(MainLayout::MinimumWindowWidth),

@@ -21,6 +21,7 @@
 #include <type_traits>
 
 class FileListView;
+class PaneDrops;
 class Prompts;
 class QAction;
 class QActionGroup;
@@ -417,6 +418,15 @@ private:
     // Places the title label after the padlock when it shows.
     void placeTitleLabel();
     void UploadBody();
+    // One file into the listed folder, with the upload's questions; false
+    // when it failed or the user cancelled (a drop's other files are left).
+    bool UploadLocalFile(const QString& localPath, bool relist);
+    void createDrops();
+    void UploadDroppedBody(const QStringList& localPaths, const QString& folderKey);
+    // A local folder under a remote one: true when anything was sent.
+    bool UploadFolder(const QString& localDir, const QString& remoteParent, int depth = 0);
+    void MoveDroppedBody(const QString& fromKey, const QStringList& names,
+                         const QString& folderKey);
     void DeleteBody();
     void RenameBody();
     void RemoveDirBody();
@@ -485,6 +495,7 @@ private:
     std::function<bool(const QString&)> m_ShellOpenUrl;
     NodeIndex m_Nodes;
     NodeRef m_ListedNode;
+    PaneDrops* m_Drops = nullptr;
     // The node a running listing is for (the title at state 8).
     NodeRef m_ListingNode;
     QTimer* m_KeyboardListTimer = nullptr;

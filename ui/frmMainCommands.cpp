@@ -1200,6 +1200,10 @@ void frmMain::UploadBody() {
                                QStringLiteral("All Files (*)"));
     if (localPath.isEmpty())
         return;
+    UploadLocalFile(localPath, true);
+}
+
+bool frmMain::UploadLocalFile(const QString& localPath, bool relist) {
     const QString remoteName = QFileInfo(localPath).fileName();
     const int match = lvListView->rowOfName(remoteName);
     // A missing or unreadable file is reported here, before anything is sent.
@@ -1216,14 +1220,14 @@ void frmMain::UploadBody() {
             if (answer == Prompts::Yes)
                 startPoint = remoteSize;
             else if (answer != Prompts::No)
-                return;
+                return false;
         } else {
             const Prompts::Answer answer =
                 ask(existsQuestion(remoteName, remoteSizeText, localLength,
                                    QStringLiteral("Do you want to cancel upload?")),
                     Prompts::YesNo, Prompts::Question, QStringLiteral("File already exists"));
             if (answer != Prompts::No)
-                return;
+                return true;
         }
     }
     beginTransfer(remoteName, localLength);
@@ -1237,19 +1241,20 @@ void frmMain::UploadBody() {
         // Stopped by the user: the listing shows what reached the server,
         // as long as the session outlived the stop.
         QTreeWidgetItem* listed = m_ListedNode.get();
-        if (listed && engine().SessionOpen())
+        if (listed && engine().SessionOpen() && relist)
             ListDirectory(listed);
         throw;
     }
     endTransfer(uploaded, tr("Upload of "));
     if (uploaded) {
-        if (QTreeWidgetItem* listed = m_ListedNode.get())
+        if (QTreeWidgetItem* listed = m_ListedNode.get(); listed && relist)
             ListDirectory(listed);
-        return;
+        return true;
     }
     ask(QStringLiteral("Can't upload file.") + CrLf + CrLf + QStringLiteral("Server response: ") +
             engine().GetLastServerResponse(),
         Prompts::OkOnly, Prompts::NoIcon, QStringLiteral("Can't upload file"));
+    return false;
 }
 
 // ------------------------------------------------ remote file management

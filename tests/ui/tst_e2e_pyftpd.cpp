@@ -3,17 +3,24 @@
 // their append and cancel questions, and the file management commands.
 
 #include "MainWindowDriver.h"
+#include "PaneDrops.h"
 #include "PyFtpdServer.h"
 #include "TestUtil.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QListView>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
+#include <QTreeWidget>
 
 namespace {
 
@@ -283,6 +290,106 @@ private slots:
         QVERIFY2(refused[1].startsWith(QStringLiteral("Can't upload file|Can't upload file.") +
                                        CrLf + CrLf + QStringLiteral("Server response: 550")),
                  qPrintable(refused[1]));
+    }
+
+    // Drops on the real views: local files and a folder tree uploaded where
+    // they land, a remote entry moved to a folder of the tree, and drops that
+    // must be refused.
+    void drops() {
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(host(), QString::fromLatin1(PyFtpdServer::UserName),
+                     QString::fromLatin1(PyFtpdServer::Password));
+        QVERIFY(QDir(m_Server.rootPath()).mkpath(QStringLiteral("drop/target")));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/drop/moved.txt")), "m"));
+        ui.window.RefreshCurrentDirectory();
+        ui.clickNode(QStringLiteral("/drop/"));
+        ui.takeQuestions();
+        QVERIFY(QDir(local({})).mkpath(QStringLiteral("tree/sub")));
+        const QByteArray bytes = TestUtil::patternBytes(70000);
+        QVERIFY(TestUtil::writeFile(local(QStringLiteral("tree/a.bin")), bytes));
+        QVERIFY(TestUtil::writeFile(local(QStringLiteral("tree/sub/b.txt")), "b"));
+        QVERIFY(TestUtil::writeFile(local(QStringLiteral("single.txt")), "s"));
+
+        QWidget* list = ui.window.lvListView->detailsView()->viewport();
+        QWidget* tree = ui.window.tvTreeView->viewport();
+        const QPoint listEmpty = list->rect().bottomRight() - QPoint(4, 4);
+        const QPoint target =
+            ui.window.tvTreeView
+                ->visualItemRect(ui.window.findNode(QStringLiteral("/drop/target/")))
+                .center();
+        auto urls = [](const QList<QUrl>& list) {
+            auto* data = new QMimeData;
+            data->setUrls(list);
+            return data;
+        };
+        // Enter, then drop: what the view said of each.
+        auto drop = [](QWidget* viewport, const QPoint& at, QMimeData* data) {
+            std::unique_ptr<QMimeData> owned(data);
+            const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+            QDragEnterEvent enter(at, actions, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &enter);
+            QDropEvent dropped(QPointF(at), actions, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        auto settled = [&] { return QTest::qWaitFor([&] { return !ui.window.working(); }, 20000); };
+
+        QVERIFY(drop(list, listEmpty,
+                     urls({QUrl::fromLocalFile(local(QStringLiteral("tree"))),
+                           QUrl::fromLocalFile(local(QStringLiteral("single.txt")))})));
+        QTRY_COMPARE_WITH_TIMEOUT(TestUtil::readFile(remote(QStringLiteral("/drop/single.txt"))),
+                                  QByteArray("s"), 20000);
+        QVERIFY(settled());
+        QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/drop/tree/a.bin"))), bytes);
+        QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/drop/tree/sub/b.txt"))),
+                 QByteArray("b"));
+        QVERIFY(ui.listNames().contains(QStringLiteral("tree")));
+        QCOMPARE(ui.takeQuestions(), QStringList());
+
+        // The folder again: it exists, and No leaves it as it is.
+        ui.prompts.answers << Prompts::No;
+        QVERIFY(drop(list, listEmpty, urls({QUrl::fromLocalFile(local(QStringLiteral("tree")))})));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.prompts.asked.size(), 1, 20000);
+        QVERIFY(settled());
+        QVERIFY(ui.takeQuestions()[0].contains(QStringLiteral("could not be created")));
+
+        // On the icons as well: the file is there as long, so Yes cancels.
+        ui.window.lvListView->setViewMode(FileListView::LargeIcons);
+        QWidget* icons = ui.window.lvListView->iconView()->viewport();
+        ui.prompts.answers << Prompts::Yes;
+        QVERIFY(drop(icons, icons->rect().bottomRight() - QPoint(4, 4),
+                     urls({QUrl::fromLocalFile(local(QStringLiteral("single.txt")))})));
+        QTRY_COMPARE_WITH_TIMEOUT(ui.prompts.asked.size(), 1, 20000);
+        QVERIFY(settled());
+        QVERIFY(ui.takeQuestions()[0].contains(QStringLiteral("Do you want to cancel upload?")));
+        ui.window.lvListView->setViewMode(FileListView::Details);
+
+        // A drag out of the list onto a folder of the tree: one question, then RNFR/RNTO.
+        ui.prompts.answers << Prompts::Yes;
+        QVERIFY(drop(
+            tree, target,
+            PaneDrops::remoteEntries(QStringLiteral("/drop/"), {QStringLiteral("moved.txt")})));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(remote(QStringLiteral("/drop/target/moved.txt"))),
+                                 20000);
+        QVERIFY(settled());
+        QVERIFY(!QFile::exists(remote(QStringLiteral("/drop/moved.txt"))));
+        QVERIFY(!ui.listNames().contains(QStringLiteral("moved.txt")));
+        QCOMPARE(ui.takeQuestions().size(), 1);
+
+        // Refused: back onto its own folder, a name that climbs, a link that
+        // is not a local file, and anything while the session is closed.
+        QVERIFY(!drop(
+            list, listEmpty,
+            PaneDrops::remoteEntries(QStringLiteral("/drop/"), {QStringLiteral("single.txt")})));
+        QVERIFY(!drop(
+            tree, target,
+            PaneDrops::remoteEntries(QStringLiteral("/drop/"), {QStringLiteral("../single.txt")})));
+        QVERIFY(!drop(list, listEmpty, urls({QUrl(QStringLiteral("http://127.0.0.1/x"))})));
+        ui.window.mnuFileClose_Click();
+        QVERIFY(!drop(list, listEmpty,
+                      urls({QUrl::fromLocalFile(local(QStringLiteral("single.txt")))})));
+        QCOMPARE(ui.takeQuestions(), QStringList());
     }
 
     void manageFiles() {
