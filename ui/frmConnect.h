@@ -76,6 +76,10 @@ public slots:
     void reject() override;
 
 private:
+    // The host and port boxes as the session uses them; false, with the
+    // reason shown, when they cannot be used (frmConnectSite.cpp).
+    bool readAddress(const QString& hostText, QString& host, quint16& port);
+
     Prompts& m_Prompts;
     std::function<void(frmConnect&)> m_SaveSite;
     qint32 m_Action = 0;

@@ -7,30 +7,37 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-std::optional<Site> frmConnect::siteFromBoxes() {
+bool frmConnect::readAddress(const QString& hostText, QString& host, quint16& port) {
     auto refuse = [this](const QString& text, const QString& title) {
         m_Prompts.messageBox(this, text, Prompts::OkOnly, Prompts::Information, title);
-        return std::nullopt;
+        return false;
     };
-    if (txtURL->text().trimmed().isEmpty())
+    if (hostText.isEmpty())
         return refuse(tr("Enter a URL or click on Cancel button."), tr("Invalid URL"));
-    const auto encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
-    const quint16 defaultPort = encryption == FtpSecurity::Mode::Implicit
-                                    ? ServerAddress::ImplicitTlsPort
-                                    : ServerAddress::DefaultPort;
-    QString host;
-    quint16 port = defaultPort;
+    const quint16 defaultPort =
+        FtpSecurity::Mode(cboEncryption->currentData().toInt()) == FtpSecurity::Mode::Implicit
+            ? ServerAddress::ImplicitTlsPort
+            : ServerAddress::DefaultPort;
+    port = defaultPort;
     QString error;
     if (!txtPort->text().isEmpty() && !ServerAddress::parsePort(txtPort->text(), port, error))
         return refuse(error, tr("Invalid port"));
-    if (!ServerAddress::fromDialog(txtURL->text().trimmed(), txtPort->text(), txtPort->isModified(),
-                                   defaultPort, host, port, error))
+    if (!ServerAddress::fromDialog(hostText, txtPort->text(), txtPort->isModified(), defaultPort,
+                                   host, port, error))
         return refuse(error, tr("Invalid URL"));
+    return true;
+}
+
+std::optional<Site> frmConnect::siteFromBoxes() {
+    QString host;
+    quint16 port = 0;
+    if (!readAddress(txtURL->text().trimmed(), host, port))
+        return std::nullopt;
     Site site;
     site.name = host;
     site.host = host.toLower();
     site.port = port;
-    site.encryption = encryption;
+    site.encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
     // No user named is the engine's anonymous log-in, as on OK.
     if (chkAnonym->isChecked() || txtUserName->text().isEmpty()) {
         site.logOn = Site::LogOn::Anonymous;
