@@ -31,6 +31,7 @@ public:
         QString title;
         Buttons buttons = OkOnly;
         Icon icon = NoIcon;
+        QString path = {}; // where a file dialog was asked to start
     };
 
     using DialogScript = std::function<void(QDialog&)>;
@@ -87,8 +88,9 @@ public:
         return takeText();
     }
 
-    QString saveFileName(QWidget*, const QString& title, const QString&, const QString&) override {
-        asked << Question{SaveFile, title, title};
+    QString saveFileName(QWidget*, const QString& title, const QString& fileName,
+                         const QString&) override {
+        asked << Question{SaveFile, title, title, OkOnly, NoIcon, fileName};
         return takeText();
     }
 

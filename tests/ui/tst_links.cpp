@@ -32,6 +32,7 @@ private slots:
         QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError()));
         QVERIFY(QDir(m_Server.rootPath()).mkpath(QStringLiteral("pub/deep dir")));
         QVERIFY(TestUtil::writeFile(m_Server.rootPath() + QStringLiteral("/pub/a.txt"), "a\n"));
+        QVERIFY(TestUtil::writeFile(m_Server.rootPath() + "/pub/deep dir/b.txt", "b\n"));
         // This pyftpdlib speaks plain FTP: the downgrade is allowed up front.
         TrustStore::allowDowngrade(m_Server.host(), m_Server.port(),
                                    CFtpConnection::Downgrade::NoTls);
@@ -206,8 +207,12 @@ private slots:
         QVERIFY(question.isEmpty() || asked[0].startsWith("Password|" + question));
         // Active mode as the site says, and the site's local folder for dialogs.
         QVERIFY(!ui.window.Check1->isChecked());
+        QVERIFY(ui.selectItem(QStringLiteral("b.txt")));
+        ui.prompts.texts << local.filePath(QStringLiteral("b.txt"));
+        ui.window.mnuDownload_Click();
+        QCOMPARE(ui.prompts.asked.value(0).path, local.filePath(QStringLiteral("b.txt")));
+        QCOMPARE(TestUtil::readFile(local.filePath(QStringLiteral("b.txt"))), QByteArray("b\n"));
         QVERIFY(ui.window.logText().contains(QStringLiteral("PORT ")));
-        QCOMPARE(ui.window.localFolder(), local.path());
         QVERIFY(ui.engine()->UserName() ==
                 (logOn == int(Site::LogOn::Anonymous) ? "anonymous" : "user"));
     }
