@@ -54,8 +54,13 @@ void describeCommandLine(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
-        QStringLiteral("HOST[:PORT]"),
-        QStringLiteral("Server shown in the connect dialog, e.g. 127.0.0.1:2121 or [::1]:2121."));
+        QStringLiteral("URL"),
+        QStringLiteral("ftp://[USER[:PASSWORD]@]HOST[:PORT][/PATH] connects at once and opens "
+                       "PATH (a file's folder for a file); ftps:// is implicit TLS (port 990), "
+                       "ftpes:// explicit TLS, required. Only a named user's missing password "
+                       "is asked. A bare HOST[:PORT] is shown in the connect dialog, e.g. "
+                       "127.0.0.1:2121 or [::1]:2121."),
+        QStringLiteral("[URL | HOST[:PORT]]"));
 }
 
 // --help and --version are answered before the window's application object
@@ -114,7 +119,8 @@ int main(int argc, char* argv[]) {
     parser.process(application);
     const QStringList arguments = parser.positionalArguments();
     if (arguments.size() > 1) {
-        std::fprintf(stderr, "krellin: expected at most one HOST[:PORT], got %lld arguments\n",
+        std::fprintf(stderr,
+                     "krellin: expected at most one URL or HOST[:PORT], got %lld arguments\n",
                      static_cast<long long>(arguments.size()));
         return 2;
     }
@@ -124,8 +130,10 @@ int main(int argc, char* argv[]) {
     AutoConnectPrompts autoPrompts;
     frmMain window(autoConnect ? static_cast<Prompts&>(autoPrompts) : plainPrompts);
     if (!arguments.isEmpty())
-        window.setInitialHost(arguments.first());
+        window.openStartArgument(arguments.first());
     window.show();
+    if (qEnvironmentVariableIsSet("KRELLIN_SCREENSHOT_SITES"))
+        QTimer::singleShot(0, &window, [&window] { window.mnuSiteManager_Click(); });
     if (autoConnect) {
         const QString path = qEnvironmentVariable("KRELLIN_SCREENSHOT_CONNECT");
         QTimer::singleShot(0, &window, [&window, path] {

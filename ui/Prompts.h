@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QDialog;
 class QWidget;
@@ -29,6 +30,10 @@ public:
     // The typed text; empty when the box was cancelled.
     virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                              const QString& defaultText) = 0;
+    // A password typed into a masked box; empty when the box was cancelled
+    // (an empty password is a value).
+    virtual std::optional<QString> passwordBox(QWidget* parent, const QString& prompt,
+                                               const QString& title) = 0;
     // The chosen path; empty when the dialog was cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                                  const QString& filter) = 0;

@@ -97,6 +97,17 @@ QString QtPrompts::inputBox(QWidget* parent, const QString& prompt, const QStrin
     return box.textValue();
 }
 
+std::optional<QString> QtPrompts::passwordBox(QWidget* parent, const QString& prompt,
+                                              const QString& title) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(
+        parent, title.isEmpty() ? QApplication::applicationDisplayName() : title, prompt,
+        QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
 QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& fileName,
                                 const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, fileName, filter);

@@ -12,6 +12,8 @@ public:
                            bool& checked) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
+    std::optional<QString> passwordBox(QWidget* parent, const QString& prompt,
+                                       const QString& title) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,

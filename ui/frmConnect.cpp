@@ -100,6 +100,14 @@ frmConnect::frmConnect(Prompts& prompts, QWidget* parent) : QDialog(parent), m_P
     setTabOrder(cmdCancel, chkAnonym);
     setTabOrder(chkAnonym, cboEncryption);
 
+    // "Save as site" in a row of its own under the choices, right-aligned.
+    cmdSaveSite = new QPushButton(tr("Save as &site..."), this);
+    cmdSaveSite->resize(std::max(scaled(1215), cmdSaveSite->sizeHint().width()), scaled(375));
+    cmdSaveSite->move(cmdOK->x() + cmdOK->width() - cmdSaveSite->width(), scaled(1995));
+    setFixedSize(width(), scaled(2490));
+    setTabOrder(cboEncryption, cmdSaveSite);
+    connect(cmdSaveSite, &QPushButton::clicked, this, [this] { cmdSaveSite_Click(); });
+
     connect(chkAnonym, &QCheckBox::toggled, this, [this] { chkAnonym_Click(); });
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
@@ -172,28 +180,11 @@ void frmConnect::chkAnonym_Click() {
 }
 
 void frmConnect::cmdOK_Click() {
-    if (txtURL->text().isEmpty()) {
-        m_Prompts.messageBox(this, tr("Enter a URL or click on Cancel button."), Prompts::OkOnly,
-                             Prompts::Information, tr("Invalid URL"));
-        return;
-    }
     const auto encryption = FtpSecurity::Mode(cboEncryption->currentData().toInt());
-    const quint16 defaultPort = encryption == FtpSecurity::Mode::Implicit
-                                    ? ServerAddress::ImplicitTlsPort
-                                    : ServerAddress::DefaultPort;
     QString host;
-    quint16 port = defaultPort;
-    QString error;
-    if (!txtPort->text().isEmpty() && !ServerAddress::parsePort(txtPort->text(), port, error)) {
-        m_Prompts.messageBox(this, error, Prompts::OkOnly, Prompts::Information,
-                             tr("Invalid port"));
+    quint16 port = 0;
+    if (!readAddress(txtURL->text(), host, port))
         return;
-    }
-    if (!ServerAddress::fromDialog(txtURL->text(), txtPort->text(), txtPort->isModified(),
-                                   defaultPort, host, port, error)) {
-        m_Prompts.messageBox(this, error, Prompts::OkOnly, Prompts::Information, tr("Invalid URL"));
-        return;
-    }
     // What is used is what the boxes show and what is kept: the host box
     // loses a port typed into it, the port box shows the port used.
     txtURL->setText(host);

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "FtpSecurity.h"
+#include "Site.h"
 
 #include <QDialog>
+#include <functional>
+#include <optional>
 
 class Prompts;
 class QCheckBox;
@@ -45,6 +48,12 @@ public:
     void cboEncryption_Click();
     void cmdOK_Click();
     void cmdCancel_Click();
+    // "Save as site": hands the dialog to the window, which keeps the site.
+    void setSaveSite(std::function<void(frmConnect&)> save) { m_SaveSite = std::move(save); }
+    void cmdSaveSite_Click();
+    // The boxes as a site (the password apart); empty, with the reason
+    // shown, when the host or port box cannot be used (frmConnectSite.cpp).
+    std::optional<Site> siteFromBoxes();
 
     // Controls, named as in the design.
     QGroupBox* Frame1;
@@ -61,12 +70,18 @@ public:
     QLineEdit* txtPort;
     QLabel* lblEncryption;
     QComboBox* cboEncryption;
+    QPushButton* cmdSaveSite;
 
 public slots:
     void reject() override;
 
 private:
+    // The host and port boxes as the session uses them; false, with the
+    // reason shown, when they cannot be used (frmConnectSite.cpp).
+    bool readAddress(const QString& hostText, QString& host, quint16& port);
+
     Prompts& m_Prompts;
+    std::function<void(frmConnect&)> m_SaveSite;
     qint32 m_Action = 0;
     QString m_URL;
     QString m_UserName;

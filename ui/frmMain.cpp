@@ -6,6 +6,7 @@
 #include "DesktopShell.h"
 #include "FileListView.h"
 #include "HelpViewer.h"
+#include "Keyring.h"
 #include "LogColours.h"
 #include "MLocaleInfo.h"
 #include "Prompts.h"
@@ -131,6 +132,8 @@ void frmMain::createMenus() {
     mnuDownload = file[3];
     mnuUpload = file[4];
     mnuFileClose = file[6];
+    mnuSiteManager = makeAction(*command(QStringLiteral("SiteManager")), mnuFile);
+    mnuFile->insertAction(mnuStop, mnuSiteManager);
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFile_Click);
 
     mnuEdit = bar->addMenu(tr("&Edit"));
@@ -1120,6 +1123,7 @@ std::unique_ptr<frmConnect> frmMain::showConnectDialog() {
     auto dialog = std::make_unique<frmConnect>(m_Prompts, this);
     if (!m_InitialHost.isEmpty())
         dialog->setHostText(m_InitialHost);
+    dialog->setSaveSite([this](frmConnect& connect) { saveSiteFromDialog(connect); });
     m_Prompts.execDialog(*dialog);
     return dialog;
 }

@@ -40,6 +40,8 @@ class QTreeWidgetItem;
 class CFtpFile;
 class frmConnect;
 class frmWelcomeMessage;
+class Keyring;
+struct Site;
 
 // The main window: remote folder tree on the left, file list on the right
 // under a title pane, the session log across the bottom, the toolbar in its
@@ -195,6 +197,21 @@ public:
     // at once; the window is closed with the others at unload.
     frmWelcomeMessage* showMessageWindow(const QString& caption, const QString& text);
 
+    // ----- saved sites and links (frmMainSites.cpp)
+    // The keyring saved sites keep their passwords in: the desktop's, unless
+    // a test hands in its own (which the window does not own).
+    void setKeyring(Keyring* keyring) { m_Keyring = keyring; }
+    Keyring& keyring();
+    // The program's argument: an ftp://, ftps:// or ftpes:// link connects
+    // as soon as the event loop runs; anything else is the dialog's host.
+    void openStartArgument(const QString& argument);
+    // Connects to what a link names, asking only for a named user's missing
+    // password; a link that cannot be used is explained and nothing happens.
+    void openLink(const QString& link);
+    // Connects with a saved site: its log-on, modes and start folders.
+    void connectToSite(const QString& id);
+    // Where Save and Open dialogs start: the site's local folder, or empty.
+
     // ----- remote browsing and commands (frmMainCommands.cpp)
     void FillDirectoryListing(QTreeWidgetItem* node);
     bool AddFileToList(const CFtpFile& file);
@@ -228,6 +245,7 @@ public slots:
     void StopCommand();
     void RefreshCurrentDirectory();
     void mnuConnect_Click();
+    void mnuSiteManager_Click();
     void mnuDownload_Click();
     void mnuUpload_Click();
     void mnuFileClose_Click();
@@ -294,6 +312,7 @@ public:
 
     QMenu* mnuFile;
     QAction* mnuConnect;
+    QAction* mnuSiteManager;
     QAction* mnuStop;
     QAction* mnuDownload;
     QAction* mnuUpload;
@@ -382,6 +401,15 @@ private:
     }
     void ensureOpen() const;
     void ConnectToServerBody();
+    // Connects as the site says, with the password already known.
+    void ConnectBody(const Site& site, const QString& password);
+    // After the log-in: the start folder of a site or link. A path naming a
+    // file opens its folder, and the file is selected once it is listed.
+    void openStartFolder(const QString& path);
+    void selectStartFile();
+    std::optional<QString> askPassword(const Site& site, const QString& why);
+    // The connect dialog's "Save as site".
+    void saveSiteFromDialog(frmConnect& dialog);
     // The title pane's server and path, after a lock while the session is encrypted.
     void showTitle(const QString& text);
     // Asks once about a certificate the system does not vouch for; "always
@@ -470,6 +498,11 @@ private:
 
     Prompts& m_Prompts;
     QString m_InitialHost;
+    Keyring* m_Keyring = nullptr;
+    std::unique_ptr<Keyring> m_OwnKeyring;
+    // A link's file, selected after the first listing; why its path failed.
+    QString m_StartFile;
+    QString m_StartFolderProblem;
     QString m_ProgramDirectory;
     std::function<bool(const QString&)> m_ShellOpenDocument;
     std::function<bool(const QString&)> m_ShellOpenUrl;

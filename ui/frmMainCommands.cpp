@@ -18,6 +18,7 @@
 #include "LocalName.h"
 #include "Prompts.h"
 #include "ServerAddress.h"
+#include "Site.h"
 #include "TrustStore.h"
 #include "frmConnect.h"
 
@@ -105,6 +106,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"Open",             QT_TR_NOOP("&Open"),                 nullptr,                                             0,  K(Qt::Key_Return),       InList,          0, Session, &frmMain::OpenSelected},
         {"OpenFolder",       QT_TR_NOOP("&Open"),                 nullptr,                                             0,  K(Qt::Key_Return),       InTree,          0, Session, &frmMain::ListSelectedNode},
         {"Connect",          QT_TR_NOOP("&Connect to ..."),       nullptr,                                             1,  {},                      Nowhere,         0, Idle,    &frmMain::ConnectToServer},
+        {"SiteManager",      QT_TR_NOOP("Site &Manager ..."),     nullptr,                                             0,  {},                      Nowhere,         0, Idle,    &frmMain::mnuSiteManager_Click},
         {"Stop",             QT_TR_NOOP("&Stop"),                 QT_TR_NOOP("Stop operation"),                        3,  {},                      Nowhere,         0, Running, &frmMain::StopCommand},
         {"Cancel",           QT_TR_NOOP("&Stop"),                 nullptr,                                             0,  K(Qt::Key_Escape),       Window,          0, Working, &frmMain::StopCommand},
         {"Download",         QT_TR_NOOP("&Download File ..."),    QT_TR_NOOP("Download File..."),                      5,  {},                      InList,          1, Session, &frmMain::mnuDownload_Click},
@@ -884,19 +886,36 @@ void frmMain::ConnectToServerBody() {
     const std::unique_ptr<frmConnect> dialog = showConnectDialog();
     if (dialog->Action() != 0 || dialog->result() != QDialog::Accepted)
         return;
+    // The dialog made host and port with the one parser; they are used as
+    // they are and shown as they are.
+    Site site;
+    site.host = dialog->URL();
+    site.port = dialog->Port();
+    site.encryption = dialog->Encryption();
+    site.user = dialog->UserName();
+    site.passive = Check1->isChecked();
+    ConnectBody(site, dialog->Password());
+}
+
+void frmMain::ConnectBody(const Site& site, const QString& password) {
     // The command is disabled while the engine works; should it come here
     // all the same, nothing is cleared for a connect that cannot start.
     if (working())
         return;
+    Check1->setChecked(site.passive);
     saveConnectChoices();
-    // The dialog made host and port with the one parser; they are used as
-    // they are and shown as they are.
-    engine().setFtpServer(dialog->URL());
-    engine().setUserName(dialog->UserName());
-    engine().setPassword(dialog->Password());
+    // A site's local folder is where the file dialogs start; they follow
+    // the user's own choices from there.
+    if (!site.localFolder.isEmpty()) {
+        rememberFolder("DownloadFolder", site.localFolder, false);
+        rememberFolder("UploadFolder", site.localFolder, false);
+    }
+    engine().setFtpServer(site.host);
+    engine().setUserName(site.user);
+    engine().setPassword(password);
     engine().setPassiveMode(Check1->isChecked());
-    engine().setPort(dialog->Port());
-    engine().setSecurity(dialog->Encryption());
+    engine().setPort(site.port);
+    engine().setSecurity(site.encryption);
     engine().setExtensions(true);
     // A message the last session left unread is not this server's.
     dropPendingMessage();
@@ -915,6 +934,7 @@ void frmMain::ConnectToServerBody() {
     if (!welcome.isEmpty())
         showMessageWindow(tr("Welcome message from %1").arg(engine().FtpServer()), welcome);
     showTitle(serverText());
+    openStartFolder(site.remoteFolder);
 
     // The tree path down to the initial directory: / -> pub -> incoming.
     clearTree();
@@ -936,6 +956,7 @@ void frmMain::ConnectToServerBody() {
     m_CurrentNode = NodeRef(m_Nodes, node);
     updateCommands();
     ListDirectory(node);
+    selectStartFile();
 }
 
 void frmMain::StopCommand() {

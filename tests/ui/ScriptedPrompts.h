@@ -14,7 +14,16 @@
 // empty text, or a rejected dialog) and is counted in unanswered.
 class ScriptedPrompts : public Prompts {
 public:
-    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog, CheckedQuestion };
+    enum Kind {
+        MessageBox,
+        InputBox,
+        OpenFile,
+        SaveFile,
+        Folder,
+        Dialog,
+        CheckedQuestion,
+        Password
+    };
 
     struct Question {
         Kind kind;
@@ -31,6 +40,7 @@ public:
     QList<Answer> answers;       // message boxes and checked questions
     QList<bool> checks;          // the check box of checked questions
     QList<QString> texts;        // input boxes and file dialogs
+    QList<QString> passwords;    // password boxes
     QList<DialogScript> dialogs; // modal windows: the script clicks a button
     int unanswered = 0;
 
@@ -61,6 +71,16 @@ public:
                      const QString& value) override {
         asked << Question{InputBox, prompt, title, OkOnly, NoIcon, value};
         return takeText();
+    }
+
+    std::optional<QString> passwordBox(QWidget*, const QString& prompt,
+                                       const QString& title) override {
+        asked << Question{Password, prompt, title};
+        if (passwords.isEmpty()) {
+            ++unanswered;
+            return std::nullopt;
+        }
+        return passwords.takeFirst();
     }
 
     QString openFileName(QWidget*, const QString& title, const QString& value,

@@ -37,7 +37,7 @@ std::optional<QString> FtpUrl::percentDecode(const QString& text, QString* error
         const int low = i + 2 < utf8.size() ? hexValue(QLatin1Char(utf8[i + 2])) : -1;
         if (high < 0 || low < 0) {
             if (error)
-                *error = QStringLiteral("bad percent-encoding in \"%1\"").arg(text);
+                *error = tr("bad percent-encoding in \"%1\"").arg(text);
             return std::nullopt;
         }
         bytes.append(static_cast<char>(high * 16 + low));
@@ -45,7 +45,7 @@ std::optional<QString> FtpUrl::percentDecode(const QString& text, QString* error
     }
     if (bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0')) {
         if (error)
-            *error = QStringLiteral("\"%1\" holds a line break or NUL").arg(text);
+            *error = tr("\"%1\" holds a line break or NUL").arg(text);
         return std::nullopt;
     }
     return QString::fromUtf8(bytes);
@@ -73,7 +73,7 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString* error) {
         QString shown = text;
         shown.replace(userInfo, QStringLiteral("\\1:***@"));
         return fail(error,
-                    QStringLiteral("the URL must start with ftp://, ftpes:// or ftps://: \"%1\"")
+                    tr("the URL must start with ftp://, ftpes:// or ftps://: \"%1\"")
                         .arg(shown));
     }
 
@@ -98,48 +98,48 @@ std::optional<FtpUrl> FtpUrl::parse(const QString& text, QString* error) {
         if (colon >= 0) {
             const auto password = percentDecode(userInfo.mid(colon + 1), nullptr);
             if (!password)
-                return fail(error, QStringLiteral("bad percent-encoding, a line break or NUL in "
+                return fail(error, tr("bad percent-encoding, a line break or NUL in "
                                                   "the password"));
             url.password = *password;
         }
         if (url.userName.isEmpty() && !url.password.isEmpty())
-            return fail(error, QStringLiteral("a password needs a user name"));
+            return fail(error, tr("a password needs a user name"));
     }
 
     QString portText;
     if (authority.startsWith(QLatin1Char('['))) {
         const qsizetype close = authority.indexOf(QLatin1Char(']'));
         if (close < 0)
-            return fail(error, QStringLiteral("unclosed \"[\" in the host"));
+            return fail(error, tr("unclosed \"[\" in the host"));
         url.host = authority.mid(1, close - 1);
         const QString after = authority.mid(close + 1);
         if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
-            return fail(error, QStringLiteral("unexpected text after \"]\": \"%1\"").arg(after));
+            return fail(error, tr("unexpected text after \"]\": \"%1\"").arg(after));
         if (after.startsWith(QLatin1Char(':')))
             portText = after.mid(1);
         const QHostAddress address(url.host);
         if (address.isNull() || address.protocol() != QAbstractSocket::IPv6Protocol)
-            return fail(error, QStringLiteral("\"%1\" is not an IPv6 address").arg(url.host));
+            return fail(error, tr("\"%1\" is not an IPv6 address").arg(url.host));
     } else {
         const qsizetype colon = authority.indexOf(QLatin1Char(':'));
         url.host = colon < 0 ? authority : authority.left(colon);
         if (colon >= 0)
             portText = authority.mid(colon + 1);
         if (url.host.contains(QLatin1Char(':')) || portText.contains(QLatin1Char(':')))
-            return fail(error, QStringLiteral("an IPv6 address must be written in brackets"));
+            return fail(error, tr("an IPv6 address must be written in brackets"));
         for (const QChar c : std::as_const(url.host)) {
             if (c.isSpace() || c == QLatin1Char('%') || c.unicode() < 0x20)
-                return fail(error, QStringLiteral("bad host name \"%1\"").arg(url.host));
+                return fail(error, tr("bad host name \"%1\"").arg(url.host));
         }
     }
     if (url.host.isEmpty())
-        return fail(error, QStringLiteral("the URL names no host"));
+        return fail(error, tr("the URL names no host"));
 
     if (!portText.isNull() || authority.endsWith(QLatin1Char(':'))) {
         bool ok = false;
         const uint port = portText.toUInt(&ok, 10);
         if (!ok || port < 1 || port > 65535 || !portText.front().isDigit())
-            return fail(error, QStringLiteral("bad port \"%1\"").arg(portText));
+            return fail(error, tr("bad port \"%1\"").arg(portText));
         url.port = static_cast<quint16>(port);
     }
 

@@ -2,12 +2,15 @@
 
 #include "FtpSecurity.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <optional>
 
 // A parsed ftp://[user[:password]@]host[:port][/dir] address; ftpes:// asks
 // for explicit FTP over TLS, ftps:// for implicit TLS (port 990 by default).
+// Shared by krellin-cli and the window's links; its messages are translatable.
 class FtpUrl {
+    Q_DECLARE_TR_FUNCTIONS(FtpUrl)
 public:
     FtpSecurity::Mode security = FtpSecurity::Mode::Plain;
     QString userName; // empty means anonymous
