@@ -547,19 +547,28 @@ void TransferQueue::expandFolder(QueueItem& folder, const WorkResult& result) {
         if (child.folder) {
             // A link to a folder may lead back into the tree: a folder seen
             // by its real path is not entered twice.
-            const QString real = download ? (entry.isLink && !entry.target.isEmpty()
-                                                 ? resolveRemote(folder.remotePath, entry.target)
-                                                 : child.remotePath)
-                                          : entry.target;
+            // Remote: the server's "unique" fact where MLSD gives it, else a
+            // listed link's target; a link leading to a folder above it
+            // would come back round.
+            QString real = child.localPath;
+            if (!download)
+                real = entry.target;
+            else if (!entry.unique.isEmpty())
+                real = QStringLiteral("unique:") + entry.unique;
+            else if (entry.isLink && !entry.target.isEmpty())
+                real = resolveRemote(folder.remotePath, entry.target);
+            else
+                real = child.remotePath;
             const QString source = download ? child.remotePath : child.localPath;
             bool loop = m_SeenFolders.contains(real);
-            if (download && entry.isLink)
+            if (download && entry.isLink && !entry.target.isEmpty()) {
+                const QString target = resolveRemote(folder.remotePath, entry.target);
                 loop = loop ||
-                       (folder.remotePath + QLatin1Char('/')).startsWith(real + QLatin1Char('/')) ||
-                       result.realPath == real;
+                       (folder.remotePath + QLatin1Char('/')).startsWith(target + QLatin1Char('/'));
+            }
             if (loop) {
-                emit note(QStringLiteral("%1: a link to a folder already taken (%2); skipped")
-                              .arg(source, real));
+                emit note(
+                    QStringLiteral("%1: a folder already taken (%2); skipped").arg(source, real));
                 continue;
             }
             if (depth + 1 > MaxDepth) {

@@ -219,6 +219,7 @@ bool TransferWorker::listRemote(const QString& path, QList<FolderEntry>& entries
         entry.isDirectory = file->IsDirectory;
         entry.isLink = !file->FilePath.isEmpty() || file->Permissions.startsWith(QLatin1Char('l'));
         entry.target = file->FilePath;
+        entry.unique = file->UniqueId;
         entry.size = file->IsDirectory ? -1 : file->FileSize;
         entry.time = file->LastWriteTime;
         entries.append(entry);

@@ -17,6 +17,8 @@ struct FolderEntry {
     bool isLink = false;
     // Links: the target as listed (remote) or the real path (local).
     QString target;
+    // The server's "unique" fact (MLSD), the same for every path to it.
+    QString unique;
     qint64 size = -1;
     double time = 0;
 };
