@@ -12,6 +12,11 @@ namespace {
 
 QAtomicInt connectionCounter;
 
+// Qt binds a null QString as NULL; the columns hold text, empty or not.
+QString text(const QString& value) {
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 QSqlDatabase database(const QString& name) {
     return QSqlDatabase::database(name, false);
 }
@@ -96,7 +101,7 @@ QList<QueueItem> QueueStore::load(const QString& job) {
     query.prepare(QStringLiteral(
         "SELECT id, parent, direction, folder, remote, local, size, source_time, state, "
         "bytes_done, attempts, last_error, verified FROM items WHERE job = ? ORDER BY id"));
-    query.addBindValue(job);
+    query.addBindValue(text(job));
     if (!query.exec()) {
         m_Error = query.lastError().text();
         return items;
@@ -133,19 +138,19 @@ bool QueueStore::insert(const QString& job, QList<QueueItem>& items) {
         "state, bytes_done, attempts, last_error, verified) "
         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     for (QueueItem& item : items) {
-        query.addBindValue(job);
+        query.addBindValue(text(job));
         query.addBindValue(item.parent);
         query.addBindValue(int(item.direction));
         query.addBindValue(item.folder ? 1 : 0);
-        query.addBindValue(item.remotePath);
-        query.addBindValue(item.localPath);
+        query.addBindValue(text(item.remotePath));
+        query.addBindValue(text(item.localPath));
         query.addBindValue(item.size);
         query.addBindValue(item.sourceTime);
         query.addBindValue(int(item.state));
         query.addBindValue(item.bytesDone);
         query.addBindValue(item.attempts);
-        query.addBindValue(item.lastError);
-        query.addBindValue(item.verifiedWith);
+        query.addBindValue(text(item.lastError));
+        query.addBindValue(text(item.verifiedWith));
         if (!query.exec()) {
             m_Error = query.lastError().text();
             db.rollback();
@@ -178,10 +183,10 @@ bool QueueStore::flush() {
         query.addBindValue(int(item.state));
         query.addBindValue(item.bytesDone);
         query.addBindValue(item.attempts);
-        query.addBindValue(item.lastError);
-        query.addBindValue(item.verifiedWith);
-        query.addBindValue(item.localPath);
-        query.addBindValue(item.remotePath);
+        query.addBindValue(text(item.lastError));
+        query.addBindValue(text(item.verifiedWith));
+        query.addBindValue(text(item.localPath));
+        query.addBindValue(text(item.remotePath));
         query.addBindValue(item.id);
         if (!query.exec()) {
             m_Error = query.lastError().text();
@@ -201,10 +206,10 @@ bool QueueStore::removeJob(const QString& job) {
     flush();
     QSqlQuery query(database(m_ConnectionName));
     query.prepare(QStringLiteral("DELETE FROM items WHERE job = ?"));
-    query.addBindValue(job);
+    query.addBindValue(text(job));
     bool ok = query.exec();
     query.prepare(QStringLiteral("DELETE FROM jobs WHERE job = ?"));
-    query.addBindValue(job);
+    query.addBindValue(text(job));
     return query.exec() && ok;
 }
 
@@ -219,7 +224,7 @@ bool QueueStore::removeItem(qint64 id) {
 int QueueStore::jobPolicy(const QString& job) {
     QSqlQuery query(database(m_ConnectionName));
     query.prepare(QStringLiteral("SELECT policy FROM jobs WHERE job = ?"));
-    query.addBindValue(job);
+    query.addBindValue(text(job));
     if (m_Open && query.exec() && query.next())
         return query.value(0).toInt();
     return -1;
@@ -228,7 +233,7 @@ int QueueStore::jobPolicy(const QString& job) {
 void QueueStore::setJobPolicy(const QString& job, int policy) {
     QSqlQuery query(database(m_ConnectionName));
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO jobs (job, policy) VALUES (?, ?)"));
-    query.addBindValue(job);
+    query.addBindValue(text(job));
     query.addBindValue(policy);
     if (m_Open)
         query.exec();

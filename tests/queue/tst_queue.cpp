@@ -1,0 +1,376 @@
+// The transfer queue against real servers: one table of scenarios, each run
+// on every server that can run it here. Workers are engines in threads of
+// their own; this thread waits (bounded) for the queue to finish.
+
+#include "QueueStore.h"
+#include "RealFtpServer.h"
+#include "TestUtil.h"
+#include "TransferQueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+using Kind = RealFtpServer::Kind;
+using Checksums = RealFtpServer::Options::Checksums;
+Q_DECLARE_METATYPE(Kind)
+Q_DECLARE_METATYPE(Checksums)
+
+namespace {
+
+enum class Scenario {
+    DownloadFolder,
+    UploadFolder,
+    ConflictSkip,
+    ConflictResume,
+    ConflictRename,
+    ConflictSizeDiffers,
+    OneConnectionOnly,
+    LyingChecksum,
+};
+
+// A tree with nested and empty folders and files of awkward sizes.
+const QList<QPair<QString, qint64>> TreeFiles = {
+    {"a.bin", 100000}, {"empty.txt", 0},          {"sub/b.bin", 4096},
+    {"sub/c.bin", 1},  {"sub/deep/d.bin", 70001}, {"sub/deep/e.bin", 3000},
+};
+
+bool writeTree(const QString& root) {
+    for (const auto& [name, size] : TreeFiles) {
+        const QString path = root + '/' + name;
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+            !TestUtil::writePatternFile(path, size))
+            return false;
+    }
+    return QDir().mkpath(root + "/hollow");
+}
+
+// Every file of the tree, byte-exact, under both roots; the empty folder too.
+QString compareTrees(const QString& expected, const QString& actual) {
+    for (const auto& [name, size] : TreeFiles) {
+        if (TestUtil::fileChecksum(actual + '/' + name) !=
+            TestUtil::fileChecksum(expected + '/' + name))
+            return name + " differs";
+    }
+    return QFileInfo(actual + "/hollow").isDir() ? QString() : QStringLiteral("hollow is missing");
+}
+
+QueueSession sessionFor(const RealFtpServer& server) {
+    QueueSession session;
+    session.host = server.host();
+    session.port = server.port();
+    session.userName = server.userName();
+    session.password = server.password();
+    session.passive = true;
+    session.timeoutSeconds = 20;
+    return session;
+}
+
+// Runs the queue until it finishes, bounded.
+bool runToEnd(TransferQueue& queue, int timeoutMs = 40000) {
+    bool finished = false;
+    QObject::connect(&queue, &TransferQueue::finished, &queue, [&] { finished = true; });
+    queue.start();
+    return TestUtil::waitUntil([&] { return finished || queue.idle(); }, timeoutMs);
+}
+
+class FixedAnswer : public ConflictResolver {
+public:
+    explicit FixedAnswer(Conflict::Policy policy) : m_Policy(policy) {}
+    Answer resolve(const QueueItem&, const Conflict::Target&) override {
+        ++asked;
+        return {m_Policy, true};
+    }
+    int asked = 0;
+
+private:
+    Conflict::Policy m_Policy;
+};
+
+} // namespace
+
+class TestQueue : public QObject {
+    Q_OBJECT
+private slots:
+    void scenarios_data();
+    void scenarios();
+    void deadServerFailsWithoutSpinning();
+    void storeKeepsWhatAKillLeaves();
+    void killedCliResumesWithoutRefetching();
+};
+
+void TestQueue::scenarios_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<Checksums>("checksums");
+    QTest::addColumn<Scenario>("scenario");
+    const QList<QPair<const char*, Scenario>> common = {
+        {"download folder", Scenario::DownloadFolder},
+        {"upload folder", Scenario::UploadFolder},
+        {"conflict skip", Scenario::ConflictSkip},
+        {"conflict resume", Scenario::ConflictResume},
+        {"conflict rename", Scenario::ConflictRename},
+        {"conflict size differs", Scenario::ConflictSizeDiffers},
+        {"one connection only", Scenario::OneConnectionOnly},
+    };
+    for (const Kind kind : {Kind::Vsftpd, Kind::Pyftpdlib, Kind::Proftpd, Kind::PureFtpd}) {
+        // Verification wherever the server can: proftpd's mod_digest,
+        // pyftpdlib's XSHA256.
+        const Checksums checksums =
+            kind == Kind::Proftpd || kind == Kind::Pyftpdlib ? Checksums::Honest : Checksums::Off;
+        for (const auto& [name, scenario] : common)
+            QTest::addRow("%s %s", qPrintable(RealFtpServer::kindName(kind)), name)
+                << kind << checksums << scenario;
+    }
+    QTest::addRow("pyftpdlib lying checksum")
+        << Kind::Pyftpdlib << Checksums::Lying << Scenario::LyingChecksum;
+}
+
+void TestQueue::scenarios() {
+    QFETCH(Kind, kind);
+    QFETCH(Checksums, checksums);
+    QFETCH(Scenario, scenario);
+    RealFtpServer::Options options;
+    options.checksums = checksums;
+    if (scenario == Scenario::OneConnectionOnly)
+        options.maxClients = 1;
+    const QString unavailable = RealFtpServer::unavailableReason(kind, options);
+    if (!unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
+    RealFtpServer server(kind, options);
+    QVERIFY2(server.start(), qPrintable(server.lastError()));
+    QTemporaryDir local;
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "test");
+    queue.setSession(sessionFor(server));
+    queue.setWorkerCount(scenario == Scenario::OneConnectionOnly ? 3 : 2);
+    QStringList notes;
+    connect(&queue, &TransferQueue::note, this, [&](const QString& text) { notes << text; });
+
+    const QString remoteTree = server.rootPath() + "/tree";
+    const QString localTree = local.filePath("tree");
+    if (scenario == Scenario::UploadFolder) {
+        QVERIFY(writeTree(localTree));
+        queue.addUploadFolder(localTree, "/" + RealFtpServer::writableDir() + "/tree");
+    } else {
+        QVERIFY(writeTree(remoteTree));
+        queue.addDownloadFolder("/tree", localTree);
+    }
+    // A local file in the way: a prefix of the remote one, or another file.
+    const QString inTheWay = localTree + "/sub/deep/d.bin";
+    const QByteArray whole = TestUtil::patternBytes(70001);
+    FixedAnswer answer(Conflict::Policy::Skip);
+    if (scenario >= Scenario::ConflictSkip && scenario <= Scenario::ConflictSizeDiffers) {
+        QVERIFY(QDir().mkpath(QFileInfo(inTheWay).absolutePath()));
+        QVERIFY(TestUtil::writeFile(inTheWay, whole.left(30000)));
+        const Conflict::Policy policy =
+            scenario == Scenario::ConflictSkip     ? Conflict::Policy::Skip
+            : scenario == Scenario::ConflictResume ? Conflict::Policy::Resume
+            : scenario == Scenario::ConflictRename ? Conflict::Policy::Rename
+                                                   : Conflict::Policy::OverwriteIfSizeDiffers;
+        answer = FixedAnswer(policy);
+        queue.setConflictResolver(&answer);
+    }
+
+    QVERIFY2(runToEnd(queue), "the queue did not finish");
+    const TransferQueue::Totals totals = queue.totals();
+    QString failures;
+    for (int row = 0; row < queue.count(); ++row) {
+        if (queue.at(row).state == QueueItem::State::Failed)
+            failures += queue.at(row).remotePath + ": " + queue.at(row).lastError + "\n";
+    }
+    const int files = int(TreeFiles.size());
+    const bool proven = checksums == Checksums::Honest;
+    switch (scenario) {
+    case Scenario::DownloadFolder:
+    case Scenario::OneConnectionOnly:
+    case Scenario::ConflictResume:
+    case Scenario::ConflictSizeDiffers:
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(totals.done, files);
+        QCOMPARE(compareTrees(remoteTree, localTree), QString());
+        // Only what the server can prove is called proven; the empty file too.
+        QCOMPARE(totals.verified, proven ? files : 0);
+        if (scenario == Scenario::OneConnectionOnly)
+            QVERIFY2(queue.workerCount() == 1, qPrintable(notes.join('\n')));
+        if (scenario != Scenario::DownloadFolder && scenario != Scenario::OneConnectionOnly)
+            QCOMPARE(answer.asked, 1);
+        break;
+    case Scenario::UploadFolder:
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(totals.done, files);
+        QTRY_COMPARE(compareTrees(localTree, server.rootPath() + "/incoming/tree"), QString());
+        QCOMPARE(totals.verified, proven ? files : 0);
+        break;
+    case Scenario::ConflictSkip:
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(totals.skipped, 1);
+        QCOMPARE(QFileInfo(inTheWay).size(), 30000);
+        break;
+    case Scenario::ConflictRename:
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(QFileInfo(inTheWay).size(), 30000);
+        QCOMPARE(TestUtil::readFile(localTree + "/sub/deep/d (1).bin"), whole);
+        break;
+    case Scenario::LyingChecksum:
+        // Every file is fetched twice, then fails; each copy is kept under
+        // a name that says so, and none is passed off as good.
+        QCOMPARE(totals.failed, files);
+        QCOMPARE(totals.done, 0);
+        QVERIFY(QFileInfo::exists(localTree + "/a.bin.checksum-mismatch"));
+        QVERIFY(!QFileInfo::exists(localTree + "/a.bin"));
+        QCOMPARE(server.transcript().count("RETR /tree/a.bin"), 2);
+        break;
+    }
+    // Nothing outside the chosen folder was touched.
+    QCOMPARE(QDir(local.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"tree"});
+}
+
+void TestQueue::deadServerFailsWithoutSpinning() {
+    // A port nobody listens on: connections are refused at once. The queue
+    // pauses between tries and then fails every item with the reason.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "dead");
+    QueueSession session;
+    session.host = "127.0.0.1";
+    session.port = port;
+    session.userName = "anonymous";
+    session.timeoutSeconds = 5;
+    queue.setSession(session);
+    for (int i = 0; i < 20; ++i)
+        queue.addDownload(QStringLiteral("/f%1").arg(i),
+                          data.filePath(QStringLiteral("f%1").arg(i)));
+    QVERIFY(runToEnd(queue, 30000));
+    QCOMPARE(queue.totals().failed, 20);
+    QVERIFY(!queue.at(0).lastError.isEmpty());
+    QCOMPARE(queue.at(0).attempts, 0);
+}
+
+void TestQueue::storeKeepsWhatAKillLeaves() {
+    // A child process writes items and is killed; what it committed is there.
+    QTemporaryDir data;
+    const QString path = data.filePath("queue.sqlite");
+    {
+        QueueStore store(path);
+        QVERIFY(store.open());
+        QList<QueueItem> items;
+        for (int i = 0; i < 3; ++i) {
+            QueueItem item;
+            item.remotePath = QStringLiteral("/r%1").arg(i);
+            item.localPath = QStringLiteral("/l%1").arg(i);
+            items << item;
+        }
+        QVERIFY2(store.insert("job", items), qPrintable(store.lastError()));
+        items[0].state = QueueItem::State::Done;
+        items[1].state = QueueItem::State::Active;
+        items[1].bytesDone = 1234;
+        store.update(items[0]);
+        store.update(items[1]);
+        QVERIFY(store.flush());
+        // No close: the file is read again as a crash leaves it.
+        QueueStore again(path);
+        QVERIFY(again.open());
+        const QList<QueueItem> loaded = again.load("job");
+        QCOMPARE(loaded.size(), 3);
+        QCOMPARE(loaded[0].state, QueueItem::State::Done);
+        QCOMPARE(loaded[1].bytesDone, 1234);
+        QCOMPARE(again.interruptedJobs(), QStringList{"job"});
+        // The queue takes the active one up again as queued, where it stopped.
+        TransferQueue queue(again, "job");
+        QCOMPARE(queue.at(1).state, QueueItem::State::Queued);
+        QCOMPARE(queue.at(1).bytesDone, 1234);
+    }
+}
+
+void TestQueue::killedCliResumesWithoutRefetching() {
+    // krellin-cli is killed (SIGKILL) in the middle of a get -r, then run
+    // again: every file byte-exact, and no finished file fetched twice (the
+    // server's log counts the RETRs).
+    for (const Kind kind : {Kind::Vsftpd, Kind::Pyftpdlib}) {
+        if (!RealFtpServer::unavailableReason(kind).isEmpty())
+            continue;
+        RealFtpServer server(kind);
+        QVERIFY2(server.start(), qPrintable(server.lastError()));
+        constexpr int Files = 40;
+        for (int d = 0; d < 4; ++d)
+            QVERIFY(QDir().mkpath(server.rootPath() + QStringLiteral("/big/d%1").arg(d)));
+        for (int i = 0; i < Files; ++i)
+            QVERIFY(TestUtil::writePatternFile(
+                server.rootPath() + QStringLiteral("/big/d%1/f%2.bin").arg(i % 4).arg(i),
+                300000 + i * 1000));
+        QTemporaryDir local;
+        QTemporaryDir data;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data.path());
+        const QString url = QStringLiteral("ftp://%1:%2@%3:%4/")
+                                .arg(server.userName(), server.password(), server.host())
+                                .arg(server.port());
+        const QStringList arguments = {url, "--parallel", "2", "get", "-r", "big"};
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.setWorkingDirectory(local.path());
+        first.start(KRELLIN_BINARY_DIR "/cli/krellin-cli", arguments);
+        QVERIFY(first.waitForStarted());
+        // Killed once a few files have arrived whole and others are on the way.
+        const auto arrived = [&] {
+            int n = 0;
+            for (int i = 0; i < Files; ++i)
+                n += QFileInfo(local.filePath(QStringLiteral("big/d%1/f%2.bin").arg(i % 4).arg(i)))
+                         .size() > 0;
+            return n;
+        };
+        QVERIFY(TestUtil::waitUntil(
+            [&] { return arrived() >= 8 || first.state() == QProcess::NotRunning; }, 30000));
+        QVERIFY2(first.state() == QProcess::Running, "the run ended before it could be killed");
+        ::kill(pid_t(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished(5000));
+
+        // What the store says was finished before the kill.
+        QStringList finished;
+        {
+            QueueStore store(data.filePath("krellin-cli/queue.sqlite"));
+            QVERIFY(store.open());
+            const QStringList jobs = store.interruptedJobs();
+            QCOMPARE(jobs.size(), 1);
+            for (const QueueItem& item : store.load(jobs.first())) {
+                if (!item.folder && item.state == QueueItem::State::Done)
+                    finished << item.remotePath;
+            }
+        }
+        QVERIFY2(!finished.isEmpty() && finished.size() < Files,
+                 qPrintable(QString::number(finished.size())));
+
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(local.path());
+        second.start(KRELLIN_BINARY_DIR "/cli/krellin-cli", arguments);
+        QVERIFY(second.waitForFinished(60000));
+        QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+        for (int i = 0; i < Files; ++i) {
+            const QString name = QStringLiteral("big/d%1/f%2.bin").arg(i % 4).arg(i);
+            QCOMPARE(TestUtil::fileChecksum(local.filePath(name)),
+                     TestUtil::fileChecksum(server.rootPath() + '/' + name));
+        }
+        const QString log = server.transcript();
+        for (const QString& path : std::as_const(finished))
+            QVERIFY2(log.count("RETR " + path) == 1, qPrintable(path + " fetched again"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestQueue)
+#include "tst_queue.moc"
