@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QThread>
 
 namespace {
@@ -266,23 +267,31 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
 }
 
 void TransferQueue::schedule() {
-    if (!m_Running || m_ConnectPaused)
+    // A conflict's question may run a dialog's loop, and with it the
+    // workers' reports: those only change the lists, this loop hands out.
+    if (!m_Running || m_ConnectPaused || m_Scheduling)
         return;
+    m_Scheduling = true;
+    const auto done = qScopeGuard([this] { m_Scheduling = false; });
     // Bounded: each pass takes an item off the ready list.
-    while (!m_Ready.empty()) {
-        Worker* worker = idleWorker();
-        if (!worker)
+    while (!m_Ready.empty() && m_Running && !m_ConnectPaused) {
+        if (!idleWorker())
             return;
         const qint64 id = m_Ready.front();
         m_Ready.pop_front();
         const int row = rowOf(id);
         if (row < 0 || m_Items[row].state != QueueItem::State::Queued)
             continue;
-        QueueItem& item = m_Items[row];
         qint64 startPoint = 0;
-        if (!prepare(item, startPoint))
+        if (!prepare(id, startPoint))
             continue;
-        dispatch(*worker, item, startPoint);
+        Worker* worker = idleWorker();
+        if (!worker) {
+            m_Ready.push_front(id);
+            return;
+        }
+        // By row again: adding items may have moved them in memory.
+        dispatch(*worker, m_Items[rowOf(id)], startPoint);
     }
 }
 
@@ -290,8 +299,10 @@ Conflict::Target TransferQueue::remoteTarget(const QString& path) const {
     return m_RemoteTargets.value(path, Conflict::Target{});
 }
 
-bool TransferQueue::prepare(QueueItem& item, qint64& startPoint) {
+bool TransferQueue::prepare(qint64 id, qint64& startPoint) {
     startPoint = 0;
+    QueueItem* current = &m_Items[rowOf(id)];
+    QueueItem& item = *current;
     if (item.folder)
         return true;
     const bool download = item.direction == QueueItem::Direction::Download;
@@ -319,11 +330,18 @@ bool TransferQueue::prepare(QueueItem& item, qint64& startPoint) {
     }
     Conflict::Policy policy = m_Policy;
     if (policy == Conflict::Policy::Ask && m_Resolver) {
-        const ConflictResolver::Answer answer = m_Resolver->resolve(item, target);
+        const ConflictResolver::Answer answer = m_Resolver->resolve(QueueItem(item), target);
         policy = answer.policy;
         if (answer.applyToAll)
             setPolicy(policy);
+        // Items added meanwhile may have moved this one.
+        current = &m_Items[rowOf(id)];
     }
+    return settle(*current, policy, target, download, startPoint);
+}
+
+bool TransferQueue::settle(QueueItem& item, Conflict::Policy policy, const Conflict::Target& target,
+                           bool download, qint64& startPoint) {
     if (policy == Conflict::Policy::Ask) {
         failItem(
             item,
@@ -515,7 +533,9 @@ void TransferQueue::onFinished(const WorkResult& result) {
     checkFinished();
 }
 
-void TransferQueue::expandFolder(QueueItem& folder, const WorkResult& result) {
+void TransferQueue::expandFolder(QueueItem& folderItem, const WorkResult& result) {
+    // A copy: adding the children moves the items in memory.
+    QueueItem folder = folderItem;
     const bool download = folder.direction == QueueItem::Direction::Download;
     const int depth = m_Depth.value(folder.id);
     if (!result.realPath.isEmpty())

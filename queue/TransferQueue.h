@@ -105,7 +105,9 @@ private:
     void schedule();
     Worker* idleWorker();
     // What a file item starts from; false when it needs no transfer (skipped).
-    bool prepare(QueueItem& item, qint64& startPoint);
+    bool prepare(qint64 id, qint64& startPoint);
+    bool settle(QueueItem& item, Conflict::Policy policy, const Conflict::Target& target,
+                bool download, qint64& startPoint);
     void dispatch(Worker& worker, QueueItem& item, qint64 startPoint);
     void onProgress(qint64 id, qint64 bytes);
     void onFinished(const WorkResult& result);
@@ -123,6 +125,7 @@ private:
     int m_WorkerLimit = 2;
     bool m_Verify = true;
     bool m_Running = false;
+    bool m_Scheduling = false;
     Conflict::Policy m_Policy = Conflict::Policy::Ask;
     ConflictResolver* m_Resolver = nullptr;
 
