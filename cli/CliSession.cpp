@@ -576,9 +576,13 @@ bool CliSession::queueTransfers(const CliCommand& command) {
     });
     startProgress(QStringLiteral("queue"), -1, 0);
     QEventLoop loop;
-    connect(&queue, &TransferQueue::finished, &loop, &QEventLoop::quit);
+    bool finished = false;
+    connect(&queue, &TransferQueue::finished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
     queue.start();
-    if (!queue.idle())
+    if (!finished)
         loop.exec();
     endProgress();
 

@@ -56,28 +56,45 @@ TransferQueue::TransferQueue(QueueStore& store, QString job, QObject* parent)
 }
 
 TransferQueue::~TransferQueue() {
+    // The end of the queue's life: the connections say QUIT, each bounded by
+    // the time-out.
     for (Worker* worker : std::as_const(m_Workers)) {
         if (worker->running)
             QMetaObject::invokeMethod(worker->worker,
                                       [w = worker->worker, id = worker->running] { w->stop(id); });
         closeWorker(*worker);
+        if (!worker->thread->wait((m_Session.timeoutSeconds + 5) * 1000))
+            worker->thread->terminate();
+        delete worker->thread;
         delete worker;
     }
     m_Store.flush();
 }
 
 void TransferQueue::closeWorker(Worker& worker) {
-    if (!worker.thread)
+    if (worker.closing)
         return;
+    // QUIT and the end of the thread, without waiting here: the window's
+    // thread must not hang on a server's last reply.
+    worker.closing = true;
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w] { w->close(); });
     worker.thread->quit();
-    // QUIT is owed a reply within the time-out; the thread goes regardless.
-    if (!worker.thread->wait((m_Session.timeoutSeconds + 5) * 1000))
-        worker.thread->terminate();
-    delete worker.thread;
-    worker.thread = nullptr;
-    worker.worker = nullptr;
+}
+
+void TransferQueue::onThreadEnded(QThread* thread) {
+    for (qsizetype i = 0; i < m_Workers.size(); ++i) {
+        if (m_Workers[i]->thread != thread)
+            continue;
+        delete m_Workers[i];
+        m_Workers.removeAt(i);
+        thread->deleteLater();
+        break;
+    }
+    if (m_Closing && m_Workers.isEmpty()) {
+        m_Closing = false;
+        emit finished();
+    }
 }
 
 void TransferQueue::setSession(const QueueSession& session) {
@@ -245,12 +262,12 @@ TransferQueue::Totals TransferQueue::totals() const {
 
 TransferQueue::Worker* TransferQueue::idleWorker() {
     for (Worker* worker : std::as_const(m_Workers)) {
-        if (!worker->running && worker->thread)
+        if (!worker->running && !worker->closing)
             return worker;
     }
     int busy = 0;
     for (const Worker* worker : std::as_const(m_Workers))
-        busy += worker->thread ? 1 : 0;
+        busy += worker->closing ? 0 : 1;
     if (busy >= m_WorkerLimit)
         return nullptr;
     auto* worker = new Worker;
@@ -259,6 +276,8 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
     worker->worker = new TransferWorker(m_Session);
     worker->worker->moveToThread(worker->thread);
     connect(worker->thread, &QThread::finished, worker->worker, &QObject::deleteLater);
+    connect(worker->thread, &QThread::finished, this,
+            [this, thread = worker->thread] { onThreadEnded(thread); });
     connect(worker->worker, &TransferWorker::progress, this, &TransferQueue::onProgress);
     connect(worker->worker, &TransferWorker::finished, this, &TransferQueue::onFinished);
     worker->thread->start();
@@ -386,6 +405,7 @@ void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint)
     item.bytesDone = startPoint;
     m_StartBytes.insert(item.id, startPoint);
     worker.running = item.id;
+    m_Closing = false; // more work came: finished() is not due yet
     changed(item, true);
     WorkOrder order{item, startPoint, m_Verify};
     TransferWorker* w = worker.worker;
@@ -497,7 +517,7 @@ void TransferQueue::onFinished(const WorkResult& result) {
         int connected = 0;
         for (const Worker* w : std::as_const(m_Workers))
             // One that is working now is logged in, or about to be.
-            connected += w != worker && w->thread && (w->connected || w->running) ? 1 : 0;
+            connected += w != worker && !w->closing && (w->connected || w->running) ? 1 : 0;
         if (worker)
             closeWorker(*worker);
         if (result.outcome == Outcome::Refused && connected > 0) {
@@ -613,14 +633,16 @@ void TransferQueue::expandFolder(QueueItem& folderItem, const WorkResult& result
 }
 
 void TransferQueue::checkFinished() {
-    if (!idle())
+    if (!idle() || m_Closing)
         return;
     m_Store.flush();
-    for (Worker* worker : std::as_const(m_Workers)) {
-        closeWorker(*worker);
-        delete worker;
-    }
-    m_Workers.clear();
     m_FlushTimer.stop();
-    emit finished();
+    if (m_Workers.isEmpty()) {
+        emit finished();
+        return;
+    }
+    // Finished once every connection has said goodbye.
+    m_Closing = true;
+    for (Worker* worker : std::as_const(m_Workers))
+        closeWorker(*worker);
 }

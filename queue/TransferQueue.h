@@ -98,6 +98,7 @@ private:
         TransferWorker* worker = nullptr;
         qint64 running = 0; // item id, 0 idle
         bool connected = false;
+        bool closing = false; // QUIT sent, the thread ending
     };
 
     qint64 add(QueueItem item);
@@ -116,6 +117,7 @@ private:
     void failItem(QueueItem& item, const QString& error);
     void changed(QueueItem& item, bool flushNow);
     void closeWorker(Worker& worker);
+    void onThreadEnded(QThread* thread);
     void checkFinished();
     Conflict::Target remoteTarget(const QString& path) const;
 
@@ -126,6 +128,8 @@ private:
     bool m_Verify = true;
     bool m_Running = false;
     bool m_Scheduling = false;
+    // Idle, the connections closing: finished() once they are gone.
+    bool m_Closing = false;
     Conflict::Policy m_Policy = Conflict::Policy::Ask;
     ConflictResolver* m_Resolver = nullptr;
 

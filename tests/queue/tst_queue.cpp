@@ -2,6 +2,7 @@
 // on every server that can run it here. Workers are engines in threads of
 // their own; this thread waits (bounded) for the queue to finish.
 
+#include "FakeFtpServer.h"
 #include "QueueStore.h"
 #include "RealFtpServer.h"
 #include "TestUtil.h"
@@ -78,7 +79,7 @@ bool runToEnd(TransferQueue& queue, int timeoutMs = 40000) {
     bool finished = false;
     QObject::connect(&queue, &TransferQueue::finished, &queue, [&] { finished = true; });
     queue.start();
-    return TestUtil::waitUntil([&] { return finished || queue.idle(); }, timeoutMs);
+    return TestUtil::waitUntil([&] { return finished; }, timeoutMs);
 }
 
 class FixedAnswer : public ConflictResolver {
@@ -101,6 +102,8 @@ class TestQueue : public QObject {
 private slots:
     void scenarios_data();
     void scenarios();
+    void retryResumesAndStopStops_data();
+    void retryResumesAndStopStops();
     void deadServerFailsWithoutSpinning();
     void storeKeepsWhatAKillLeaves();
     void killedCliResumesWithoutRefetching();
@@ -233,6 +236,74 @@ void TestQueue::scenarios() {
     // Nothing outside the chosen folder was touched.
     QCOMPARE(QDir(local.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"tree"});
+}
+
+void TestQueue::retryResumesAndStopStops_data() {
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("cut, retried from the bytes on disk") << false;
+    QTest::newRow("stopped by the user") << true;
+}
+
+void TestQueue::retryResumesAndStopStops() {
+    // A scripted server: the log-in answered whenever asked (a retry may
+    // come on a new connection), the transfers scripted.
+    QFETCH(bool, stop);
+    const QByteArray bytes = TestUtil::patternBytes(12000);
+    FakeFtpServer server;
+    const auto answer = [&server](const QString& text) {
+        return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
+    };
+    server.onCommand("USER", answer("331 Password required"));
+    server.onCommand("PASS", answer("230 Logged in"));
+    server.onCommand("PWD", answer("257 \"/\" is the current directory"));
+    server.onCommand("TYPE", answer("200 Type set"));
+    server.onCommand("QUIT", answer("221 Bye"));
+    server.expect("PASV").passive().expect("RETR /f.bin").reply("150 Opening");
+    if (stop) {
+        server.dataSend(bytes.left(5000)).stall();
+    } else {
+        server.dataSend(bytes.left(5000))
+            .dataClose()
+            .reply("426 Connection closed; transfer aborted.")
+            .expect("PASV")
+            .passive()
+            .expect("REST 5000")
+            .reply("350 Restarting at 5000")
+            .expect("RETR /f.bin")
+            .reply("150 Opening")
+            .dataSend(bytes.mid(5000))
+            .dataClose()
+            .reply("226 Done");
+    }
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "scripted");
+    QueueSession session;
+    session.host = server.host();
+    session.port = server.port();
+    session.userName = "anonymous";
+    session.timeoutSeconds = 10;
+    queue.setSession(session);
+    queue.setWorkerCount(1);
+    const QString local = data.filePath("f.bin");
+    const qint64 id = queue.addDownload("/f.bin", local, bytes.size());
+    if (stop) {
+        bool finished = false;
+        connect(&queue, &TransferQueue::finished, this, [&] { finished = true; });
+        queue.start();
+        QVERIFY(TestUtil::waitUntil([&] { return queue.at(0).bytesDone > 0; }, 10000));
+        queue.stopItem(id);
+        QVERIFY(TestUtil::waitUntil([&] { return finished; }, 10000));
+        QCOMPARE(queue.at(0).state, QueueItem::State::Failed);
+        QCOMPARE(queue.at(0).lastError, QStringLiteral("Stopped."));
+        return;
+    }
+    QVERIFY(runToEnd(queue, 20000));
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Done);
+    QCOMPARE(queue.at(0).attempts, 2);
+    QCOMPARE(TestUtil::readFile(local), bytes);
 }
 
 void TestQueue::deadServerFailsWithoutSpinning() {
