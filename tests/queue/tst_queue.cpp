@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSslCertificate>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +114,8 @@ void TestQueue::scenarios_data() {
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<Checksums>("checksums");
     QTest::addColumn<Scenario>("scenario");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<bool>("tls");
     const QList<QPair<const char*, Scenario>> common = {
         {"download folder", Scenario::DownloadFolder},
         {"upload folder", Scenario::UploadFolder},
@@ -127,20 +130,35 @@ void TestQueue::scenarios_data() {
         // pyftpdlib's XSHA256.
         const Checksums checksums =
             kind == Kind::Proftpd || kind == Kind::Pyftpdlib ? Checksums::Honest : Checksums::Off;
+        const QByteArray name8 = RealFtpServer::kindName(kind).toUtf8();
+        const char* server = name8.constData();
         for (const auto& [name, scenario] : common)
-            QTest::addRow("%s %s", qPrintable(RealFtpServer::kindName(kind)), name)
-                << kind << checksums << scenario;
+            QTest::addRow("%s %s", server, name) << kind << checksums << scenario << false << false;
+        // pyftpdlib, active, beside other sessions, was seen to leave a data
+        // connection waiting until the time-out (the queue's retry then
+        // completes it, slowly): not a row here.
+        if (kind != Kind::Pyftpdlib)
+            QTest::addRow("%s download folder, active", server)
+                << kind << checksums << Scenario::DownloadFolder << true << false;
+        QTest::addRow("%s upload folder, TLS", server)
+            << kind << checksums << Scenario::UploadFolder << false << true;
     }
     QTest::addRow("pyftpdlib lying checksum")
-        << Kind::Pyftpdlib << Checksums::Lying << Scenario::LyingChecksum;
+        << Kind::Pyftpdlib << Checksums::Lying << Scenario::LyingChecksum << false << false;
 }
 
 void TestQueue::scenarios() {
     QFETCH(Kind, kind);
     QFETCH(Checksums, checksums);
     QFETCH(Scenario, scenario);
+    QFETCH(bool, active);
+    QFETCH(bool, tls);
     RealFtpServer::Options options;
     options.checksums = checksums;
+    if (tls) {
+        options.tls = RealFtpServer::Tls::Explicit;
+        options.tlsRequired = true;
+    }
     if (scenario == Scenario::OneConnectionOnly)
         options.maxClients = 1;
     const QString unavailable = RealFtpServer::unavailableReason(kind, options);
@@ -153,7 +171,16 @@ void TestQueue::scenarios() {
     QueueStore store(data.filePath("queue.sqlite"));
     QVERIFY(store.open());
     TransferQueue queue(store, "test");
-    queue.setSession(sessionFor(server));
+    QueueSession session = sessionFor(server);
+    session.passive = !active;
+    if (tls) {
+        // The certificate the user trusted in the browsing session.
+        const auto certificates = QSslCertificate::fromPath(server.certificatePath());
+        QVERIFY(!certificates.isEmpty());
+        session.security = FtpSecurity::Mode::ExplicitRequired;
+        session.trustedFingerprint = certificates.first().digest(QCryptographicHash::Sha256);
+    }
+    queue.setSession(session);
     queue.setWorkerCount(scenario == Scenario::OneConnectionOnly ? 3 : 2);
     QStringList notes;
     connect(&queue, &TransferQueue::note, this, [&](const QString& text) { notes << text; });
