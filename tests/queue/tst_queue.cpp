@@ -3,6 +3,7 @@
 // their own; this thread waits (bounded) for the queue to finish.
 
 #include "FakeFtpServer.h"
+#include "LocalChecksum.h"
 #include "QueueStore.h"
 #include "RealFtpServer.h"
 #include "TestUtil.h"
@@ -24,6 +25,8 @@ using Kind = RealFtpServer::Kind;
 using Checksums = RealFtpServer::Options::Checksums;
 Q_DECLARE_METATYPE(Kind)
 Q_DECLARE_METATYPE(Checksums)
+Q_DECLARE_METATYPE(Conflict::Policy)
+Q_DECLARE_METATYPE(Conflict::Action)
 
 namespace {
 
@@ -101,6 +104,11 @@ private:
 class TestQueue : public QObject {
     Q_OBJECT
 private slots:
+    void conflictRules_data();
+    void conflictRules();
+    void freeNames();
+    void localChecksums_data();
+    void localChecksums();
     void scenarios_data();
     void scenarios();
     void retryResumesAndStopStops_data();
@@ -109,6 +117,85 @@ private slots:
     void storeKeepsWhatAKillLeaves();
     void killedCliResumesWithoutRefetching();
 };
+
+void TestQueue::conflictRules_data() {
+    // A source of 1000 bytes from day 45000; targets as listed.
+    QTest::addColumn<Conflict::Policy>("policy");
+    QTest::addColumn<qint64>("targetSize");
+    QTest::addColumn<double>("targetTime");
+    QTest::addColumn<Conflict::Action>("action");
+    QTest::addColumn<qint64>("start");
+    using P = Conflict::Policy;
+    using A = Conflict::Action;
+    QTest::newRow("resume a shorter target")
+        << P::Resume << qint64(400) << 0.0 << A::Resume << qint64(400);
+    QTest::newRow("resume a whole one: nothing to add")
+        << P::Resume << qint64(1000) << 0.0 << A::Skip << qint64(0);
+    QTest::newRow("resume a longer one")
+        << P::Resume << qint64(5000) << 0.0 << A::Skip << qint64(0);
+    QTest::newRow("newer source") << P::OverwriteIfNewer << qint64(1000) << 44000.0 << A::Transfer
+                                  << qint64(0);
+    QTest::newRow("older source") << P::OverwriteIfNewer << qint64(1000) << 46000.0 << A::Skip
+                                  << qint64(0);
+    QTest::newRow("no target time: not known newer")
+        << P::OverwriteIfNewer << qint64(1000) << 0.0 << A::Skip << qint64(0);
+    QTest::newRow("same size") << P::OverwriteIfSizeDiffers << qint64(1000) << 0.0 << A::Skip
+                               << qint64(0);
+    QTest::newRow("other size") << P::OverwriteIfSizeDiffers << qint64(999) << 0.0 << A::Transfer
+                                << qint64(0);
+    QTest::newRow("unanswered question") << P::Ask << qint64(1) << 0.0 << A::Skip << qint64(0);
+}
+
+void TestQueue::conflictRules() {
+    QFETCH(Conflict::Policy, policy);
+    QFETCH(qint64, targetSize);
+    QFETCH(double, targetTime);
+    QFETCH(Conflict::Action, action);
+    QFETCH(qint64, start);
+    QueueItem item;
+    item.size = 1000;
+    item.sourceTime = 45000;
+    const Conflict::Plan plan = Conflict::decide(policy, item, {targetSize, targetTime});
+    QCOMPARE(plan.action, action);
+    QCOMPARE(plan.startPoint, start);
+}
+
+void TestQueue::freeNames() {
+    const QStringList taken = {"/d/a (1).txt", "/d/noext (1)"};
+    const auto isTaken = [&](const QString& path) { return taken.contains(path); };
+    QCOMPARE(Conflict::freeName("/d/a.txt", isTaken), QStringLiteral("/d/a (2).txt"));
+    QCOMPARE(Conflict::freeName("/d/noext", isTaken), QStringLiteral("/d/noext (2)"));
+    QCOMPARE(Conflict::freeName("/d/.hidden", isTaken), QStringLiteral("/d/.hidden (1)"));
+    QCOMPARE(Conflict::freeName("/d.x/f.tar.gz", isTaken), QStringLiteral("/d.x/f.tar (1).gz"));
+}
+
+void TestQueue::localChecksums_data() {
+    // The digests servers send for "123456789" (CRC32 is the check value
+    // of the zip polynomial).
+    QTest::addColumn<QString>("algorithm");
+    QTest::addColumn<QString>("digest");
+    QTest::newRow("CRC32") << "CRC32"
+                           << "cbf43926";
+    QTest::newRow("MD5") << "MD5"
+                         << "25f9e794323b453885f5181f1b624d0b";
+    QTest::newRow("SHA-1") << "SHA-1"
+                           << "f7c3bc1d808e04732adf679965ccc34ca7ae3441";
+    QTest::newRow("SHA-256") << "SHA-256"
+                             << "15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225";
+    QTest::newRow("unknown") << "SHA-512"
+                             << "";
+}
+
+void TestQueue::localChecksums() {
+    QFETCH(QString, algorithm);
+    QFETCH(QString, digest);
+    QTemporaryDir dir;
+    QVERIFY(TestUtil::writeFile(dir.filePath("f"), "123456789"));
+    QCOMPARE(LocalChecksum::ofFile(dir.filePath("f"), algorithm), digest);
+    QCOMPARE(LocalChecksum::ofFile(dir.filePath("missing"), algorithm), QString());
+    // Continued block by block, CRC32 gives the same.
+    QCOMPARE(LocalChecksum::crc32(LocalChecksum::crc32(0, "1234", 4), "56789", 5), 0xCBF43926u);
+}
 
 void TestQueue::scenarios_data() {
     QTest::addColumn<Kind>("kind");
@@ -285,6 +372,11 @@ void TestQueue::retryResumesAndStopStops() {
     server.onCommand("PWD", answer("257 \"/\" is the current directory"));
     server.onCommand("TYPE", answer("200 Type set"));
     server.onCommand("QUIT", answer("221 Bye"));
+    // HASH as the draft has it; the digest of the whole file proves the
+    // resumed copy.
+    server.onCommand("FEAT", answer(FakeFtpServer::featReply({"HASH SHA-1;SHA-256*;MD5"})));
+    server.onCommand("HASH", answer("213 SHA-256 0-11999 " +
+                                    QString::fromLatin1(TestUtil::checksum(bytes)) + " /f.bin"));
     server.expect("PASV").passive().expect("RETR /f.bin").reply("150 Opening");
     if (stop) {
         server.dataSend(bytes.left(5000)).stall();
@@ -331,6 +423,8 @@ void TestQueue::retryResumesAndStopStops() {
     QCOMPARE(queue.at(0).state, QueueItem::State::Done);
     QCOMPARE(queue.at(0).attempts, 2);
     QCOMPARE(TestUtil::readFile(local), bytes);
+    QCOMPARE(queue.at(0).verifiedWith, QStringLiteral("SHA-256"));
+    QVERIFY(server.commands().contains("HASH /f.bin"));
 }
 
 void TestQueue::deadServerFailsWithoutSpinning() {
