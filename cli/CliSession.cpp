@@ -511,8 +511,11 @@ bool CliSession::queueTransfers(const CliCommand& command) {
         return fail();
     QueueStore store;
     QString error;
-    if (!store.open(&error))
-        return failLocal(QStringLiteral("the queue's store: ") + error);
+    if (!store.open(&error)) {
+        // The transfers can still run; only a crash would now lose their place.
+        m_Err << "Warning: the queue is not kept on disk: " << TerminalText::escape(error) << '\n';
+        m_Err.flush();
+    }
     // One job per command line, server and folders: running the same
     // command again takes up what an interrupted run left.
     const FtpUrl& url = m_Options.url;
@@ -566,9 +569,12 @@ bool CliSession::queueTransfers(const CliCommand& command) {
         m_Err << TerminalText::escape(text) << '\n';
         m_Err.flush();
     });
-    connect(&queue, &TransferQueue::itemChanged, this, [this, &queue] {
-        if (!m_ShowProgress)
+    QElapsedTimer lastShown;
+    connect(&queue, &TransferQueue::itemChanged, this, [this, &queue, &lastShown] {
+        // The totals walk every item: a few times a second, not per change.
+        if (!m_ShowProgress || (lastShown.isValid() && lastShown.elapsed() < 200))
             return;
+        lastShown.start();
         const TransferQueue::Totals t = queue.totals();
         m_ProgressName =
             QStringLiteral("%1/%2 files").arg(t.done + t.failed + t.skipped).arg(t.files);
