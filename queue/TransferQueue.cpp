@@ -140,17 +140,17 @@ qint64 TransferQueue::addUpload(const QString& localPath, const QString& remoteP
 }
 
 qint64 TransferQueue::addDownloadFolder(const QString& remotePath, const QString& localPath) {
-    QueueItem item;
-    item.direction = QueueItem::Direction::Download;
-    item.folder = true;
-    item.remotePath = remotePath;
-    item.localPath = QDir::cleanPath(QDir(localPath).absolutePath());
-    return add(item);
+    return addFolder(QueueItem::Direction::Download, remotePath, localPath);
 }
 
 qint64 TransferQueue::addUploadFolder(const QString& localPath, const QString& remotePath) {
+    return addFolder(QueueItem::Direction::Upload, remotePath, localPath);
+}
+
+qint64 TransferQueue::addFolder(QueueItem::Direction direction, const QString& remotePath,
+                                const QString& localPath) {
     QueueItem item;
-    item.direction = QueueItem::Direction::Upload;
+    item.direction = direction;
     item.folder = true;
     item.remotePath = remotePath;
     item.localPath = QDir::cleanPath(QDir(localPath).absolutePath());

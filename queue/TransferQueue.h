@@ -102,6 +102,8 @@ private:
     };
 
     qint64 add(QueueItem item);
+    qint64 addFolder(QueueItem::Direction direction, const QString& remotePath,
+                     const QString& localPath);
     void appendItems(QList<QueueItem>& items, QueueItem* finishedFolder = nullptr);
     void schedule();
     Worker* idleWorker();
