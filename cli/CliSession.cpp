@@ -463,7 +463,7 @@ bool CliSession::fillQueue(const CliCommand& command, const QString& home, Trans
     std::shared_ptr<CFtpFiles> files;
     if (!m_Connection->EnumFiles(files) || !files)
         return fail();
-    int added = 0;
+    QList<QueueItem> items;
     if (name == u"mget") {
         for (const auto& file : *files) {
             if (file->IsDirectory || !matches(file->FileName))
@@ -474,9 +474,9 @@ bool CliSession::fillQueue(const CliCommand& command, const QString& home, Trans
                       << '\n';
                 continue;
             }
-            queue.addDownload(remoteJoin(home, file->FileName), QDir::current().filePath(*safe),
-                              file->FileSize, file->LastWriteTime);
-            ++added;
+            items << TransferQueue::downloadItem(remoteJoin(home, file->FileName),
+                                                 QDir::current().filePath(*safe), file->FileSize,
+                                                 file->LastWriteTime);
         }
     } else {
         QList<FolderEntry> entries;
@@ -494,13 +494,14 @@ bool CliSession::fillQueue(const CliCommand& command, const QString& home, Trans
         for (const QFileInfo& info : local) {
             if (!matches(info.fileName()))
                 continue;
-            queue.addUpload(info.absoluteFilePath(), remoteJoin(home, info.fileName()));
-            ++added;
+            items << TransferQueue::uploadItem(info.absoluteFilePath(),
+                                               remoteJoin(home, info.fileName()));
         }
     }
-    if (added == 0)
+    if (items.isEmpty())
         return failLocal(
             QStringLiteral("%1: nothing matches %2").arg(name, a.join(QLatin1Char(' '))));
+    queue.add(items);
     return true;
 }
 

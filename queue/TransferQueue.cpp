@@ -117,18 +117,18 @@ qint64 TransferQueue::add(QueueItem item) {
     return items.first().id;
 }
 
-qint64 TransferQueue::addDownload(const QString& remotePath, const QString& localPath, qint64 size,
-                                  double time) {
+QueueItem TransferQueue::downloadItem(const QString& remotePath, const QString& localPath,
+                                      qint64 size, double time) {
     QueueItem item;
     item.direction = QueueItem::Direction::Download;
     item.remotePath = remotePath;
     item.localPath = localPath;
     item.size = size;
     item.sourceTime = time;
-    return add(item);
+    return item;
 }
 
-qint64 TransferQueue::addUpload(const QString& localPath, const QString& remotePath) {
+QueueItem TransferQueue::uploadItem(const QString& localPath, const QString& remotePath) {
     const QFileInfo info(localPath);
     QueueItem item;
     item.direction = QueueItem::Direction::Upload;
@@ -136,7 +136,20 @@ qint64 TransferQueue::addUpload(const QString& localPath, const QString& remoteP
     item.localPath = info.absoluteFilePath();
     item.size = info.size();
     item.sourceTime = FtpDate::FromDateTime(info.lastModified());
-    return add(item);
+    return item;
+}
+
+qint64 TransferQueue::addDownload(const QString& remotePath, const QString& localPath, qint64 size,
+                                  double time) {
+    return add(downloadItem(remotePath, localPath, size, time));
+}
+
+qint64 TransferQueue::addUpload(const QString& localPath, const QString& remotePath) {
+    return add(uploadItem(localPath, remotePath));
+}
+
+void TransferQueue::add(QList<QueueItem> items) {
+    appendItems(items);
 }
 
 qint64 TransferQueue::addDownloadFolder(const QString& remotePath, const QString& localPath) {

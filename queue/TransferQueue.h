@@ -54,6 +54,11 @@ public:
     qint64 addDownload(const QString& remotePath, const QString& localPath, qint64 size = -1,
                        double time = 0);
     qint64 addUpload(const QString& localPath, const QString& remotePath);
+    // Many at once, in one transaction (a selection of thousands of files).
+    void add(QList<QueueItem> items);
+    static QueueItem downloadItem(const QString& remotePath, const QString& localPath,
+                                  qint64 size = -1, double time = 0);
+    static QueueItem uploadItem(const QString& localPath, const QString& remotePath);
     qint64 addDownloadFolder(const QString& remotePath, const QString& localPath);
     qint64 addUploadFolder(const QString& localPath, const QString& remotePath);
     // What the remote folder holds, for uploads into it to see their targets.
