@@ -54,7 +54,8 @@ bool writeTree(const QString& root) {
             !TestUtil::writePatternFile(path, size))
             return false;
     }
-    return QDir().mkpath(root + "/hollow");
+    // A link back up into the tree: followed, it would never end.
+    return QDir().mkpath(root + "/hollow") && QFile::link("../../sub", root + "/sub/deep/up");
 }
 
 // Every file of the tree, byte-exact, under both roots; the empty folder too.
@@ -64,6 +65,8 @@ QString compareTrees(const QString& expected, const QString& actual) {
             TestUtil::fileChecksum(expected + '/' + name))
             return name + " differs";
     }
+    if (QFileInfo::exists(actual + "/sub/deep/up"))
+        return QStringLiteral("the link back up was followed");
     return QFileInfo(actual + "/hollow").isDir() ? QString() : QStringLiteral("hollow is missing");
 }
 
@@ -347,6 +350,9 @@ void TestQueue::scenarios() {
         QCOMPARE(server.transcript().count("RETR /tree/a.bin"), 2);
         break;
     }
+    // The link back up was seen, and said so.
+    if (scenario == Scenario::DownloadFolder || scenario == Scenario::UploadFolder)
+        QVERIFY2(notes.join('\n').contains("sub/deep/up"), qPrintable(notes.join('\n')));
     // Nothing outside the chosen folder was touched.
     QCOMPARE(QDir(local.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"tree"});
@@ -354,14 +360,17 @@ void TestQueue::scenarios() {
 
 void TestQueue::retryResumesAndStopStops_data() {
     QTest::addColumn<bool>("stop");
-    QTest::newRow("cut, retried from the bytes on disk") << false;
-    QTest::newRow("stopped by the user") << true;
+    QTest::addColumn<bool>("stopAll");
+    QTest::newRow("cut, retried from the bytes on disk") << false << false;
+    QTest::newRow("stopped by the user") << true << false;
+    QTest::newRow("Stop all") << true << true;
 }
 
 void TestQueue::retryResumesAndStopStops() {
     // A scripted server: the log-in answered whenever asked (a retry may
     // come on a new connection), the transfers scripted.
     QFETCH(bool, stop);
+    QFETCH(bool, stopAll);
     const QByteArray bytes = TestUtil::patternBytes(12000);
     FakeFtpServer server;
     const auto answer = [&server](const QString& text) {
@@ -411,11 +420,20 @@ void TestQueue::retryResumesAndStopStops() {
         bool finished = false;
         connect(&queue, &TransferQueue::finished, this, [&] { finished = true; });
         queue.start();
+        // One connection: a second item waits behind the first, and Stop
+        // all holds it there.
+        if (stopAll)
+            queue.addDownload("/g.bin", data.filePath("g.bin"));
         QVERIFY(TestUtil::waitUntil([&] { return queue.at(0).bytesDone > 0; }, 10000));
-        queue.stopItem(id);
+        if (stopAll)
+            queue.stopAll();
+        else
+            queue.stopItem(id);
         QVERIFY(TestUtil::waitUntil([&] { return finished; }, 10000));
         QCOMPARE(queue.at(0).state, QueueItem::State::Failed);
         QCOMPARE(queue.at(0).lastError, QStringLiteral("Stopped."));
+        if (stopAll)
+            QCOMPARE(queue.at(1).state, QueueItem::State::Queued);
         return;
     }
     QVERIFY(runToEnd(queue, 20000));
