@@ -230,6 +230,13 @@ bool CliSession::runCommand(const CliCommand& command) {
     }
     if (command.recursive || name == u"mget" || name == u"mput")
         return queueTransfers(command);
+    // --resume before the command means the same for one file.
+    if (m_Options.conflictPolicy == int(Conflict::Policy::Resume) &&
+        (name == u"get" || name == u"put")) {
+        CliCommand resumed = command;
+        resumed.resume = true;
+        return name == u"get" ? download(resumed) : upload(resumed);
+    }
     if (name == u"get")
         return download(command);
     if (name == u"put")
