@@ -58,6 +58,9 @@ struct Transfer {
     // over reach.
     qint64 length = 0;
     qint64 queued = 0;
+    // Download and upload: the bytes move inside the system (splice,
+    // sendfile) instead of through the engine's buffers.
+    bool zeroCopy = false;
 
     // Listing: the bytes, or (read as they arrive) the stream and its sink.
     QByteArray listingText;
