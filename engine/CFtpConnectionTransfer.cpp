@@ -887,7 +887,7 @@ bool CFtpConnection::UseZeroCopy(qint32 vTransferMode) const {
 // has been sent it ends the upload.
 void CFtpConnection::UploadData() {
     if (m_Transfer.kind != Transfer::Kind::Upload || m_Transfer.state != Transfer::State::Sending ||
-        m_Transfer.dataEnd != Transfer::DataEnd::Open ||
+        m_Transfer.dataEnd != Transfer::DataEnd::Open || m_Transfer.sendFailed ||
         wscData->state() != platform::Socket::Connected)
         return;
     try {
@@ -912,8 +912,15 @@ void CFtpConnection::UploadData() {
                     platform::LocalFile::ErrDeviceIO,
                     QStringLiteral("The local file %1 became shorter during the upload.")
                         .arg(m_Transfer.localName));
+            try {
+                wscData->send(m_UploadBlock);
+            } catch (const platform::Fault&) {
+                // Not a local fault: the connection is gone, and its event
+                // (a reset or a close) says how the transfer ended.
+                m_Transfer.sendFailed = true;
+                return;
+            }
             m_Transfer.queued += size;
-            wscData->send(m_UploadBlock);
         }
         if (m_Transfer.queued == m_Transfer.length && m_Transfer.bytes == m_Transfer.length &&
             wscData->bytesToWrite() == 0)

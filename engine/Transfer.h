@@ -61,6 +61,10 @@ struct Transfer {
     // Download and upload: the bytes move inside the system (splice,
     // sendfile) instead of through the engine's buffers.
     bool zeroCopy = false;
+    // Upload: the socket refused a block because the connection is gone;
+    // its close or error event, on the way, tells the end. Nothing more
+    // is sent.
+    bool sendFailed = false;
 
     // Listing: the bytes, or (read as they arrive) the stream and its sink.
     QByteArray listingText;

@@ -315,7 +315,8 @@ public:
     void deliverArrival();
     void deliverPeerClose(bool reset);
     void deliverSendProgress(qint64 written, qint64 remaining);
-    // Sends what the system takes at once without blocking; 0 on any failure.
+    // Sends what the system takes at once without blocking; 0 on a failure
+    // Qt may still report, a Fault when the peer has reset the connection.
     qint64 sendDirect(QByteArrayView bytes);
     void deliverError(QAbstractSocket::SocketError err, const QString& text, bool reset = false);
 };
@@ -434,6 +435,13 @@ qint64 Socket::Private::sendDirect(QByteArrayView bytes) {
             ::send(int(fd), bytes.data(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (sent >= 0)
             return qint64(sent);
+        // The peer has reset or closed the connection: its event is on the
+        // way, and Qt would report the failed write without saying why.
+        if (connectionErrno(errno))
+            throw Fault(classicNumberForErrno(errno), errno == ECONNRESET || errno == EPIPE
+                                                          ? QStringLiteral("The connection was "
+                                                                           "reset by the server.")
+                                                          : qt_error_string(errno));
         if (errno != EINTR)
             return 0;
     }
