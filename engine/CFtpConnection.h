@@ -415,7 +415,7 @@ private:
     // the engine; at most UploadInFlight bytes wait in the socket, so memory
     // stays flat.
     static constexpr qint64 UploadBlockSize = 64 * 1024;
-    static constexpr qint64 UploadInFlight = 1024 * 1024;
+    static constexpr qint64 UploadInFlight = 256 * 1024;
     QByteArray m_UploadBlock;
     bool m_ZeroCopy = true;
 
