@@ -4,9 +4,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <functional>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 // The tolerant parser of LIST output: Unix `ls -l` style and DOS style.
