@@ -377,8 +377,8 @@ private:
     // every byte has been sent.
     void UploadData();
     void EndUpload();
-    // Download: moves what arrived into the file, inside the system where
-    // the transfer may; false when nothing was read.
+    // Download in zero copy: moves what arrived into the file inside the
+    // system; clears the transfer's zeroCopy when the socket cannot.
     void ReceiveDownloadData();
     // A local fault stops the data flow (the final reply is still taken).
     void CheckDataFault();

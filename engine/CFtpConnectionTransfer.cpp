@@ -886,9 +886,11 @@ bool CFtpConnection::UseZeroCopy(qint32 vTransferMode) const {
 // on every pass of the STOR wait and on every send report; once every byte
 // has been sent it ends the upload.
 void CFtpConnection::UploadData() {
+    // A Stop (a cancel inside the wait) sends nothing more: the wait ends
+    // the upload at its next pass, and it must not end as sent first.
     if (m_Transfer.kind != Transfer::Kind::Upload || m_Transfer.state != Transfer::State::Sending ||
         m_Transfer.dataEnd != Transfer::DataEnd::Open || m_Transfer.sendFailed ||
-        wscData->state() != platform::Socket::Connected)
+        m_Control->cancelled() || wscData->state() != platform::Socket::Connected)
         return;
     try {
         if (m_Transfer.zeroCopy && m_Transfer.queued < m_Transfer.length) {
@@ -931,15 +933,17 @@ void CFtpConnection::UploadData() {
     }
 }
 
-// Every byte has been sent: closing the data connection tells the server
-// the file is complete.
+// Every byte has been handed to the system: ending the data connection
+// tells the server the file is complete.
 void CFtpConnection::EndUpload() {
     m_Transfer.state = Transfer::State::Sent;
-    // Over TLS the end is close_notify and an orderly close that waits for
-    // the server's own: closing at once can reset the connection under the
-    // server's last reads (TLS 1.3 sends tickets we must take) and cost the
-    // file's tail.
-    if (m_ProtectData && wscData->state() == platform::Socket::Connected)
+    // An orderly end that waits for the server's own close: over TLS with
+    // close_notify (closing at once can reset the connection under the
+    // server's last reads, and TLS 1.3 sends tickets we must take). And the
+    // bytes may still sit in the system's buffers, megabytes of them: a
+    // server that resets the connection before it has read them all must
+    // be seen doing so, not hidden behind a close of ours.
+    if (wscData->state() == platform::Socket::Connected)
         wscData->finish();
     else
         CloseDataSocket();

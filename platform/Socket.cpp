@@ -289,7 +289,9 @@ public:
     void deliverEncrypted();
     void continueFinish();
     void startLinger();
-    void endLinger();
+    // reset: the peer reset the connection instead of closing it, so what
+    // was sent may not all have been read.
+    void endLinger(bool reset = false);
 
     // Runs fn later from the event loop, unless the connection changed meanwhile.
     template <typename Fn> void post(Fn fn) {
@@ -888,7 +890,7 @@ void Socket::Private::startLinger() {
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
                 return;
-            endLinger();
+            endLinger(n < 0 && (errno == ECONNRESET || errno == EPIPE));
             return;
         }
     });
@@ -898,7 +900,7 @@ void Socket::Private::startLinger() {
     lingerTimer->start(LingerMs);
 }
 
-void Socket::Private::endLinger() {
+void Socket::Private::endLinger(bool reset) {
     delete lingerNotifier;
     lingerNotifier = nullptr;
     delete lingerTimer;
@@ -910,11 +912,16 @@ void Socket::Private::endLinger() {
     if (!finishing)
         return;
     finishing = false;
-    post([this] {
-        if (state == Socket::Connected) {
-            state = Socket::Closing;
-            emit q->closed();
+    post([this, reset] {
+        if (state != Socket::Connected)
+            return;
+        if (reset) {
+            state = Socket::Error;
+            emit q->error(10054, QStringLiteral("The connection was reset by the server."));
+            return;
         }
+        state = Socket::Closing;
+        emit q->closed();
     });
 }
 
