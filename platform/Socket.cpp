@@ -489,7 +489,9 @@ bool Socket::Private::sendFilePass() {
             err = errno;
         break;
     }
-    if (err != 0 && sent == 0 && completionOwed == false && refusedBySystem(err))
+    // Refused on the first call for this file (nothing of it went yet, so
+    // no completion is owed): the caller copies instead.
+    if (err != 0 && sent == 0 && !completionOwed && refusedBySystem(err))
         return false;
     completionOwed = true;
     if (sent > 0) {
