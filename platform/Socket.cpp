@@ -316,6 +316,8 @@ public:
     void dropRequests();
     void deliverArrival();
     void deliverPeerClose(bool reset);
+    // The peer's end: its close event, or a reset's error 10054.
+    void emitPeerEnd(bool reset);
     void deliverSendProgress(qint64 written, qint64 remaining);
     // Sends what the system takes at once without blocking; 0 on a failure
     // Qt may still report, a Fault when the peer has reset the connection.
@@ -559,16 +561,12 @@ void Socket::Private::endDirect(int err) {
     post([this, err] {
         if (state != Socket::Connected)
             return;
-        if (err == 0) {
-            state = Socket::Closing;
-            emit q->closed();
+        if (err == 0 || err == ECONNRESET) {
+            emitPeerEnd(err != 0);
             return;
         }
         state = Socket::Error;
-        if (err == ECONNRESET)
-            emit q->error(10054, QStringLiteral("The connection was reset by the server."));
-        else
-            emit q->error(classicNumberForErrno(err), qt_error_string(err));
+        emit q->error(classicNumberForErrno(err), qt_error_string(err));
     });
 }
 
@@ -684,6 +682,10 @@ void Socket::Private::deliverPeerClose(bool reset) {
         if (!guard || gen != generation)
             return;
     }
+    emitPeerEnd(reset);
+}
+
+void Socket::Private::emitPeerEnd(bool reset) {
     if (reset) {
         state = Socket::Error;
         emit q->error(10054, QStringLiteral("The connection was reset by the server."));
@@ -915,15 +917,8 @@ void Socket::Private::endLinger(bool reset) {
         return;
     finishing = false;
     post([this, reset] {
-        if (state != Socket::Connected)
-            return;
-        if (reset) {
-            state = Socket::Error;
-            emit q->error(10054, QStringLiteral("The connection was reset by the server."));
-            return;
-        }
-        state = Socket::Closing;
-        emit q->closed();
+        if (state == Socket::Connected)
+            emitPeerEnd(reset);
     });
 }
 
