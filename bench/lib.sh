@@ -74,6 +74,17 @@ faster() {
     END { print (seen ? text : "n/a") }'
 }
 
+# least V... : the smallest numeric value ("n/a" when none is a number); the
+# faster peer's seconds, the cheaper peer's CPU.
+least() {
+  printf '%s\n' "$@" | awk '
+    $0 ~ /^[0-9]+([.][0-9]*)?$/ {
+      if (!seen || $0 + 0 < best) { best = $0 + 0; text = $0 }
+      seen = 1
+    }
+    END { print (seen ? text : "n/a") }'
+}
+
 # rotate K WORD... : the words rotated left by K places, one per line; round
 # K of a benchmark starts with the K-th tool so no tool always goes first.
 rotate() {

@@ -39,6 +39,7 @@ constexpr quint32 StopQuietMs = 250;
 // Construction and destruction
 
 CFtpConnection::CFtpConnection(QObject* parent) : QObject(parent) {
+    m_ZeroCopy = qEnvironmentVariable("KRELLIN_ZERO_COPY") != QLatin1String("0");
     m_Control = new ControlChannel(this);
     m_Control->setWriter([this](const QByteArray& line) { WriteControl(line); });
     wscControl = &m_Control->socket();
@@ -68,6 +69,14 @@ CFtpConnection::~CFtpConnection() {
 void CFtpConnection::CancelAnyCall() {
     m_Control->cancel();
     m_LastError = ErrCancelled;
+}
+
+bool CFtpConnection::ZeroCopy() const {
+    return m_ZeroCopy;
+}
+
+void CFtpConnection::setZeroCopy(bool on) {
+    m_ZeroCopy = on;
 }
 
 void CFtpConnection::setWindowHandle(qint32 hwnd) {

@@ -135,6 +135,11 @@ public:
     bool Busy() const;
     QString GetCurrentDirectory();
     bool CancelTransfer();
+    // Plain image-type transfers move their bytes inside the system
+    // (sendfile, splice) unless this is off; on by default, off when the
+    // environment has KRELLIN_ZERO_COPY=0. TLS and ASCII type always copy.
+    bool ZeroCopy() const;
+    void setZeroCopy(bool on);
     bool SetParentAsCurrentDirectory();
     QString GetFtpErrorDescription(qint32 lngErrorCode);
     bool CloseConnection();
@@ -377,7 +382,17 @@ private:
     // Download: the server confirmed; the local file is cut back to the
     // start point now, not before.
     void ConfirmDownload();
-    void SendNextUploadBlock();
+    // Keeps the upload's data connection fed, and ends the upload once
+    // every byte has been sent.
+    void UploadData();
+    void EndUpload();
+    // Download in zero copy: moves what arrived into the file inside the
+    // system; clears the transfer's zeroCopy when the socket cannot.
+    void ReceiveDownloadData();
+    // A local fault stops the data flow (the final reply is still taken).
+    void CheckDataFault();
+    // This transfer may move its bytes inside the system.
+    bool UseZeroCopy(qint32 vTransferMode) const;
     // Starts a transfer of this kind: the state it reads and moves.
     void BeginTransfer(Transfer::Kind kind);
     // Opens the transfer's local file; a fault passes on to the caller,
@@ -404,11 +419,14 @@ private:
     // The line of the last listing's final reply saying it was cut short.
     QString m_ListingNotice;
     qint16 m_DataPort = 0;
-    // Upload blocks: the socket gets the next block only after the previous
-    // one has been sent completely, so memory stays at one block. Each block
-    // costs an event-loop round; 64 KiB keeps that cost small next to the copy.
+    // Upload blocks: the next block is read and queued while the previous
+    // ones drain, so the system's send buffer never runs dry waiting for
+    // the engine; at most UploadInFlight bytes wait in the socket, so memory
+    // stays flat.
     static constexpr qint64 UploadBlockSize = 64 * 1024;
+    static constexpr qint64 UploadInFlight = 256 * 1024;
     QByteArray m_UploadBlock;
+    bool m_ZeroCopy = true;
 
     // FTP over TLS and the extensions
     FtpSecurity::Mode m_Security = FtpSecurity::Mode::Plain;

@@ -300,6 +300,12 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
     if (m_ProtectData && !wscData->isEncrypted())
         return;
     try {
+        if (m_Transfer.kind == Transfer::Kind::Download && m_Transfer.zeroCopy &&
+            !m_Transfer.faulted()) {
+            ReceiveDownloadData();
+            if (m_Transfer.zeroCopy)
+                return CheckDataFault();
+        }
         const QByteArrayView bytes = wscData->readAvailable();
         if (bytes.isEmpty() || m_Transfer.faulted())
             return;
@@ -335,11 +341,37 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
     } catch (const platform::Fault& fault) {
         m_Transfer.fault(fault.number(), fault.description());
     }
+    CheckDataFault();
+}
+
+void CFtpConnection::CheckDataFault() {
     if (m_Transfer.faulted()) {
         // Nothing more can be stored: stop the flow; the command's wait still
         // takes the server's final reply so it cannot answer a later command.
         CloseDataSocket();
         m_Transfer.closeLocalFile();
+    }
+}
+
+void CFtpConnection::ReceiveDownloadData() {
+    try {
+        ConfirmDownload();
+        if (m_Transfer.faulted() || !m_Transfer.file)
+            return;
+        // The socket gives up Qt's reading once the bytes are the file's;
+        // one that cannot (already closed by the peer) is read as usual.
+        if (!wscData->receivingDirect() && !wscData->receiveDirect()) {
+            m_Transfer.zeroCopy = false;
+            return;
+        }
+        const qint64 moved = wscData->receiveInto(*m_Transfer.file);
+        if (moved <= 0)
+            return;
+        m_Control->noteProgress();
+        m_Transfer.bytes += moved;
+        emit DownloadProgress(m_Transfer.bytes);
+    } catch (const platform::Fault& fault) {
+        m_Transfer.fault(fault.number(), fault.description());
     }
 }
 
@@ -378,14 +410,16 @@ void CFtpConnection::wscData_SendProgress(qint64 bytesSent, qint64 bytesRemainin
     Q_UNUSED(bytesRemaining);
     if (m_Transfer.kind != Transfer::Kind::Upload || bytesSent <= 0)
         return;
+    m_Control->noteProgress();
     m_Transfer.bytes += bytesSent;
     emit UploadProgress(m_Transfer.bytes);
+    // Room in the socket: the next blocks go now, not after the last drained.
+    UploadData();
 }
 
 void CFtpConnection::wscData_SendComplete() {
     m_Control->noteProgress();
-    if (m_Transfer.kind == Transfer::Kind::Upload && m_Transfer.state == Transfer::State::Sending)
-        SendNextUploadBlock();
+    UploadData();
 }
 
 void CFtpConnection::DrainDataSocket() {
@@ -639,6 +673,7 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
         if (!ProcessTYPECommand(vTransferMode))
             return false;
         m_TransferMode = vTransferMode;
+        m_Transfer.zeroCopy = UseZeroCopy(vTransferMode);
         if (!PrepareData())
             return false;
         if (startPoint > 0 && !ProcessRESTCommand(startPoint))
@@ -768,6 +803,7 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
         if (!ProcessTYPECommand(vTransferMode))
             return false;
         m_TransferMode = vTransferMode;
+        m_Transfer.zeroCopy = UseZeroCopy(vTransferMode);
         if (!PrepareData())
             return false;
         // REST only to resume: some servers refuse it outright (pyftpdlib in
@@ -802,13 +838,12 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
                 }
             },
             [this] {
-                // The first block goes once the data connection is up; the
-                // rest follow each send-complete.
+                // The first blocks go once the data connection is up; the
+                // rest follow the socket's progress.
                 if (m_Transfer.state == Transfer::State::Confirmed &&
-                    wscData->state() == platform::Socket::Connected) {
+                    wscData->state() == platform::Socket::Connected)
                     m_Transfer.state = Transfer::State::Sending;
-                    SendNextUploadBlock();
-                }
+                UploadData();
                 // Nothing more can be read: closing tells the server, whose
                 // reply then ends the wait.
                 if (m_Transfer.faulted())
@@ -838,38 +873,80 @@ bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {
     }
 }
 
-// Hands the next block to the data connection, or, once every byte has been
-// handed over and sent, closes it: that close tells the server the file is
-// complete.
-void CFtpConnection::SendNextUploadBlock() {
+bool CFtpConnection::UseZeroCopy(qint32 vTransferMode) const {
+    // TLS must encrypt every byte in user space. ASCII type is text, whose
+    // line ends a server may change: it keeps the one copying path where
+    // bytes can be looked at.
+    return m_ZeroCopy && !m_ProtectData && vTransferMode != 0;
+}
+
+// Feeds the data connection: in zero copy the whole rest of the file at
+// once (the system sends it as the connection takes it), otherwise block
+// by block while fewer than UploadInFlight bytes wait in the socket. Runs
+// on every pass of the STOR wait and on every send report; once every byte
+// has been sent it ends the upload.
+void CFtpConnection::UploadData() {
+    // A Stop (a cancel inside the wait) sends nothing more: the wait ends
+    // the upload at its next pass, and it must not end as sent first.
+    if (m_Transfer.kind != Transfer::Kind::Upload || m_Transfer.state != Transfer::State::Sending ||
+        m_Transfer.dataEnd != Transfer::DataEnd::Open || m_Transfer.sendFailed ||
+        m_Control->cancelled() || wscData->state() != platform::Socket::Connected)
+        return;
     try {
-        const qint64 size = std::min(UploadBlockSize, m_Transfer.length - m_Transfer.queued);
-        if (size <= 0) {
-            if (m_Transfer.dataEnd != Transfer::DataEnd::Open)
-                return; // the peer closed or reset first: the step reports it
-            m_Transfer.state = Transfer::State::Sent;
-            // Over TLS the end is close_notify and an orderly close that
-            // waits for the server's own: closing at once can reset the
-            // connection under the server's last reads (TLS 1.3 sends
-            // tickets we must take) and cost the file's tail.
-            if (m_ProtectData && wscData->state() == platform::Socket::Connected)
-                wscData->finish();
-            else
-                CloseDataSocket();
-            m_Transfer.closeLocalFile();
-            emit StateChanged(TransferCompleted);
-            return;
+        if (m_Transfer.zeroCopy && m_Transfer.queued < m_Transfer.length) {
+            if (wscData->sendFile(*m_Transfer.file, m_Transfer.queued,
+                                  m_Transfer.length - m_Transfer.queued)) {
+                m_Transfer.queued = m_Transfer.length;
+                return;
+            }
+            // The system offers no sendfile for this file (or socket): copy.
+            m_Transfer.zeroCopy = false;
+            emit SessionProtocolMessage(
+                QStringLiteral("The system cannot send this file directly; copying it instead."),
+                ApplicationMessage);
         }
-        m_Transfer.file->read(m_UploadBlock, size);
-        if (m_UploadBlock.size() != size)
-            throw platform::Fault(
-                platform::LocalFile::ErrDeviceIO,
-                QStringLiteral("The local file %1 became shorter during the upload.")
-                    .arg(m_Transfer.localName));
-        m_Transfer.queued += size;
-        wscData->send(m_UploadBlock);
+        // Bounded by the bytes in flight: each block adds UploadBlockSize.
+        while (m_Transfer.queued < m_Transfer.length && wscData->bytesToWrite() < UploadInFlight) {
+            const qint64 size = std::min(UploadBlockSize, m_Transfer.length - m_Transfer.queued);
+            m_Transfer.file->read(m_UploadBlock, size);
+            if (m_UploadBlock.size() != size)
+                throw platform::Fault(
+                    platform::LocalFile::ErrDeviceIO,
+                    QStringLiteral("The local file %1 became shorter during the upload.")
+                        .arg(m_Transfer.localName));
+            try {
+                wscData->send(m_UploadBlock);
+            } catch (const platform::Fault&) {
+                // Not a local fault: the connection is gone, and its event
+                // (a reset or a close) says how the transfer ended.
+                m_Transfer.sendFailed = true;
+                return;
+            }
+            m_Transfer.queued += size;
+        }
+        if (m_Transfer.queued == m_Transfer.length && m_Transfer.bytes == m_Transfer.length &&
+            wscData->bytesToWrite() == 0)
+            EndUpload();
     } catch (const platform::Fault& fault) {
         m_Transfer.fault(fault.number(), fault.description());
         m_Transfer.closeLocalFile();
     }
+}
+
+// Every byte has been handed to the system: ending the data connection
+// tells the server the file is complete.
+void CFtpConnection::EndUpload() {
+    m_Transfer.state = Transfer::State::Sent;
+    // An orderly end that waits for the server's own close: over TLS with
+    // close_notify (closing at once can reset the connection under the
+    // server's last reads, and TLS 1.3 sends tickets we must take). And the
+    // bytes may still sit in the system's buffers, megabytes of them: a
+    // server that resets the connection before it has read them all must
+    // be seen doing so, not hidden behind a close of ours.
+    if (wscData->state() == platform::Socket::Connected)
+        wscData->finish();
+    else
+        CloseDataSocket();
+    m_Transfer.closeLocalFile();
+    emit StateChanged(TransferCompleted);
 }

@@ -58,6 +58,13 @@ struct Transfer {
     // over reach.
     qint64 length = 0;
     qint64 queued = 0;
+    // Download and upload: the bytes move inside the system (splice,
+    // sendfile) instead of through the engine's buffers.
+    bool zeroCopy = false;
+    // Upload: the socket refused a block because the connection is gone;
+    // its close or error event, on the way, tells the end. Nothing more
+    // is sent.
+    bool sendFailed = false;
 
     // Listing: the bytes, or (read as they arrive) the stream and its sink.
     QByteArray listingText;

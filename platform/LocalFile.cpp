@@ -179,6 +179,14 @@ void LocalFile::write(QByteArrayView bytes) {
     }
 }
 
+int LocalFile::descriptor() const {
+    return isOpen() ? m_File->handle() : -1;
+}
+
+void LocalFile::fail(int err) const {
+    throwErrno(err, m_Path);
+}
+
 qint64 LocalFile::fileLength(const QString& path) {
     struct stat st {};
     if (path.isEmpty())

@@ -43,6 +43,10 @@ public:
     // Reads up to maxBytes into buffer (resized to what was read).
     void read(QByteArray& buffer, qint64 maxBytes);
     void write(QByteArrayView bytes);
+    // The system's descriptor (zero copy: sendfile, splice); -1 when closed.
+    int descriptor() const;
+    // Throws the Fault this file gives for the system's error number.
+    [[noreturn]] void fail(int err) const;
 
     static qint64 fileLength(const QString& path); // throws when missing
     static void remove(const QString& path);

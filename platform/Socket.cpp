@@ -2,6 +2,7 @@
 
 #include "EventPump.h"
 #include "Fault.h"
+#include "LocalFile.h"
 
 #include <QAbstractSocket>
 #include <QElapsedTimer>
@@ -19,6 +20,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -60,6 +63,47 @@ constexpr int MaxInterruptRetries = 100;
 // A socket closed while it still has bytes to send keeps flushing in the
 // background; past this bound it is dropped.
 constexpr int LingerMs = 30000;
+
+// Zero copy: one pass of sendfile(2) or splice(2) moves at most this much
+// before the event loop runs again, so a Stop or a time-out is never held
+// up behind a fast connection.
+constexpr qint64 ZeroCopyPassBytes = 16 * 1024 * 1024;
+constexpr int ZeroCopyPassCalls = 256;
+// The pipe between socket and file: the larger, the fewer calls. Linux lets
+// anyone have 1 MiB (fs/pipe-max-size); the default of 64 KiB still works.
+constexpr int SplicePipeBytes = 1024 * 1024;
+
+// The system's own answer for "not for this descriptor": the caller falls
+// back to copying through user space.
+bool refusedBySystem(int err) {
+    return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP || err == EBADF ||
+           err == ESPIPE;
+}
+
+// A failed zero-copy call: errors of the connection take the classic
+// numbers; the rest are the local file's (sendfile reads it too).
+bool connectionErrno(int err) {
+    return err == EPIPE || err == ECONNRESET || err == ETIMEDOUT || err == ENOTCONN ||
+           err == EHOSTUNREACH || err == ENETUNREACH || err == ECONNABORTED;
+}
+
+qint32 classicNumberForErrno(int err) {
+    switch (err) {
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+        return 10054;
+    case ETIMEDOUT:
+        return 10060;
+    case ENOTCONN:
+        return 10057;
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return 10065;
+    default:
+        return 10004;
+    }
+}
 
 struct ErrorEntry {
     QAbstractSocket::SocketError qtError;
@@ -195,6 +239,41 @@ public:
     QSocketNotifier* lingerNotifier = nullptr;
     QTimer* lingerTimer = nullptr;
 
+    // Zero copy. A duplicate of the connection's descriptor carries the
+    // notifiers of the direct modes: Qt keeps its own on its descriptor, and
+    // a second notifier of one type on one descriptor is refused.
+    int directFd = -1;
+    // sendFile(): a duplicate of the file's descriptor, the next offset and
+    // the bytes left; the notifier runs a pass whenever the connection
+    // takes more.
+    int fileFd = -1;
+    qint64 fileOffset = 0;
+    qint64 fileLeft = 0;
+    QSocketNotifier* fileNotifier = nullptr;
+    // receiveDirect(): Qt has given up the descriptor; what it had read
+    // waits in `held`. The notifier is off from an arrival until
+    // receiveInto() has taken what was there.
+    bool direct = false;
+    bool directEnded = false;
+    bool spliceRefused = false;
+    QByteArray held;
+    QSocketNotifier* arrivalNotifier = nullptr;
+    int pipeFds[2] = {-1, -1};
+    qint64 pipeBytes = 0;
+
+    bool ensureDirectFd();
+    // false: the system refused sendfile before the first byte.
+    bool sendFilePass();
+    void stopFile();
+    void arrivalReady();
+    // The peer ended the direct stream: err 0 is its close, else the error.
+    void endDirect(int err);
+    bool ensurePipe();
+    void closePipe();
+    // Moves n bytes the pipe holds into the file.
+    void drainPipe(LocalFile& file, qint64 n);
+    void dropDirect();
+
     QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(socket); }
     // Bytes handed to the socket and not yet to the system; under TLS also
     // the encrypted bytes still waiting in Qt.
@@ -210,7 +289,9 @@ public:
     void deliverEncrypted();
     void continueFinish();
     void startLinger();
-    void endLinger();
+    // reset: the peer reset the connection instead of closing it, so what
+    // was sent may not all have been read.
+    void endLinger(bool reset = false);
 
     // Runs fn later from the event loop, unless the connection changed meanwhile.
     template <typename Fn> void post(Fn fn) {
@@ -235,8 +316,11 @@ public:
     void dropRequests();
     void deliverArrival();
     void deliverPeerClose(bool reset);
+    // The peer's end: its close event, or a reset's error 10054.
+    void emitPeerEnd(bool reset);
     void deliverSendProgress(qint64 written, qint64 remaining);
-    // Sends what the system takes at once without blocking; 0 on any failure.
+    // Sends what the system takes at once without blocking; 0 on a failure
+    // Qt may still report, a Fault when the peer has reset the connection.
     qint64 sendDirect(QByteArrayView bytes);
     void deliverError(QAbstractSocket::SocketError err, const QString& text, bool reset = false);
 };
@@ -355,6 +439,13 @@ qint64 Socket::Private::sendDirect(QByteArrayView bytes) {
             ::send(int(fd), bytes.data(), size_t(bytes.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (sent >= 0)
             return qint64(sent);
+        // The peer has reset or closed the connection: its event is on the
+        // way, and Qt would report the failed write without saying why.
+        if (connectionErrno(errno))
+            throw Fault(classicNumberForErrno(errno), errno == ECONNRESET || errno == EPIPE
+                                                          ? QStringLiteral("The connection was "
+                                                                           "reset by the server.")
+                                                          : qt_error_string(errno));
         if (errno != EINTR)
             return 0;
     }
@@ -364,9 +455,195 @@ qint64 Socket::Private::sendDirect(QByteArrayView bytes) {
 void Socket::Private::deliverArrival() {
     if (!socket)
         return;
-    const qint64 available = socket->bytesAvailable();
+    const qint64 available = q->bytesAvailable();
     if (available > 0)
         emit q->dataArrival(available);
+}
+
+bool Socket::Private::ensureDirectFd() {
+    if (directFd < 0 && socket && socket->socketDescriptor() >= 0)
+        directFd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    return directFd >= 0;
+}
+
+bool Socket::Private::sendFilePass() {
+    qint64 sent = 0;
+    int err = 0;
+    bool shrank = false;
+    for (int call = 0; call < ZeroCopyPassCalls && fileLeft > 0 && sent < ZeroCopyPassBytes;
+         ++call) {
+        off_t offset = off_t(fileOffset);
+        const ssize_t n = ::sendfile(directFd, fileFd, &offset,
+                                     size_t(std::min(fileLeft, ZeroCopyPassBytes - sent)));
+        if (n > 0) {
+            fileOffset += n;
+            fileLeft -= n;
+            sent += n;
+            continue;
+        }
+        if (n == 0) {
+            shrank = true; // the file ends before the bytes asked for
+            break;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            err = errno;
+        break;
+    }
+    // Refused on the first call for this file (nothing of it went yet, so
+    // no completion is owed): the caller copies instead.
+    if (err != 0 && sent == 0 && !completionOwed && refusedBySystem(err))
+        return false;
+    completionOwed = true;
+    if (sent > 0) {
+        const qint64 remaining = fileLeft;
+        post([this, sent, remaining] { deliverSendProgress(sent, remaining); });
+    }
+    if (shrank || err != 0) {
+        stopFile();
+        const qint32 number =
+            shrank || !connectionErrno(err) ? LocalFile::ErrDeviceIO : classicNumberForErrno(err);
+        const QString text =
+            shrank ? QStringLiteral("The local file became shorter while it was sent.")
+                   : qt_error_string(err);
+        post([this, number, text] {
+            if (state != Socket::Connected)
+                return;
+            state = Socket::Error;
+            emit q->error(number, text);
+        });
+    } else if (fileLeft == 0) {
+        stopFile();
+    } else if (!fileNotifier) {
+        // Level-triggered: it fires on every pass of the event loop while
+        // the connection takes more, and not while its buffer is full.
+        fileNotifier = new QSocketNotifier(qintptr(directFd), QSocketNotifier::Write, q);
+        QObject::connect(fileNotifier, &QSocketNotifier::activated, q, [this] { sendFilePass(); });
+    }
+    return true;
+}
+
+void Socket::Private::stopFile() {
+    delete fileNotifier;
+    fileNotifier = nullptr;
+    if (fileFd >= 0)
+        ::close(fileFd);
+    fileFd = -1;
+    fileLeft = 0;
+}
+
+void Socket::Private::arrivalReady() {
+    arrivalNotifier->setEnabled(false);
+    int queued = 0;
+    if (::ioctl(directFd, FIONREAD, &queued) == 0 && queued > 0) {
+        post([this] { deliverArrival(); });
+        return;
+    }
+    // Readable with nothing queued: the peer closed, or reset.
+    char probe = 0;
+    const ssize_t n = ::recv(directFd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        post([this] { deliverArrival(); });
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        arrivalNotifier->setEnabled(true);
+    } else {
+        endDirect(n == 0 ? 0 : errno);
+    }
+}
+
+void Socket::Private::endDirect(int err) {
+    if (directEnded)
+        return;
+    directEnded = true;
+    if (arrivalNotifier)
+        arrivalNotifier->setEnabled(false);
+    post([this, err] {
+        if (state != Socket::Connected)
+            return;
+        if (err == 0 || err == ECONNRESET) {
+            emitPeerEnd(err != 0);
+            return;
+        }
+        state = Socket::Error;
+        emit q->error(classicNumberForErrno(err), qt_error_string(err));
+    });
+}
+
+bool Socket::Private::ensurePipe() {
+    if (pipeFds[0] >= 0)
+        return true;
+    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        pipeFds[0] = pipeFds[1] = -1;
+        return false;
+    }
+    // A larger pipe means fewer calls per arrival; refused, the default does.
+    const int size = ::fcntl(pipeFds[1], F_SETPIPE_SZ, SplicePipeBytes);
+    pipeBytes = size > 0 ? size : ::fcntl(pipeFds[1], F_GETPIPE_SZ);
+    if (pipeBytes <= 0)
+        pipeBytes = 64 * 1024;
+    return true;
+}
+
+void Socket::Private::closePipe() {
+    for (int& fd : pipeFds) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+}
+
+void Socket::Private::drainPipe(LocalFile& file, qint64 n) {
+    qint64 left = n;
+    // Each call moves at least a byte or fails; the bound is a safety net.
+    for (int call = 0; left > 0 && call < 4 * ZeroCopyPassCalls; ++call) {
+        const ssize_t moved = spliceRefused ? -1
+                                            : ::splice(pipeFds[0], nullptr, file.descriptor(),
+                                                       nullptr, size_t(left), SPLICE_F_MOVE);
+        if (moved > 0) {
+            left -= moved;
+            continue;
+        }
+        if (moved < 0 && errno == EINTR && !spliceRefused)
+            continue;
+        if (spliceRefused || (moved < 0 && refusedBySystem(errno))) {
+            // This file takes no splice (opened for appending, or a file
+            // system without it): copy what the pipe holds, and read
+            // without the pipe from now on.
+            spliceRefused = true;
+            const ssize_t got =
+                ::read(pipeFds[0], buffer.data(), size_t(std::min<qint64>(left, buffer.size())));
+            if (got > 0) {
+                file.write(QByteArrayView(buffer.constData(), got));
+                left -= got;
+                continue;
+            }
+        }
+        // The file failed (a full disk): what the pipe holds is lost with
+        // the transfer.
+        const int err = moved == 0 ? ENOSPC : errno;
+        closePipe();
+        file.fail(err);
+    }
+    if (left > 0) {
+        closePipe();
+        file.fail(EIO);
+    }
+}
+
+void Socket::Private::dropDirect() {
+    stopFile();
+    delete arrivalNotifier;
+    arrivalNotifier = nullptr;
+    closePipe();
+    if (directFd >= 0)
+        ::close(directFd);
+    directFd = -1;
+    direct = false;
+    directEnded = false;
+    spliceRefused = false;
+    held.clear();
+    held.squeeze();
 }
 
 void Socket::Private::watch(QTcpSocket* s) {
@@ -405,6 +682,10 @@ void Socket::Private::deliverPeerClose(bool reset) {
         if (!guard || gen != generation)
             return;
     }
+    emitPeerEnd(reset);
+}
+
+void Socket::Private::emitPeerEnd(bool reset) {
     if (reset) {
         state = Socket::Error;
         emit q->error(10054, QStringLiteral("The connection was reset by the server."));
@@ -613,7 +894,7 @@ void Socket::Private::startLinger() {
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
                 return;
-            endLinger();
+            endLinger(n < 0 && (errno == ECONNRESET || errno == EPIPE));
             return;
         }
     });
@@ -623,7 +904,7 @@ void Socket::Private::startLinger() {
     lingerTimer->start(LingerMs);
 }
 
-void Socket::Private::endLinger() {
+void Socket::Private::endLinger(bool reset) {
     delete lingerNotifier;
     lingerNotifier = nullptr;
     delete lingerTimer;
@@ -635,15 +916,14 @@ void Socket::Private::endLinger() {
     if (!finishing)
         return;
     finishing = false;
-    post([this] {
-        if (state == Socket::Connected) {
-            state = Socket::Closing;
-            emit q->closed();
-        }
+    post([this, reset] {
+        if (state == Socket::Connected)
+            emitPeerEnd(reset);
     });
 }
 
 void Socket::Private::dropSocket() {
+    dropDirect();
     encrypted = false;
     completionOwed = false;
     ticketSeen = false;
@@ -909,11 +1189,137 @@ void Socket::send(QByteArrayView bytes) {
     d->socket->flush();
 }
 
+qint64 Socket::bytesToWrite() const {
+    return d->unsent() + d->fileLeft;
+}
+
+bool Socket::sendFile(const LocalFile& file, qint64 offset, qint64 count) {
+    if (d->state != Connected || !d->socket || d->direct)
+        throw wrongState("send");
+    // Under TLS the bytes must go through the encryption; bytes already
+    // queued must go first.
+    if (d->tlsCapable || d->unsent() > 0 || d->fileLeft > 0 || file.descriptor() < 0 ||
+        offset < 0 || count <= 0 || !d->ensureDirectFd())
+        return false;
+    // A duplicate: the caller may close its file before the last byte is out.
+    d->fileFd = ::fcntl(file.descriptor(), F_DUPFD_CLOEXEC, 0);
+    if (d->fileFd < 0)
+        return false;
+    d->fileOffset = offset;
+    d->fileLeft = count;
+    d->completionOwed = false;
+    if (!d->sendFilePass()) {
+        d->stopFile();
+        return false;
+    }
+    return true;
+}
+
+bool Socket::receiveDirect() {
+    if (d->direct)
+        return true;
+    if (d->state != Connected || !d->socket || d->tlsCapable || d->fileLeft > 0 || d->finishing ||
+        !d->ensureDirectFd())
+        return false;
+    // What Qt has read already comes before anything still in the system.
+    d->held = d->socket->readAll();
+    QObject::disconnect(d->socket, nullptr, this, nullptr);
+    // Qt closes its descriptor and stops reading; the connection lives on
+    // in the duplicate, which this socket reads from now on.
+    d->socket->abort();
+    d->direct = true;
+    d->arrivalNotifier = new QSocketNotifier(qintptr(d->directFd), QSocketNotifier::Read, this);
+    connect(d->arrivalNotifier, &QSocketNotifier::activated, this, [this] { d->arrivalReady(); });
+    if (!d->held.isEmpty()) {
+        d->arrivalNotifier->setEnabled(false);
+        d->post([this] { d->deliverArrival(); });
+    }
+    return true;
+}
+
+bool Socket::receivingDirect() const {
+    return d->direct;
+}
+
+qint64 Socket::receiveInto(LocalFile& file) {
+    if (!d->direct)
+        throw wrongState("receive");
+    qint64 moved = 0;
+    if (!d->held.isEmpty()) {
+        file.write(d->held);
+        moved = d->held.size();
+        d->held.clear();
+        d->held.squeeze();
+    }
+    if (d->directEnded)
+        return moved;
+    if (d->buffer.size() < MinReadBuffer)
+        d->buffer.resize(MinReadBuffer);
+    for (int call = 0; call < ZeroCopyPassCalls && moved < ZeroCopyPassBytes; ++call) {
+        ssize_t n = -1;
+        if (!d->spliceRefused && d->ensurePipe()) {
+            n = ::splice(d->directFd, nullptr, d->pipeFds[1], nullptr, size_t(d->pipeBytes),
+                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+            if (n > 0) {
+                d->drainPipe(file, n);
+                moved += n;
+                continue;
+            }
+            if (n < 0 && refusedBySystem(errno)) {
+                d->spliceRefused = true; // this socket offers no splice: copy
+                continue;
+            }
+        } else {
+            n = ::read(d->directFd, d->buffer.data(), size_t(d->buffer.size()));
+            if (n > 0) {
+                file.write(QByteArrayView(d->buffer.constData(), n));
+                moved += n;
+                continue;
+            }
+        }
+        if (n == 0) {
+            d->endDirect(0);
+            return moved;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            d->endDirect(errno);
+            return moved;
+        }
+        break;
+    }
+    if (d->arrivalNotifier)
+        d->arrivalNotifier->setEnabled(true);
+    return moved;
+}
+
 qint64 Socket::bytesAvailable() const {
+    if (d->direct) {
+        int queued = 0;
+        if (d->directEnded || ::ioctl(d->directFd, FIONREAD, &queued) != 0)
+            queued = 0;
+        return d->held.size() + queued;
+    }
     return d->socket ? d->socket->bytesAvailable() : 0;
 }
 
 QByteArrayView Socket::readAvailable() {
+    if (d->direct) {
+        // The direct mode reads with receiveInto(); this is the copy for a
+        // caller that wants the bytes themselves.
+        if (!d->held.isEmpty()) {
+            d->buffer = std::exchange(d->held, QByteArray());
+            return QByteArrayView(d->buffer);
+        }
+        if (d->buffer.size() < MinReadBuffer)
+            d->buffer.resize(MinReadBuffer);
+        const ssize_t got =
+            d->directEnded ? 0 : ::read(d->directFd, d->buffer.data(), size_t(d->buffer.size()));
+        if (got <= 0)
+            return {};
+        return QByteArrayView(d->buffer.constData(), got);
+    }
     if (!d->socket)
         return {};
     const qint64 available = d->socket->bytesAvailable();

@@ -17,6 +17,8 @@ class QTcpSocket;
 
 namespace platform {
 
+class LocalFile;
+
 // One TCP socket with the classic event-socket surface: numbered states,
 // events for arrival, connection request, send progress and completion,
 // peer close and error, and the classic socket error numbers.
@@ -70,11 +72,38 @@ public:
 
     // Throws Fault 40006 when not connected.
     void send(QByteArrayView bytes);
+    // Bytes handed over and not yet given to the system: by send() (under
+    // TLS also their encrypted form) and by sendFile().
+    qint64 bytesToWrite() const;
     qint64 bytesAvailable() const;
     // Reads everything available into one reused buffer; the view stays valid
     // until the next read or close.
     QByteArrayView readAvailable();
     void close();
+
+    // --- Zero copy, for plain TCP only (never on a TLS-capable socket).
+    // Sends `count` bytes of `file` from `offset` with sendfile(2): the
+    // system reads them from the page cache straight into the connection.
+    // They go in the background as the connection takes them, reported by
+    // send progress and send complete like bytes given to send(). False,
+    // with nothing sent, when the system does not offer this for the file
+    // or the socket (the caller then sends the bytes itself). A failure on
+    // the way is an error event: the socket's number, or the file's (57)
+    // when the file cannot be read or has become shorter.
+    bool sendFile(const LocalFile& file, qint64 offset, qint64 count);
+    // From now on the socket reads its descriptor itself, so that
+    // receiveInto() can move arrivals into a file inside the system. Qt's
+    // socket gives up the descriptor (it would otherwise read every arrival
+    // into its own buffer first); what it had read already is delivered
+    // first. Arrival, close and reset events go on as before. False when
+    // the socket is not a connected plain one.
+    bool receiveDirect();
+    bool receivingDirect() const;
+    // Moves what has arrived into `file` at its position with splice(2)
+    // (socket to pipe to file), or by reading and writing where the system
+    // refuses that for the file. Returns the bytes moved. A failure of the
+    // file throws its Fault; the connection's end comes as an event.
+    qint64 receiveInto(LocalFile& file);
 
     QString localAddressText() const; // dotted form of the local end
     QHostAddress localAddress() const;

@@ -27,6 +27,7 @@ struct Session {
         ftp.setFtpServer(server.host());
         ftp.setPort(server.port());
         ftp.setPassiveMode(true);
+        ftp.setZeroCopy(TestUtil::zeroCopyPath());
         QObject::connect(&ftp, &CFtpConnection::DownloadProgress,
                          [this](qint64 n) { progress << n; });
         QObject::connect(&ftp, &CFtpConnection::UploadProgress,
@@ -58,6 +59,8 @@ QByteArray readAt(const QString& path, qint64 offset, qint64 n) {
 class TestBigFiles : public QObject {
     Q_OBJECT
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void listedSizesAboveFourGiB() {
         Session s;
         s.server.expect("PASV")

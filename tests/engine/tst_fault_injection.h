@@ -81,6 +81,7 @@ public:
         ftp.setPort(server.port());
         ftp.setTimeout(TimeoutSeconds);
         ftp.setPassiveMode(true);
+        ftp.setZeroCopy(TestUtil::zeroCopyPath());
         remote = TestUtil::patternBytes(64 * 1024);
         listing = listingText();
         install();

@@ -47,6 +47,8 @@ const QList<Expect> Table = {
 class TestFaultInjectionDownload : public QObject {
     Q_OBJECT
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void initTestCase() {
         qInfo().noquote() << grid("DownloadFile: last error per step x fault", Table);
     }

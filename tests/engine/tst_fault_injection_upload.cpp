@@ -49,6 +49,8 @@ const QList<Expect> Table = {
 class TestFaultInjectionUpload : public QObject {
     Q_OBJECT
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void initTestCase() {
         qInfo().noquote() << grid("UploadFile: last error per step x fault", Table);
     }

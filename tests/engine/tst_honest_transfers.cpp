@@ -21,6 +21,7 @@ struct Session {
         ftp.setFtpServer(server.host());
         ftp.setPort(server.port());
         ftp.setPassiveMode(true);
+        ftp.setZeroCopy(TestUtil::zeroCopyPath());
         server.expectLogin();
     }
 };
@@ -30,6 +31,8 @@ struct Session {
 class TestHonestTransfers : public QObject {
     Q_OBJECT
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void downloads_data();
     void downloads();
     void uploadConfirmedAfterAResetIsAFailure();

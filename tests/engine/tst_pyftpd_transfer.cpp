@@ -25,6 +25,7 @@ std::unique_ptr<CFtpConnection> logIn(const PyFtpdServer& server, bool passive) 
     ftp->setUserName(PyFtpdServer::UserName);
     ftp->setPassword(PyFtpdServer::Password);
     ftp->setPassiveMode(passive);
+    ftp->setZeroCopy(TestUtil::zeroCopyPath());
     if (!ftp->Connect())
         return nullptr;
     return ftp;
@@ -56,6 +57,8 @@ class TestPyftpdTransfer : public QObject {
     QString local(const QString& name) const { return m_Local.filePath(name); }
 
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void initTestCase() { QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError())); }
 
     void roundTrip_data() {

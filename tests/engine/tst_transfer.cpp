@@ -31,6 +31,7 @@ struct Session {
         ftp.setFtpServer(server.host());
         ftp.setPort(server.port());
         ftp.setPassiveMode(passive);
+        ftp.setZeroCopy(TestUtil::zeroCopyPath());
         QObject::connect(&ftp, &CFtpConnection::StateChanged, [this](int s) { states << s; });
         QObject::connect(&ftp, &CFtpConnection::DownloadProgress,
                          [this](qint64 n) { downloads << n; });
@@ -86,6 +87,8 @@ QList<qint64> deltas(const QList<qint64>& values, qint64 start) {
 class TestTransfer : public QObject {
     Q_OBJECT
 private slots:
+    // Every transfer once with zero copy and once copying.
+    void initTestCase_data() { TestUtil::addTransferPaths(); }
     void activePortsCountUpAndSkipATakenPort() {
         for (quint16 port = 11000; port <= 11003; ++port) {
             if (!portFree(port))

@@ -8,6 +8,10 @@
 
 namespace TestUtil {
 
+namespace {
+bool transferPaths = false;
+} // namespace
+
 QByteArray patternBytes(qint64 n) {
     QByteArray bytes(qsizetype(n), Qt::Uninitialized);
     char* out = bytes.data();
@@ -54,6 +58,19 @@ bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     while (!pred() && !deadline.hasExpired())
         QTest::qWait(5);
     return pred();
+}
+
+void addTransferPaths() {
+    transferPaths = true;
+    QTest::addColumn<bool>("zeroCopy");
+    QTest::newRow("zero copy") << true;
+    QTest::newRow("buffered") << false;
+}
+
+bool zeroCopyPath() {
+    if (!transferPaths)
+        return true;
+    return *static_cast<bool*>(QTest::qGlobalData("zeroCopy", QMetaType::Bool));
 }
 
 } // namespace TestUtil

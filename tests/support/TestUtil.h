@@ -24,4 +24,11 @@ QByteArray checksum(const QByteArray& bytes);
 // Pumps events until pred() holds or timeoutMs passes; returns pred().
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
 
+// Runs every row of a test class twice: on the zero-copy path and on the
+// copying one. Call it from the class's initTestCase_data(); the sessions
+// the tests make take zeroCopyPath() for their engine's setZeroCopy().
+void addTransferPaths();
+// The path of the running row; zero copy (the default) without the table.
+bool zeroCopyPath();
+
 } // namespace TestUtil
