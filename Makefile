@@ -3,7 +3,7 @@ BUILD ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench package package-check clean
+.PHONY: all bootstrap configure build test test-sanitize fuzz demo bench bench-tree package package-check clean
 
 all: build
 
@@ -46,6 +46,11 @@ fuzz:
 # Throughput and memory against curl through vsftpd, printed with ratios.
 bench: build
 	bash bench/run
+
+# Folder trees: get -r/put -r --parallel 4 against lftp's mirror, on vsftpd
+# and on a pyftpdlib that answers 20 ms late.
+bench-tree: build
+	bash bench/tree
 
 # Krellin with the bundled demo server on 127.0.0.1:2121.
 demo: build

@@ -1,5 +1,6 @@
 #include "CliArguments.h"
 
+#include "Conflict.h"
 #include "KrellinVersion.h"
 #include "LocalName.h"
 #include "TlsPeer.h"
@@ -20,8 +21,10 @@ const QHash<QString, Arity>& commandTable() {
         {QStringLiteral("pwd"), {0, 0, "pwd"}},
         {QStringLiteral("cd"), {1, 1, "cd DIR"}},
         {QStringLiteral("up"), {0, 0, "up"}},
-        {QStringLiteral("get"), {1, 2, "get [--resume] REMOTE [LOCAL]"}},
-        {QStringLiteral("put"), {1, 2, "put [--resume] LOCAL [REMOTE]"}},
+        {QStringLiteral("get"), {1, 2, "get [--resume] [-r] REMOTE [LOCAL]"}},
+        {QStringLiteral("put"), {1, 2, "put [--resume] [-r] LOCAL [REMOTE]"}},
+        {QStringLiteral("mget"), {1, 10000, "mget PATTERN..."}},
+        {QStringLiteral("mput"), {1, 10000, "mput PATTERN..."}},
         {QStringLiteral("mkdir"), {1, 1, "mkdir NAME"}},
         {QStringLiteral("rmdir"), {1, 1, "rmdir NAME"}},
         {QStringLiteral("rm"), {1, 1, "rm NAME"}},
@@ -121,8 +124,12 @@ std::optional<CliCommand> makeCommand(QStringList words, QString* error) {
         if (flags && word == QLatin1StringView("--")) {
             flags = false;
         } else if (flags && word == QLatin1StringView("--resume") &&
-                   (command.name == u"get" || command.name == u"put")) {
+                   (command.name == u"get" || command.name == u"put" || command.name == u"mget" ||
+                    command.name == u"mput")) {
             command.resume = true;
+        } else if (flags && word == QLatin1StringView("-r") &&
+                   (command.name == u"get" || command.name == u"put")) {
+            command.recursive = true;
         } else if (flags && word == QLatin1StringView("--json") && command.name == u"ls") {
             command.json = true;
         } else if (flags && word.startsWith(QLatin1Char('-')) && word.size() > 1) {
@@ -235,6 +242,24 @@ CliParseResult parse(const QStringList& arguments) {
                     QStringLiteral("--timeout wants whole seconds from 1 to 32767, not \"%1\"")
                         .arg(*value));
             options.timeoutSeconds = seconds;
+        } else if (isValueOption(arg, "--parallel")) {
+            const auto value = optionValue(arguments, i);
+            bool ok = false;
+            const int n = value ? value->toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 10)
+                return fail(QStringLiteral("--parallel wants 1 to 10 connections"));
+            options.parallel = n;
+        } else if (arg == QLatin1StringView("--verify") ||
+                   arg == QLatin1StringView("--no-verify")) {
+            options.verify = arg == QLatin1StringView("--verify");
+        } else if (arg == QLatin1StringView("--skip-existing")) {
+            options.conflictPolicy = int(Conflict::Policy::Skip);
+        } else if (arg == QLatin1StringView("--overwrite")) {
+            options.conflictPolicy = int(Conflict::Policy::Overwrite);
+        } else if (arg == QLatin1StringView("--resume") && !inCommand) {
+            options.conflictPolicy = int(Conflict::Policy::Resume);
+        } else if (arg == QLatin1StringView("--newer")) {
+            options.conflictPolicy = int(Conflict::Policy::OverwriteIfNewer);
         } else if (arg == QLatin1StringView("--tls")) {
             options.tls = true;
         } else if (arg == QLatin1StringView("--insecure")) {
@@ -348,6 +373,10 @@ QString usage() {
         "  get [--resume] REMOTE [LOCAL]   LOCAL defaults to REMOTE's last component;\n"
         "                                  - writes to standard output\n"
         "  put [--resume] LOCAL [REMOTE]   REMOTE defaults to LOCAL's file name\n"
+        "  get -r DIR [LOCAL] | put -r DIR [REMOTE]   a whole folder, through the queue\n"
+        "  mget PATTERN... | mput PATTERN...  the files whose names match (* ? [...])\n"
+        "                                  A queue run that was cut short (a crash, a\n"
+        "                                  kill) goes on where it stopped when run again.\n"
         "  mkdir NAME | rmdir NAME | rm NAME | mv OLD NEW\n"
         "Options:\n"
         "  --active            active data connections (default passive)\n"
@@ -357,6 +386,12 @@ QString usage() {
         "  --fingerprint SHA256:HEX  accept only this server certificate (pinning)\n"
         "  --insecure          accept a certificate that cannot be verified (says so)\n"
         "  --json              ls prints a JSON array\n"
+        "  --parallel N        connections for get -r, put -r, mget, mput (1-10, default 2)\n"
+        "  --verify            prove each file by the server's checksum where it offers\n"
+        "                      one (HASH, XSHA256, ...; the default); --no-verify: do not\n"
+        "  --skip-existing | --overwrite | --resume | --newer\n"
+        "                      a target that exists is skipped, replaced, completed, or\n"
+        "                      replaced when the source is newer (queue commands)\n"
         "  -o FILE             where the download goes (- for standard output)\n"
         "  --netrc-file FILE   read log-ins from FILE instead of ~/.netrc\n"
         "  --password-env NAME the password is the value of the variable NAME\n"

@@ -9,10 +9,11 @@
 
 // One command of a krellin-cli run, its arity already checked.
 struct CliCommand {
-    QString name; // ls, pwd, cd, up, get, put, mkdir, rmdir, rm, mv
+    QString name; // ls, pwd, cd, up, get, put, mget, mput, mkdir, rmdir, rm, mv
     QStringList args;
-    bool resume = false; // get/put --resume
-    bool json = false;   // ls --json
+    bool resume = false;    // get/put --resume
+    bool json = false;      // ls --json
+    bool recursive = false; // get/put -r: a whole folder, through the queue
 };
 
 struct CliOptions {
@@ -24,6 +25,12 @@ struct CliOptions {
     bool progress = false;
     bool json = false;
     int timeoutSeconds = 60;
+    // The queue's transfers (get -r, put -r, mget, mput): connections at
+    // once, checksums, and what to do with a target that exists
+    // (Conflict::Policy; -1: fail the item and say which option to give).
+    int parallel = 2;
+    bool verify = true;
+    int conflictPolicy = -1;
     // --tls: an ftp:// URL requires explicit TLS (as ftpes:// does).
     bool tls = false;
     // --fingerprint: the SHA-256 of the only certificate accepted.

@@ -3,12 +3,16 @@
 #include "CFtpConnection.h"
 #include "Fault.h"
 #include "ListingFormat.h"
+#include "LocalName.h"
 #include "Netrc.h"
+#include "QueueStore.h"
 #include "TerminalPrompt.h"
 #include "TerminalText.h"
+#include "TransferQueue.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -224,6 +228,15 @@ bool CliSession::runCommand(const CliCommand& command) {
         m_Out << TerminalText::escape(directory) << '\n';
         return true;
     }
+    if (command.recursive || name == u"mget" || name == u"mput")
+        return queueTransfers(command);
+    // --resume before the command means the same for one file.
+    if (m_Options.conflictPolicy == int(Conflict::Policy::Resume) &&
+        (name == u"get" || name == u"put")) {
+        CliCommand resumed = command;
+        resumed.resume = true;
+        return name == u"get" ? download(resumed) : upload(resumed);
+    }
     if (name == u"get")
         return download(command);
     if (name == u"put")
@@ -404,6 +417,211 @@ bool CliSession::upload(const CliCommand& command) {
         local, remote, m_Options.ascii ? TransferAscii : TransferImage, start);
     endProgress();
     return ok || fail();
+}
+
+namespace {
+
+QString remoteJoin(const QString& folder, const QString& name) {
+    if (name.startsWith(QLatin1Char('/')))
+        return QDir::cleanPath(name);
+    return QDir::cleanPath(folder + QLatin1Char('/') + name);
+}
+
+} // namespace
+
+bool CliSession::fillQueue(const CliCommand& command, const QString& home, TransferQueue& queue) {
+    const QString& name = command.name;
+    const QStringList& a = command.args;
+    QString error;
+    if (name == u"get") {
+        const QString remote = remoteJoin(home, a[0]);
+        QString local = a.value(1);
+        if (local.isEmpty()) {
+            const auto safe = CliArguments::localNameFor(remote, &error);
+            if (!safe)
+                return failLocal(error);
+            local = QDir::current().filePath(*safe);
+        }
+        queue.addDownloadFolder(remote, QDir::current().absoluteFilePath(local));
+        return true;
+    }
+    if (name == u"put") {
+        const QFileInfo local(a[0]);
+        if (!local.isDir())
+            return failWith(ErrPathFileAccess, QStringLiteral("%1 is not a folder").arg(a[0]));
+        // "put -r photos/" is the folder photos, as without the slash.
+        const QString folderName = QFileInfo(QDir::cleanPath(local.absoluteFilePath())).fileName();
+        const QString remote = remoteJoin(home, a.value(1, folderName));
+        queue.addUploadFolder(local.absoluteFilePath(), remote);
+        return true;
+    }
+    QList<QRegularExpression> patterns;
+    for (const QString& pattern : a)
+        patterns << QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+            pattern, QRegularExpression::UnanchoredWildcardConversion));
+    const auto matches = [&patterns](const QString& text) {
+        for (const QRegularExpression& pattern : std::as_const(patterns)) {
+            if (pattern.match(text).hasMatch())
+                return true;
+        }
+        return false;
+    };
+    // Both need the remote folder: mget picks from it, mput meets its files.
+    std::shared_ptr<CFtpFiles> files;
+    if (!m_Connection->EnumFiles(files) || !files)
+        return fail();
+    QList<QueueItem> items;
+    if (name == u"mget") {
+        for (const auto& file : *files) {
+            if (file->IsDirectory || !matches(file->FileName))
+                continue;
+            const auto safe = LocalName::fromRemote(file->FileName, &error);
+            if (!safe) {
+                m_Err << "Not fetched: " << TerminalText::escape(file->FileName) << ": " << error
+                      << '\n';
+                continue;
+            }
+            items << TransferQueue::downloadItem(remoteJoin(home, file->FileName),
+                                                 QDir::current().filePath(*safe), file->FileSize,
+                                                 file->LastWriteTime);
+        }
+    } else {
+        QList<FolderEntry> entries;
+        for (const auto& file : *files) {
+            FolderEntry entry;
+            entry.name = file->FileName;
+            entry.isDirectory = file->IsDirectory;
+            entry.size = file->FileSize;
+            entry.time = file->LastWriteTime;
+            entries.append(entry);
+        }
+        queue.setRemoteEntries(home, entries);
+        const QFileInfoList local =
+            QDir::current().entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        for (const QFileInfo& info : local) {
+            if (!matches(info.fileName()))
+                continue;
+            items << TransferQueue::uploadItem(info.absoluteFilePath(),
+                                               remoteJoin(home, info.fileName()));
+        }
+    }
+    if (items.isEmpty())
+        return failLocal(
+            QStringLiteral("%1: nothing matches %2").arg(name, a.join(QLatin1Char(' '))));
+    queue.add(items);
+    return true;
+}
+
+bool CliSession::queueTransfers(const CliCommand& command) {
+    CFtpConnection& c = *m_Connection;
+    const QString home = c.GetCurrentDirectory();
+    if (home.isEmpty())
+        return fail();
+    QueueStore store;
+    QString error;
+    if (!store.open(&error)) {
+        // The transfers can still run; only a crash would now lose their place.
+        m_Err << "Warning: the queue is not kept on disk: " << TerminalText::escape(error) << '\n';
+        m_Err.flush();
+    }
+    // One job per command line, server and folders: running the same
+    // command again takes up what an interrupted run left.
+    const FtpUrl& url = m_Options.url;
+    const QString job = QStringLiteral("cli %1@%2:%3 %4 %5 %6%7 %8")
+                            .arg(url.userName, url.host)
+                            .arg(url.port)
+                            .arg(home, QDir::currentPath(), command.name,
+                                 command.recursive ? QStringLiteral(" -r") : QString(),
+                                 command.args.join(QLatin1Char('\x1f')));
+    TransferQueue queue(store, job);
+    QueueSession session;
+    session.host = url.host;
+    session.port = url.port;
+    session.userName = url.userName;
+    session.password = url.password;
+    session.security = url.security;
+    session.trustedFingerprint = m_Options.fingerprint;
+    // The browsing session accepted the certificate already (pinned, or
+    // verified); the workers see the same one.
+    if (c.Encrypted() && m_Options.fingerprint.isEmpty() && !c.ServerCertificate().verified())
+        session.trustedFingerprint = c.ServerCertificate().sha256;
+    session.insecure = m_Options.insecure;
+    session.passive = !m_Options.active;
+    session.ascii = m_Options.ascii;
+    session.timeoutSeconds = m_Options.timeoutSeconds;
+    queue.setSession(session);
+    queue.setWorkerCount(m_Options.parallel);
+    queue.setVerify(m_Options.verify);
+    int policy = m_Options.conflictPolicy;
+    if (command.resume)
+        policy = int(Conflict::Policy::Resume);
+    if (policy >= 0)
+        queue.setPolicy(Conflict::Policy(policy));
+
+    if (queue.count() > 0) {
+        int open = 0;
+        for (int row = 0; row < queue.count(); ++row)
+            open += queue.at(row).finished() ? 0 : 1;
+        if (!m_Options.quiet)
+            m_Err << "Taking up an interrupted run: " << open << " of " << queue.count()
+                  << " items left\n";
+        m_Err.flush();
+        queue.retryFailed();
+    } else if (!fillQueue(command, home, queue)) {
+        store.removeJob(job);
+        return false;
+    }
+
+    connect(&queue, &TransferQueue::note, this, [this](const QString& text) {
+        endProgress();
+        m_Err << TerminalText::escape(text) << '\n';
+        m_Err.flush();
+    });
+    QElapsedTimer lastShown;
+    connect(&queue, &TransferQueue::itemChanged, this, [this, &queue, &lastShown] {
+        // The totals walk every item: a few times a second, not per change.
+        if (!m_ShowProgress || (lastShown.isValid() && lastShown.elapsed() < 200))
+            return;
+        lastShown.start();
+        const TransferQueue::Totals t = queue.totals();
+        m_ProgressName =
+            QStringLiteral("%1/%2 files").arg(t.done + t.failed + t.skipped).arg(t.files);
+        showProgress(t.bytesDone);
+    });
+    startProgress(QStringLiteral("queue"), -1, 0);
+    QEventLoop loop;
+    bool finished = false;
+    connect(&queue, &TransferQueue::finished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    queue.start();
+    if (!finished)
+        loop.exec();
+    endProgress();
+
+    const TransferQueue::Totals t = queue.totals();
+    for (int row = 0; row < queue.count(); ++row) {
+        const QueueItem& item = queue.at(row);
+        if (item.state != QueueItem::State::Failed)
+            continue;
+        const bool download = item.direction == QueueItem::Direction::Download;
+        QString why = item.lastError;
+        if (why.endsWith(QLatin1String("exists already")))
+            why += QStringLiteral(" (give --skip-existing, --overwrite, --resume or --newer)");
+        m_Err << "Failed: " << TerminalText::escape(download ? item.remotePath : item.localPath)
+              << ": " << TerminalText::escape(why) << '\n';
+    }
+    m_Err.flush();
+    m_Out << t.files << " files, " << t.bytesDone << " bytes, " << t.failed << " failed, "
+          << t.verified << " verified";
+    if (t.skipped > 0)
+        m_Out << ", " << t.skipped << " skipped";
+    m_Out << '\n';
+    m_Out.flush();
+    if (t.failed == 0)
+        store.removeJob(job);
+    return t.failed == 0;
 }
 
 bool CliSession::fail() {

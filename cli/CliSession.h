@@ -37,6 +37,10 @@ private:
     void passSpoolOn();
     bool upload(const CliCommand& command);
     std::optional<qint64> remoteSize(const QString& remote, bool& ok);
+    // get -r, put -r, mget, mput: through the transfer queue, whose store
+    // lets a run cut short go on where it stopped.
+    bool queueTransfers(const CliCommand& command);
+    bool fillQueue(const CliCommand& command, const QString& home, class TransferQueue& queue);
 
     // Reports the engine's last failure; always false, for `return fail()`.
     bool fail();

@@ -636,7 +636,7 @@ void CFtpConnection::AfterLogIn() {
                 QStringLiteral("unix.mode"),      QStringLiteral("unix.owner"),
                 QStringLiteral("unix.ownername"), QStringLiteral("unix.group"),
                 QStringLiteral("unix.groupname"), QStringLiteral("unix.uid"),
-                QStringLiteral("unix.gid")};
+                QStringLiteral("unix.gid"),       QStringLiteral("unique")};
             QString facts;
             bool missing = false;
             const QStringList enabled = m_Features.MlstFactsEnabled();

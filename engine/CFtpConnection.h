@@ -188,6 +188,12 @@ public:
     platform::TlsPeer ServerCertificate() const;
     // What FEAT offered in this session (empty without Extensions).
     const FtpFeatures& Features() const;
+    // The server's checksum of a remote file, for proving a transfer: HASH
+    // (with OPTS HASH to pick the strongest it offers), else XSHA256, XSHA1,
+    // XMD5 or XCRC, as FEAT offers them. The lower-case hex digest, with the
+    // algorithm's name ("SHA-256", "SHA-1", "MD5", "CRC32") in *algorithm;
+    // empty when the server offers none or refuses (last error set).
+    QString FileChecksum(const QString& strFileName, QString* algorithm);
 
 signals:
     void StateChanged(int State);
@@ -288,6 +294,9 @@ private:
     bool ProcessRNTOCommand(const QString& strFileName);
     bool ProcessQUITCommand();
     bool ProcessABORCommand();
+    // CFtpConnectionChecksum.cpp: one command each, the digest from the reply.
+    QString ProcessHASHCommand(const QString& strFileName, QString* algorithm);
+    QString ProcessXHASHCommand(const QString& strFileName, QString* algorithm);
     // Connect's connect wait, greeting wait and log-in; loggedIn turns true
     // once USER/PASS succeeded, so a later fault still reports the log-in.
     void ConnectAndLogIn(bool& loggedIn);

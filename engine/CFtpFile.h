@@ -16,4 +16,7 @@ public:
     QString Permissions;
     QString Owner;
     QString Group;
+    // MLSD's "unique" fact: the same for every path that reaches the same
+    // file or folder (links included); empty when the server gives none.
+    QString UniqueId;
 };

@@ -18,6 +18,7 @@ struct Facts {
     QStringView groupName;
     QStringView group;
     QStringView gid;
+    QStringView unique;
 };
 
 // Fact names are case-insensitive; servers write "UNIX.mode", "unix.mode"
@@ -48,6 +49,8 @@ void keep(Facts& facts, QStringView name, QStringView value) {
         facts.group = value;
     else if (is("unix.gid"))
         facts.gid = value;
+    else if (is("unique"))
+        facts.unique = value;
 }
 
 std::optional<qint64> readSize(QStringView text) {
@@ -209,6 +212,7 @@ std::optional<CFtpFile> ParseEntry(QStringView line) {
         file.Permissions = PermissionsText(facts.mode, typeLetter);
     file.Owner = firstOf(facts.ownerName, facts.owner, facts.uid).toString();
     file.Group = firstOf(facts.groupName, facts.group, facts.gid).toString();
+    file.UniqueId = facts.unique.toString();
     return file;
 }
 

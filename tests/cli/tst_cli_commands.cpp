@@ -39,6 +39,7 @@ private slots:
     void failures();
     void failedGetKeepsLocalFile();
     void serverNamesStayInTheDirectory();
+    void queueCommands();
     void usageErrors_data();
     void usageErrors();
     void anonymous();
@@ -313,6 +314,37 @@ void TestCliCommands::serverNamesStayInTheDirectory() {
     QCOMPARE(TestUtil::readFile(local("f.txt")), QByteArray("f"));
 }
 
+void TestCliCommands::queueCommands() {
+    // mput and mget by pattern, a target in the way, and a folder there and back.
+    QVERIFY(QDir(m_Server.rootPath()).mkpath("mq"));
+    QVERIFY(TestUtil::writePatternFile(local("a.txt"), 5000));
+    QVERIFY(TestUtil::writePatternFile(local("b.txt"), 7));
+    QVERIFY(TestUtil::writeFile(local("c.log"), "not sent"));
+    Run r = run({url("mq"), "mput", "*.txt"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("2 files, 5007 bytes, 0 failed, 0 verified\n"));
+    QCOMPARE(QDir(remote("mq")).entryList(QDir::Files), (QStringList{"a.txt", "b.txt"}));
+
+    // The local copies are in the way: no choice given, each fails and says why.
+    r = run({url("mq"), "mget", "?.txt"});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err.count("Failed: /mq/"), 2);
+    QVERIFY2(r.err.contains("--skip-existing"), qPrintable(r.err));
+    r = run({"--skip-existing", url("mq"), "mget", "?.txt"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(r.out, QStringLiteral("2 files, 0 bytes, 0 failed, 0 verified, 2 skipped\n"));
+
+    QVERIFY(QDir().mkpath(local("tree/x")) && QDir().mkpath(local("tree/empty")));
+    QVERIFY(TestUtil::writePatternFile(local("tree/x/deep.bin"), 100000));
+    r = run({"--parallel", "3", url("mq"), "put", "-r", "tree"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    r = run({url("mq"), "get", "-r", "tree", "back"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(TestUtil::fileChecksum(local("back/x/deep.bin")),
+             TestUtil::fileChecksum(local("tree/x/deep.bin")));
+    QVERIFY(QFileInfo(local("back/empty")).isDir());
+}
+
 void TestCliCommands::usageErrors_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("nothing") << QStringList{};
@@ -322,6 +354,9 @@ void TestCliCommands::usageErrors_data() {
     QTest::newRow("unterminated quote") << QStringList{"-c", "get \"a b", "ftp://127.0.0.1:1"};
     QTest::newRow("bad timeout") << QStringList{"--timeout", "soon", "ftp://127.0.0.1:1"};
     QTest::newRow("unknown option") << QStringList{"--fast", "ftp://127.0.0.1:1"};
+    QTest::newRow("too many connections") << QStringList{"--parallel", "11", "ftp://127.0.0.1:1"};
+    QTest::newRow("-r on ls") << QStringList{"ftp://127.0.0.1:1", "ls", "-r"};
+    QTest::newRow("mget without a pattern") << QStringList{"ftp://127.0.0.1:1", "mget"};
 }
 
 void TestCliCommands::usageErrors() {

@@ -170,6 +170,11 @@ QString RealFtpServer::unavailableReason(Kind kind, const Options& options) {
     }
     if (kind == Kind::Vsftpd && !options.loginMessage.isEmpty())
         return QStringLiteral("vsftpd shows no message after the log-in");
+    using Checksums = Options::Checksums;
+    if ((options.checksums == Checksums::Lying && kind != Kind::Pyftpdlib) ||
+        (options.checksums == Checksums::Honest &&
+         (kind == Kind::Vsftpd || kind == Kind::PureFtpd)))
+        return QStringLiteral("%1 has no such checksums").arg(name);
     if (options.tls == Tls::Implicit && (kind == Kind::PureFtpd || kind == Kind::Pyftpdlib))
         return QStringLiteral("%1 has no implicit FTP over TLS").arg(name);
     if (options.tls != Tls::Off && kind == Kind::Pyftpdlib &&
@@ -437,6 +442,11 @@ QString RealFtpServer::writeConfig() {
         lines << QStringLiteral("MaxClients %1").arg(m_Options.maxClients);
     if (!m_Options.greeting.isEmpty())
         lines << "DisplayConnect " + configPath(QStringLiteral("banner"));
+    if (m_Options.checksums != Options::Checksums::Off)
+        lines << "<IfModule mod_dso.c>"
+              << "  LoadModule mod_digest.c"
+              << "</IfModule>"
+              << "DigestEngine on";
     if (!m_Options.loginMessage.isEmpty())
         lines << "DisplayLogin /.login-message";
     if (tls) {
@@ -511,6 +521,9 @@ QStringList RealFtpServer::pyftpdlibArguments() const {
         args << "--tls" << certificatePath() << privateKeyPath();
     if (m_Options.tlsRequired)
         args << "--tls-required";
+    if (m_Options.checksums != Options::Checksums::Off)
+        args << "--checksums"
+             << (m_Options.checksums == Options::Checksums::Lying ? "lying" : "honest");
     return args;
 }
 

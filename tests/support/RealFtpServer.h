@@ -59,6 +59,10 @@ public:
         // session: vsftpd's require_ssl_reuse, proftpd's default. pure-ftpd
         // and pyftpdlib never check it.
         bool tlsSessionReuseRequired = true;
+        // Checksums of files (XSHA256 and kin): proftpd's mod_digest
+        // (Honest only); pyftpdlib's XSHA256, honest or lying.
+        enum class Checksums { Off, Honest, Lying };
+        Checksums checksums = Checksums::Off;
     };
 
     // (Overloads, not default arguments: Options is not complete until the

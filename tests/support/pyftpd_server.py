@@ -15,9 +15,12 @@ Options (used by the tests' RealFtpServer fixture):
   --passive-ports A B offer passive ports A to B only
   --tls CERT KEY      explicit FTP over TLS (AUTH TLS) with this key pair
   --tls-required      refuse clear-text log-ins and data connections
+  --checksums MODE    offer XSHA256 (FEAT): "honest", or "lying" (a wrong digest)
+  --reply-delay MS    every reply goes out this late (a distant server)
 """
 
 import argparse
+import hashlib
 import logging
 import os
 import sys
@@ -41,6 +44,51 @@ def read_text(path):
         return f.read().rstrip("\n")
 
 
+def with_checksums(base, lying):
+    class ChecksumHandler(base):
+        proto_cmds = dict(base.proto_cmds)
+        proto_cmds["XSHA256"] = dict(
+            perm="r", auth=True, arg=True, help="Syntax: XSHA256 <SP> file-name")
+
+        def ftp_FEAT(self, line):
+            push = self.push
+            self.push = lambda data: push(
+                data.replace("211 End FEAT.", " XSHA256\r\n211 End FEAT."))
+            try:
+                base.ftp_FEAT(self, line)
+            finally:
+                del self.push
+
+        def ftp_XSHA256(self, path):
+            digest = hashlib.sha256()
+            try:
+                with open(path, "rb") as f:
+                    for block in iter(lambda: f.read(1 << 16), b""):
+                        digest.update(block)
+            except OSError as e:
+                self.respond("550 %s." % e.strerror)
+                return
+            text = digest.hexdigest()
+            if lying:
+                # The last digit off by one: a digest of the right shape, wrong.
+                text = text[:-1] + ("0" if text[-1] != "0" else "1")
+            self.respond("250 " + text)
+
+    return ChecksumHandler
+
+
+def with_reply_delay(base, seconds):
+    class SlowHandler(base):
+        def respond(self, resp, logfun=logging.debug):
+            def later():
+                if self.connected:
+                    base.respond(self, resp, logfun)
+
+            self.ioloop.call_later(seconds, later)
+
+    return SlowHandler
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("root")
@@ -53,6 +101,8 @@ def main():
     parser.add_argument("--passive-ports", nargs=2, type=int)
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--tls-required", action="store_true")
+    parser.add_argument("--checksums", choices=("honest", "lying"))
+    parser.add_argument("--reply-delay", type=int, default=0)
     args = parser.parse_args()
 
     root = os.path.abspath(args.root)
@@ -77,6 +127,10 @@ def main():
         handler.tls_data_required = args.tls_required
     else:
         handler = FTPHandler
+    if args.checksums:
+        handler = with_checksums(handler, args.checksums == "lying")
+    if args.reply_delay:
+        handler = with_reply_delay(handler, args.reply_delay / 1000.0)
     handler.authorizer = authorizer
     handler.banner = "Krellin test server ready."
     if args.banner_file:

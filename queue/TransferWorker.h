@@ -1,0 +1,106 @@
+#pragma once
+
+#include "QueueItem.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <memory>
+
+class CFtpConnection;
+
+// One entry of a folder a worker listed: a remote listing's (download) or
+// the local folder's (upload).
+struct FolderEntry {
+    QString name;
+    bool isDirectory = false;
+    bool isLink = false;
+    // Links: the target as listed (remote) or the real path (local).
+    QString target;
+    // The server's "unique" fact (MLSD), the same for every path to it.
+    QString unique;
+    qint64 size = -1;
+    double time = 0;
+};
+
+// What the queue asks of a worker: one item, and where to start.
+struct WorkOrder {
+    QueueItem item;
+    qint64 startPoint = 0;
+    bool verify = true;
+};
+
+struct WorkResult {
+    enum class Outcome {
+        Done,
+        // Failed for good (a refusal such as 550): no retry helps.
+        Failed,
+        // Failed on the way (a time-out, a lost connection, a 4xx): worth a retry.
+        Retry,
+        // The server would not take another connection (421, or a refused
+        // log-in): fewer workers, not a failed item.
+        Refused,
+        // The server could not be reached at all.
+        Unreachable,
+        Stopped,
+        // The file arrived but the server's checksum says otherwise; the
+        // file was kept under a name that says so.
+        Mismatch,
+    };
+    qint64 id = 0;
+    Outcome outcome = Outcome::Failed;
+    QString error;
+    qint64 bytes = 0;
+    QString verifiedWith;
+    // Folders: the source's entries, and (upload) what the remote folder held.
+    QList<FolderEntry> entries;
+    QList<FolderEntry> targetEntries;
+    // Folders: where the folder really is (the local canonical path; the
+    // server's PWD), so that a link leading back is seen.
+    QString realPath;
+    // The worker stays logged in for the next order.
+    bool connected = false;
+};
+
+Q_DECLARE_METATYPE(WorkOrder)
+Q_DECLARE_METATYPE(WorkResult)
+
+// A transfer connection of the queue: one engine, made inside the worker's
+// own thread and used only there. The queue talks to it by queued calls
+// (work, stop, close) and hears from it by queued signals; only values
+// cross between the threads.
+class TransferWorker : public QObject {
+    Q_OBJECT
+public:
+    explicit TransferWorker(QueueSession session);
+    ~TransferWorker() override;
+
+    // Run in the worker's thread (QMetaObject::invokeMethod, queued).
+    void work(const WorkOrder& order);
+    // Stops the item with this id if it is the one running: the queued call
+    // runs inside the engine's wait, which ends with "cancelled".
+    void stop(qint64 id);
+    // QUIT and the engine away; the thread may end after this.
+    void close();
+
+signals:
+    void progress(qint64 id, qint64 bytes);
+    void finished(const WorkResult& result);
+
+private:
+    bool ensureConnected(WorkResult& result);
+    void transfer(const WorkOrder& order, WorkResult& result);
+    void listRemoteFolder(const WorkOrder& order, WorkResult& result);
+    void makeRemoteFolder(const WorkOrder& order, WorkResult& result);
+    bool listRemote(const QString& path, QList<FolderEntry>& entries, WorkResult& result);
+    void verify(const QueueItem& item, WorkResult& result);
+    // The engine's last failure into the result, as Retry or Failed.
+    void failFromEngine(WorkResult& result, const QString& what);
+    void reportProgress(qint64 bytes);
+
+    QueueSession m_Session;
+    std::unique_ptr<CFtpConnection> m_Engine;
+    qint64 m_Running = 0;
+    bool m_Stopped = false;
+    QElapsedTimer m_ProgressClock;
+};
