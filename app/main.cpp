@@ -135,6 +135,9 @@ int main(int argc, char* argv[]) {
                 message->close();
             openPath(window, path);
         });
+    } else {
+        // What the last run left in the queue is offered once the window shows.
+        QTimer::singleShot(0, &window, [&window] { window.offerInterruptedTransfers(); });
     }
     return QApplication::exec();
 }

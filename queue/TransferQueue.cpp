@@ -243,6 +243,20 @@ void TransferQueue::retryFailed() {
     start();
 }
 
+bool TransferQueue::retryItem(qint64 id) {
+    const int row = rowOf(id);
+    if (row < 0 || m_Items[row].state != QueueItem::State::Failed)
+        return false;
+    QueueItem& item = m_Items[row];
+    item.state = QueueItem::State::Queued;
+    item.attempts = 0;
+    item.lastError.clear();
+    m_Ready.push_back(item.id);
+    changed(item, true);
+    m_ConnectFailures = 0;
+    return true;
+}
+
 void TransferQueue::discard() {
     stopAll();
     m_Store.removeJob(m_Job);

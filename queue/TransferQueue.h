@@ -69,6 +69,8 @@ public:
     // Stops the running items and holds the rest until start().
     void stopAll();
     void retryFailed();
+    // One failed item queued again (the window's Retry); false when it was not failed.
+    bool retryItem(qint64 id);
     // Forgets the job: its items leave the store.
     void discard();
 

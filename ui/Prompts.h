@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -29,6 +30,14 @@ public:
     // The typed text; empty when the box was cancelled.
     virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                              const QString& defaultText) = 0;
+    // One of several buttons (their texts, in order), and a check box
+    // (checkText, opens unchecked) whose state comes back in checked. The
+    // index of the button; -1 when the box was closed without one.
+    virtual int choice(QWidget* parent, const QString& text, const QString& title,
+                       const QStringList& buttons, const QString& checkText, bool& checked) = 0;
+    // The chosen paths of an open dialog that picks several; empty when cancelled.
+    virtual QStringList openFileNames(QWidget* parent, const QString& title,
+                                      const QString& directory, const QString& filter) = 0;
     // The chosen path; empty when the dialog was cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                                  const QString& filter) = 0;

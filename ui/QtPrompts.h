@@ -12,6 +12,10 @@ public:
                            bool& checked) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title,
                      const QString& defaultText) override;
+    int choice(QWidget* parent, const QString& text, const QString& title,
+               const QStringList& buttons, const QString& checkText, bool& checked) override;
+    QStringList openFileNames(QWidget* parent, const QString& title, const QString& directory,
+                              const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,

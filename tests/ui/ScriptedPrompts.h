@@ -14,7 +14,17 @@
 // empty text, or a rejected dialog) and is counted in unanswered.
 class ScriptedPrompts : public Prompts {
 public:
-    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog, CheckedQuestion };
+    enum Kind {
+        MessageBox,
+        InputBox,
+        OpenFile,
+        SaveFile,
+        Folder,
+        Dialog,
+        CheckedQuestion,
+        Choice,
+        OpenFiles
+    };
 
     struct Question {
         Kind kind;
@@ -56,6 +66,31 @@ public:
         return answers.takeFirst();
     }
     QStringList acceptTexts; // the going-on button of each checked question
+
+    // Choice boxes: the button's index (-1 closes the box), and the check box.
+    QList<int> choices;
+    QList<QStringList> fileLists; // open dialogs that pick several
+
+    int choice(QWidget*, const QString& text, const QString& title, const QStringList& buttons,
+               const QString&, bool& checked) override {
+        asked << Question{Choice, text, title, OkOnly, NoIcon, buttons.join('|')};
+        checked = !checks.isEmpty() && checks.takeFirst();
+        if (choices.isEmpty()) {
+            ++unanswered;
+            return -1;
+        }
+        return choices.takeFirst();
+    }
+
+    QStringList openFileNames(QWidget*, const QString& title, const QString& value,
+                              const QString&) override {
+        asked << Question{OpenFiles, title, title, OkOnly, NoIcon, value};
+        if (fileLists.isEmpty()) {
+            ++unanswered;
+            return {};
+        }
+        return fileLists.takeFirst();
+    }
 
     QString inputBox(QWidget*, const QString& prompt, const QString& title,
                      const QString& value) override {
