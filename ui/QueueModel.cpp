@@ -144,7 +144,8 @@ QString QueueModel::stateText(const QueueItem& item) {
     case QueueItem::State::Failed:
         return tr("Failed: %1").arg(item.lastError);
     case QueueItem::State::Skipped:
-        return item.lastError.isEmpty() ? tr("Skipped") : tr("Skipped: %1").arg(item.lastError);
+        // The queue's reason says "Skipped" itself.
+        return item.lastError.isEmpty() ? tr("Skipped") : item.lastError;
     }
     return {};
 }

@@ -49,6 +49,9 @@ WindowTransfers::WindowTransfers(Prompts& prompts, QWidget* window, QString stor
 }
 
 WindowTransfers::~WindowTransfers() {
+    // The window is going: nothing of it hears the queue's last words.
+    blockSignals(true);
+    m_Model->blockSignals(true);
     m_Model->setQueue(nullptr, nullptr);
     m_Queue.reset();
 }
@@ -94,6 +97,13 @@ void WindowTransfers::setSession(const QueueSession& session) {
         startQueue();
 }
 
+void WindowTransfers::beginBatch() {
+    // "Apply to all in this queue" holds for the work queued together: once
+    // the queue is through, new work is asked about afresh.
+    if (m_Queue->idle() && m_Queue->policy() != Conflict::Policy::Ask)
+        m_Queue->setPolicy(Conflict::Policy::Ask);
+}
+
 void WindowTransfers::startQueue() {
     m_Queue->setWorkerCount(workerCount());
     m_Queue->setVerify(verify());
@@ -103,6 +113,7 @@ void WindowTransfers::startQueue() {
 void WindowTransfers::download(const QList<RemoteEntry>& entries, const QString& localFolder) {
     if (!m_Queue || entries.isEmpty())
         return;
+    beginBatch();
     QList<QueueItem> files;
     for (const RemoteEntry& entry : entries) {
         const QString name = entry.path.section(QLatin1Char('/'), -1);
@@ -120,6 +131,7 @@ void WindowTransfers::upload(const QStringList& localPaths, const QString& remot
                              const QList<FolderEntry>& remoteEntries) {
     if (!m_Queue || localPaths.isEmpty())
         return;
+    beginBatch();
     m_Queue->setRemoteEntries(remoteFolder, remoteEntries);
     QList<QueueItem> files;
     for (const QString& path : localPaths) {

@@ -80,6 +80,7 @@ signals:
 private:
     Answer resolve(const QueueItem& item, const Conflict::Target& target) override;
     void startQueue();
+    void beginBatch();
 
     Prompts& m_Prompts;
     QWidget* m_Window;

@@ -178,6 +178,8 @@ public:
     QString logText() const;
     CFtpConnection* connection() const { return m_FtpConnection; }
     WindowTransfers* transfers() const { return m_Transfers; }
+    // The queue's file for windows made from now on; empty: the user's data folder.
+    static void setQueueStorePath(const QString& path);
     QueuePane* queuePane() const { return m_QueuePane; }
     QString queueTotalsText() const;
     about* aboutWindow() const { return m_About; }

@@ -921,6 +921,8 @@ void frmMain::ConnectToServerBody() {
         return;
     }
     m_SessionView = SessionView::Connected;
+    // The queue of this server is taken up (and resumed, when the user said so).
+    startQueueSession();
     const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
         showMessageWindow(tr("Welcome message from %1").arg(engine().FtpServer()), welcome);
@@ -1218,7 +1220,7 @@ void frmMain::UploadBody() {
     // An open dialog: the file must exist, and choosing it asks no
     // "replace?" question as a save dialog would.
     const QStringList localPaths = m_Prompts.openFileNames(
-        this, tr("Select files to upload"), rememberedFolder("UploadFolder"), tr("All Files (*)"));
+        this, tr("Select file to upload"), rememberedFolder("UploadFolder"), tr("All Files (*)"));
     if (localPaths.isEmpty())
         return;
     rememberFolder("UploadFolder", localPaths.front(), true);

@@ -28,17 +28,27 @@ QString joinRemote(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
+QString& queueStorePath() {
+    static QString path;
+    return path;
+}
+
 } // namespace
 
+void frmMain::setQueueStorePath(const QString& path) {
+    queueStorePath() = path;
+}
+
 void frmMain::createQueuePane() {
-    m_Transfers = new WindowTransfers(m_Prompts, this, QueueStore::defaultPath());
+    m_Transfers = new WindowTransfers(
+        m_Prompts, this, queueStorePath().isEmpty() ? QueueStore::defaultPath() : queueStorePath());
     m_QueuePane = new QueuePane(m_Transfers->model(), client);
     connect(m_QueuePane, &QueuePane::contextMenuAsked, this,
             [this](const QPoint& pos) { showContextMenu(InQueue, pos); });
     sbQueue = new QLabel(sbStatusBar);
     sbQueue->setTextFormat(Qt::PlainText);
     sbStatusBar->addPermanentWidget(sbQueue);
-    connect(m_Transfers->model(), &QueueModel::refreshed, this,
+    connect(m_Transfers->model(), &QueueModel::refreshed, sbQueue,
             [this] { sbQueue->setText(m_Transfers->totalsText()); });
     connect(m_Transfers, &WindowTransfers::note, this, [this](const QString& text) {
         m_FtpConnection_SessionProtocolMessage(text, CFtpConnection::ApplicationMessage);

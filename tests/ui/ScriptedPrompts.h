@@ -14,17 +14,7 @@
 // empty text, or a rejected dialog) and is counted in unanswered.
 class ScriptedPrompts : public Prompts {
 public:
-    enum Kind {
-        MessageBox,
-        InputBox,
-        OpenFile,
-        SaveFile,
-        Folder,
-        Dialog,
-        CheckedQuestion,
-        Choice,
-        OpenFiles
-    };
+    enum Kind { MessageBox, InputBox, OpenFile, SaveFile, Folder, Dialog, CheckedQuestion, Choice };
 
     struct Question {
         Kind kind;
@@ -82,14 +72,15 @@ public:
         return choices.takeFirst();
     }
 
+    // Several files from fileLists; else the one path of texts, as a
+    // dialog for one file would answer.
     QStringList openFileNames(QWidget*, const QString& title, const QString& value,
                               const QString&) override {
-        asked << Question{OpenFiles, title, title, OkOnly, NoIcon, value};
-        if (fileLists.isEmpty()) {
-            ++unanswered;
-            return {};
-        }
-        return fileLists.takeFirst();
+        asked << Question{OpenFile, title, title, OkOnly, NoIcon, value};
+        if (!fileLists.isEmpty())
+            return fileLists.takeFirst();
+        const QString one = takeText();
+        return one.isEmpty() ? QStringList() : QStringList{one};
     }
 
     QString inputBox(QWidget*, const QString& prompt, const QString& title,
