@@ -124,7 +124,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"QueueRetry",       QT_TR_NOOP("&Retry"),                nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRetry},
         {"QueueRemove",      QT_TR_NOOP("Re&move"),               nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRemove},
         {"QueueOpenFolder",  QT_TR_NOOP("&Open Containing Folder"), nullptr,                                           0,  {},                      InQueue,         5, Free,    &frmMain::QueueOpenFolder},
-        {"TransferSettings", QT_TR_NOOP("&Transfer Settings ..."), nullptr,                                            0,  {},                      Nowhere,         0, Free,    &frmMain::mnuTransferSettings_Click},
+        {"TransferSettings", QT_TR_NOOP("Tra&nsfer Settings ..."), nullptr,                                            0,  {},                      Nowhere,         0, Free,    &frmMain::mnuTransferSettings_Click},
         {"View Large Icons", QT_TR_NOOP("Lar&ge Icons"),          QT_TR_NOOP("View Large Icons"),                      10, {},                      Nowhere,         0, Free,    view(FileListView::LargeIcons)},
         {"View Small Icons", QT_TR_NOOP("S&mall Icons"),          QT_TR_NOOP("View Small Icons"),                      11, {},                      Nowhere,         0, Free,    view(FileListView::SmallIcons)},
         {"View List",        QT_TR_NOOP("&List"),                 QT_TR_NOOP("View List"),                             12, {},                      Nowhere,         0, Free,    view(FileListView::List)},

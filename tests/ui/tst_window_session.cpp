@@ -86,6 +86,7 @@ private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
         QVERIFY(m_Local.isValid());
     }
 
@@ -441,8 +442,11 @@ private slots:
                 listingOf({"-rw-r--r-- 1 ftp ftp 4 Jan 01 2024 ../../x",
                            "-rw-r--r-- 1 ftp ftp 4 Jan 01 2024 ok.txt"}),
                 "226-Output truncated to 2 matches\n226 2 matches total");
+        // The queue's own connection fetches the file, by its full path.
+        server.expectLogin();
         server.expect("TYPE I").reply("200 Type set").expect("PASV").passive();
-        server.expect("RETR ok.txt").reply("150 ").dataSend("okok").dataClose().reply("226 Done");
+        server.expect("RETR /ok.txt").reply("150 ").dataSend("okok").dataClose().reply("226 Done");
+        server.expect("QUIT").reply("221 Bye");
         MainWindowDriver ui;
         ui.setPassive(true);
         ui.connectTo(hostOf(server));
@@ -456,6 +460,7 @@ private slots:
         ui.takeQuestions();
         ui.prompts.texts << local.filePath("a/b");
         ui.window.mnuDownload_Click();
+        QVERIFY2(ui.queueIdle(10000), qPrintable(server.errors().join('\n')));
         QCOMPARE(TestUtil::readFile(local.filePath("a/b/ok.txt")), QByteArray("okok"));
         QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
         QCOMPARE(ui.takeQuestions().filter("\"../../x\" is not a safe local file name").size(), 1);
