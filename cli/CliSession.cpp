@@ -429,6 +429,50 @@ QString remoteJoin(const QString& folder, const QString& name) {
 
 } // namespace
 
+namespace {
+
+// A target in the way, asked on the terminal: one letter a choice, a
+// capital letter for every such file of this run.
+class TerminalResolver : public ConflictResolver {
+public:
+    explicit TerminalResolver(std::function<void()> beforeAsking)
+        : m_BeforeAsking(std::move(beforeAsking)) {}
+
+    Answer resolve(const QueueItem& item, const Conflict::Target& target) override {
+        using P = Conflict::Policy;
+        static const QList<QPair<QChar, P>> choices = {
+            {u'o', P::Overwrite}, {u'r', P::Resume},           {u's', P::Skip},
+            {u'n', P::Rename},    {u'u', P::OverwriteIfNewer}, {u'd', P::OverwriteIfSizeDiffers},
+        };
+        const bool download = item.direction == QueueItem::Direction::Download;
+        const QString prompt =
+            QStringLiteral("%1 exists (%2 bytes; the source has %3).\n"
+                           "[o]verwrite, [r]esume, [s]kip, re[n]ame, [u]pdate if newer, "
+                           "[d]ifferent size only (a capital letter: all of them)? ")
+                .arg(TerminalText::escape(download ? item.localPath : item.remotePath))
+                .arg(target.size)
+                .arg(item.size);
+        m_BeforeAsking();
+        // A few tries at a wrong letter; then, and at the end of input, skip.
+        for (int tries = 0; tries < 5; ++tries) {
+            const auto line = TerminalPrompt::readLine(prompt);
+            if (!line)
+                break;
+            const QString word = line->trimmed();
+            for (const auto& [letter, policy] : choices) {
+                if (word.size() == 1 && word[0].toLower() == letter)
+                    return {policy, word[0].isUpper()};
+            }
+        }
+        return {P::Skip, false};
+    }
+
+private:
+    std::function<void()> m_BeforeAsking;
+};
+
+} // namespace
+
 bool CliSession::fillQueue(const CliCommand& command, const QString& home, TransferQueue& queue) {
     const QString& name = command.name;
     const QStringList& a = command.args;
@@ -557,6 +601,10 @@ bool CliSession::queueTransfers(const CliCommand& command) {
         policy = int(Conflict::Policy::Resume);
     if (policy >= 0)
         queue.setPolicy(Conflict::Policy(policy));
+    TerminalResolver terminal([this] { endProgress(); });
+    if (queue.policy() == Conflict::Policy::Ask && m_Options.inIsTerminal &&
+        m_Options.errIsTerminal)
+        queue.setConflictResolver(&terminal);
 
     if (queue.count() > 0) {
         int open = 0;

@@ -74,4 +74,22 @@ std::optional<QString> readSecret(const QString& prompt) {
     return QString::fromUtf8(line);
 }
 
+std::optional<QString> readLine(const QString& prompt) {
+    if (!isatty(STDIN_FILENO))
+        return std::nullopt;
+    writeAll(prompt.toUtf8());
+    QByteArray line;
+    for (int i = 0; i < 65536; ++i) {
+        char c = 0;
+        if (read(STDIN_FILENO, &c, 1) <= 0)
+            return std::nullopt;
+        if (c == '\n')
+            break;
+        line.append(c);
+    }
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
 } // namespace TerminalPrompt

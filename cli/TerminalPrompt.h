@@ -10,4 +10,7 @@ namespace TerminalPrompt {
 // when standard input is no terminal or ends before a line.
 std::optional<QString> readSecret(const QString& prompt);
 
+// The same with the echo on, for a choice.
+std::optional<QString> readLine(const QString& prompt);
+
 } // namespace TerminalPrompt

@@ -234,30 +234,44 @@ void TransferQueue::stopAll() {
 
 void TransferQueue::retryFailed() {
     for (QueueItem& item : m_Items) {
-        if (item.state != QueueItem::State::Failed)
-            continue;
-        item.state = QueueItem::State::Queued;
-        item.attempts = 0;
-        item.lastError.clear();
-        m_Ready.push_back(item.id);
-        changed(item, false);
+        if (item.state == QueueItem::State::Failed)
+            requeue(item);
     }
     m_ConnectFailures = 0;
     m_Store.flush();
     start();
 }
 
-bool TransferQueue::retryItem(qint64 id) {
+void TransferQueue::retryItem(qint64 id) {
     const int row = rowOf(id);
     if (row < 0 || m_Items[row].state != QueueItem::State::Failed)
-        return false;
-    QueueItem& item = m_Items[row];
+        return;
+    requeue(m_Items[row]);
+    m_Store.flush();
+    start();
+}
+
+void TransferQueue::requeue(QueueItem& item) {
+    // Attempts keep counting, so that a file begun before is still known as
+    // this queue's own (it resumes, nobody is asked); the next round gets
+    // its full number of tries.
+    m_RetryBase.insert(item.id, item.attempts);
     item.state = QueueItem::State::Queued;
-    item.attempts = 0;
     item.lastError.clear();
     m_Ready.push_back(item.id);
-    changed(item, true);
-    m_ConnectFailures = 0;
+    changed(item, false);
+}
+
+bool TransferQueue::removeItem(qint64 id) {
+    const int row = rowOf(id);
+    if (row < 0 || m_Items[row].state == QueueItem::State::Active)
+        return false;
+    m_Store.removeItem(id);
+    m_Items.removeAt(row);
+    m_Rows.remove(id);
+    for (int later = row; later < m_Items.size(); ++later)
+        m_Rows[m_Items[later].id] = later;
+    emit itemRemoved(row);
     return true;
 }
 
@@ -468,7 +482,7 @@ void TransferQueue::failItem(QueueItem& item, const QString& error) {
 }
 
 void TransferQueue::retryLater(QueueItem& item, const QString& error) {
-    if (item.attempts >= MaxAttempts) {
+    if (item.attempts - m_RetryBase.value(item.id) >= MaxAttempts) {
         failItem(item, error);
         return;
     }

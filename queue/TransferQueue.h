@@ -22,9 +22,10 @@ class QueueStore;
 //
 // Lives in one thread (the window's, or krellin-cli's main). For a view:
 // count() and at(row) read the items by row in O(1); rows never move while
-// the queue lives (a removed item leaves its row until reload), itemsAdded
-// says which rows are new, itemChanged which one changed; progress changes
-// come at most a few times a second per worker.
+// the queue lives except by removeItem (itemRemoved), itemsAdded says which
+// rows are new, itemChanged which one changed; progress changes come at most
+// a few times a second per worker. Each signal comes after the change: a
+// model keeps its own row count and follows them.
 class TransferQueue : public QObject {
     Q_OBJECT
 public:
@@ -69,8 +70,9 @@ public:
     // Stops the running items and holds the rest until start().
     void stopAll();
     void retryFailed();
-    // One failed item queued again (the window's Retry); false when it was not failed.
-    bool retryItem(qint64 id);
+    void retryItem(qint64 id);
+    // Not while it runs (stop it first). The rows after it move up one.
+    bool removeItem(qint64 id);
     // Forgets the job: its items leave the store.
     void discard();
 
@@ -94,6 +96,7 @@ public:
 signals:
     void itemsAdded(int firstRow, int lastRow);
     void itemChanged(int row);
+    void itemRemoved(int row);
     // A note for the log: a skipped name, a link not followed, fewer workers.
     void note(const QString& text);
     // The queue has nothing more to do (idle() holds).
@@ -124,6 +127,7 @@ private:
     void expandFolder(QueueItem& folder, const WorkResult& result);
     void retryLater(QueueItem& item, const QString& error);
     void failItem(QueueItem& item, const QString& error);
+    void requeue(QueueItem& item);
     void changed(QueueItem& item, bool flushNow);
     void closeWorker(Worker& worker);
     void onThreadEnded(QThread* thread);
@@ -150,6 +154,8 @@ private:
     int m_Waiting = 0;
     // Items whose checksum failed once and were fetched again.
     QSet<qint64> m_Refetched;
+    // Attempts an item had when "Retry" gave it a new round.
+    QHash<qint64, int> m_RetryBase;
     // Folders met, by real path: a link leading back into the tree is skipped.
     QSet<QString> m_SeenFolders;
     QHash<qint64, int> m_Depth;

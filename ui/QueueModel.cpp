@@ -25,6 +25,12 @@ void QueueModel::setQueue(TransferQueue* queue, const QSet<qint64>* removed) {
     if (queue) {
         connect(queue, &TransferQueue::itemsAdded, this, &QueueModel::markStale);
         connect(queue, &TransferQueue::itemChanged, this, &QueueModel::markStale);
+        // Rows after a removed item move up: the tab is counted again at once.
+        connect(queue, &TransferQueue::itemRemoved, this, [this] {
+            beginResetModel();
+            m_Rows = filteredRows();
+            endResetModel();
+        });
         connect(queue, &QObject::destroyed, this, [this] { setQueue(nullptr, nullptr); });
     }
     emit refreshed();

@@ -90,6 +90,7 @@ void WindowTransfers::setSession(const QueueSession& session) {
         m_Queue->setConflictResolver(this);
         connect(m_Queue.get(), &TransferQueue::note, this, &WindowTransfers::note);
         connect(m_Queue.get(), &TransferQueue::finished, this, &WindowTransfers::finished);
+        connect(m_Queue.get(), &TransferQueue::itemChanged, this, &WindowTransfers::removeStopped);
         m_Model->setQueue(m_Queue.get(), &m_Removed);
     }
     m_Queue->setSession(session);
@@ -227,13 +228,29 @@ void WindowTransfers::remove(const QList<qint64>& ids) {
         const int row = m_Queue->rowOf(id);
         if (row < 0)
             continue;
-        // A running or waiting item stops first; its row stays hidden.
-        if (!m_Queue->at(row).finished() && m_Queue->at(row).state != QueueItem::State::Failed)
+        // A running item stops first and leaves once it has: hidden till then.
+        if (m_Queue->at(row).state == QueueItem::State::Active) {
             m_Queue->stopItem(id);
-        m_Store->removeItem(id);
-        m_Removed.insert(id);
+            m_Removed.insert(id);
+        } else {
+            m_Queue->removeItem(id);
+        }
     }
     m_Model->refresh();
+}
+
+void WindowTransfers::removeStopped(int row) {
+    const QueueItem& item = m_Queue->at(row);
+    if (!m_Removed.contains(item.id) || item.state == QueueItem::State::Active)
+        return;
+    // Not inside the queue's own signal: its caller still holds the item.
+    QMetaObject::invokeMethod(
+        this,
+        [this, id = item.id] {
+            if (m_Queue && m_Queue->removeItem(id))
+                m_Removed.remove(id);
+        },
+        Qt::QueuedConnection);
 }
 
 QString WindowTransfers::containingFolder(qint64 id) const {

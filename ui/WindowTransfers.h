@@ -81,6 +81,8 @@ private:
     Answer resolve(const QueueItem& item, const Conflict::Target& target) override;
     void startQueue();
     void beginBatch();
+    // An item removed while it ran leaves the queue once it has stopped.
+    void removeStopped(int row);
 
     Prompts& m_Prompts;
     QWidget* m_Window;

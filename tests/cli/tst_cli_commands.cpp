@@ -333,6 +333,11 @@ void TestCliCommands::queueCommands() {
     r = run({"--skip-existing", url("mq"), "mget", "?.txt"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QCOMPARE(r.out, QStringLiteral("2 files, 0 bytes, 0 failed, 0 verified, 2 skipped\n"));
+    // On a terminal the question is asked; "S" skips this one and the rest.
+    r = runOnTerminal({"-q", url("mq"), "mget", "?.txt"}, "[d]ifferent size only", "S\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out));
+    QCOMPARE(r.out.count("exists ("), 1);
+    QVERIFY2(r.out.contains("2 skipped"), qPrintable(r.out));
 
     QVERIFY(QDir().mkpath(local("tree/x")) && QDir().mkpath(local("tree/empty")));
     QVERIFY(TestUtil::writePatternFile(local("tree/x/deep.bin"), 100000));

@@ -504,6 +504,13 @@ void TestQueue::storeKeepsWhatAKillLeaves() {
         TransferQueue queue(again, "job");
         QCOMPARE(queue.at(1).state, QueueItem::State::Queued);
         QCOMPARE(queue.at(1).bytesDone, 1234);
+        // Removed: gone from the rows and from the store.
+        QSignalSpy removed(&queue, &TransferQueue::itemRemoved);
+        QVERIFY(queue.removeItem(items[0].id));
+        QCOMPARE(removed.value(0).value(0).toInt(), 0);
+        QCOMPARE(queue.count(), 2);
+        QCOMPARE(queue.rowOf(items[1].id), 0);
+        QCOMPARE(again.load("job").size(), 2);
     }
 }
 
