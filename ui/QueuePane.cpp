@@ -30,9 +30,9 @@ QueuePane::QueuePane(QueueModel* model, QWidget* parent)
     m_View->verticalHeader()->setDefaultSectionSize(m_View->fontMetrics().height() + 4);
     m_View->horizontalHeader()->setStretchLastSection(true);
     m_View->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    m_View->setColumnWidth(QueueModel::Direction, 80);
-    m_View->setColumnWidth(QueueModel::LocalPath, 200);
-    m_View->setColumnWidth(QueueModel::RemotePath, 160);
+    m_View->setColumnWidth(QueueModel::Direction, 75);
+    m_View->setColumnWidth(QueueModel::LocalPath, 140);
+    m_View->setColumnWidth(QueueModel::RemotePath, 140);
     m_View->setColumnWidth(QueueModel::Size, 70);
     m_View->setColumnWidth(QueueModel::Progress, 60);
     m_View->setColumnWidth(QueueModel::Speed, 80);
