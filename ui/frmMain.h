@@ -242,6 +242,7 @@ public slots:
     void mnuUploadFolder_Click();
     void mnuTransferSettings_Click();
     void QueueStop();
+    void QueueStopAll();
     void QueueRetry();
     void QueueRemove();
     void QueueOpenFolder();
@@ -436,7 +437,6 @@ private:
     // After a failed listing elsewhere: the connection goes back to the
     // folder the list shows, so relative names keep meaning what is shown.
     void returnToListedFolder(const NodeRef& from);
-    void DownloadSeveral(const QList<int>& rows);
     // Names a server sent that LocalName refuses: logged, counted in the
     // status bar and shown in one message; the files are not downloaded.
     void reportUnsafeNames(const QStringList& reasons);

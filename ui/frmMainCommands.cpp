@@ -121,6 +121,7 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"Close",            QT_TR_NOOP("C&lose"),                nullptr,                                             0,  {},                      Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
         {"Quit",             QT_TR_NOOP("&Quit"),                 nullptr,                                             0,  K(Qt::CTRL | Qt::Key_Q), Window,          0, Free,    &frmMain::mnuFileClose_Click},
         {"QueueStop",        QT_TR_NOOP("&Stop"),                 nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueStop},
+        {"QueueStopAll",     QT_TR_NOOP("Stop &All"),             nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueStopAll},
         {"QueueRetry",       QT_TR_NOOP("&Retry"),                nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRetry},
         {"QueueRemove",      QT_TR_NOOP("Re&move"),               nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRemove},
         {"QueueOpenFolder",  QT_TR_NOOP("&Open Containing Folder"), nullptr,                                           0,  {},                      InQueue,         5, Free,    &frmMain::QueueOpenFolder},
@@ -232,7 +233,7 @@ QMenu* frmMain::contextMenu(Place place) {
             enabled = enabled && !rows.isEmpty();
         if (place == InList && key == QLatin1String("Rename"))
             enabled = enabled && rows.size() == 1;
-        if (place == InQueue)
+        if (place == InQueue && key != QLatin1String("QueueStopAll"))
             enabled = enabled && m_QueuePane && !m_QueuePane->selectedIds().isEmpty();
         if (place == InTree && key != QLatin1String("Refresh") && key != QLatin1String("UpLevel"))
             enabled = enabled && tvTreeView->currentItem();
@@ -746,11 +747,18 @@ void frmMain::OpenSelected() {
         if (lvListView->icon(row) != 3) {
             if (rows.size() == 1 && openLinkAsFolder(row))
                 return;
-            // Files download: one through the save dialog, several at once.
-            if (rows.size() > 1)
-                DownloadSeveral(rows);
-            else
+            // Files download: one through the save dialog, several through
+            // the queue (Enter opens folders, it does not fetch them).
+            if (rows.size() > 1) {
+                QList<int> files;
+                for (int r : rows) {
+                    if (lvListView->icon(r) != 3)
+                        files << r;
+                }
+                DownloadThroughQueue(files);
+            } else {
                 DownloadSelectedFile();
+            }
             return;
         }
         const QString name = lvListView->text(row);
@@ -1055,66 +1063,6 @@ void frmMain::DownloadSelectedFile() {
         }
     }
     DownloadWithRetry(remoteName, remoteSize, localPath, startPoint);
-}
-
-void frmMain::DownloadSeveral(const QList<int>& rows) {
-    struct File {
-        QString name;
-        QString local; // the name on disk, checked by LocalName
-        qint64 size;
-    };
-    QList<File> files;
-    QStringList unsafe;
-    for (int row : rows) {
-        if (lvListView->icon(row) == 3)
-            continue;
-        const QString name = lvListView->text(row);
-        QString why;
-        if (const auto local = LocalName::fromRemote(name, &why))
-            files.append({name, *local, lvListView->size(row)});
-        else
-            unsafe << why;
-    }
-    if (!unsafe.isEmpty())
-        reportUnsafeNames(unsafe);
-    if (files.isEmpty())
-        return;
-    const QString folder = m_Prompts.existingDirectory(this, tr("Download files into..."),
-                                                       rememberedFolder("DownloadFolder"));
-    if (folder.isEmpty())
-        return;
-    rememberFolder("DownloadFolder", folder, false);
-    // One question for the lot: files already there are completed or
-    // replaced together.
-    int existing = 0;
-    for (const File& file : files)
-        existing += LocalFileExists(QDir(folder).filePath(file.local)) ? 1 : 0;
-    bool append = false;
-    if (existing > 0) {
-        const Prompts::Answer answer =
-            ask(tr("%1 of the %2 files already exist in %3.")
-                        .arg(QString::number(existing), QString::number(files.size()), folder) +
-                    CrLf + CrLf +
-                    tr("Do you want to append lost data to the shorter ones and skip the complete "
-                       "ones?") +
-                    CrLf + CrLf + tr("Note: If you choose No new files will be created."),
-                Prompts::YesNoCancel, Prompts::Question, tr("Files already exist"));
-        if (answer == Prompts::Cancel)
-            return;
-        append = answer == Prompts::Yes;
-    }
-    for (const File& file : files) {
-        const QString localPath = QDir(folder).filePath(file.local);
-        qint64 startPoint = 0;
-        if (append && LocalFileExists(localPath)) {
-            startPoint = QFileInfo(localPath).size();
-            if (startPoint >= file.size)
-                continue;
-        }
-        beginTransfer(file.name, file.size);
-        if (!DownloadWithRetry(file.name, file.size, localPath, startPoint))
-            return;
-    }
 }
 
 void frmMain::reportUnsafeNames(const QStringList& reasons) {

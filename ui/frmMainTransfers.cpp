@@ -159,6 +159,11 @@ void frmMain::QueueStop() {
     m_Transfers->stop(m_QueuePane->selectedIds());
 }
 
+void frmMain::QueueStopAll() {
+    if (m_Transfers->queue())
+        m_Transfers->queue()->stopAll();
+}
+
 void frmMain::QueueRetry() {
     if (m_SessionView == SessionView::Connected && !working())
         startQueueSession();

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <optional>
@@ -129,6 +130,19 @@ struct MainWindowDriver {
         }
         rows.sort();
         return rows;
+    }
+
+    // Selects the row of an item on a tab of the queue pane, by its remote path.
+    bool selectQueueRow(QueueModel::Tab tab, const QString& remotePath) {
+        queueRows(tab);
+        QueueModel* model = window.transfers()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, QueueModel::RemotePath).data().toString() == remotePath) {
+                window.queuePane()->view()->selectRow(row);
+                return true;
+            }
+        }
+        return false;
     }
 
     // Questions asked since the last call, as "title|text".

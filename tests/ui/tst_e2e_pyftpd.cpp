@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
@@ -451,6 +452,40 @@ private slots:
         QVERIFY2(done.contains(QStringLiteral("Download|/q/tree/sub/b.txt|Done")),
                  qPrintable(done.join('\n')));
         QCOMPARE(ui.queueRows(QueueModel::Failed), QStringList());
+
+        // The pane's menu: a file gone from the server fails; back in place,
+        // Retry fetches it; its folder opens through the desktop hook; Remove
+        // takes the row away.
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/gone.txt")), "g"));
+        ui.window.RefreshCurrentDirectory();
+        QVERIFY(ui.selectItem(QStringLiteral("gone.txt")));
+        QVERIFY(ui.window.lvListView->selectKey(QStringLiteral("Fmade while moving"), true));
+        QVERIFY(QFile::remove(remote(QStringLiteral("/q/gone.txt"))));
+        ui.prompts.texts << local(QStringLiteral("down"));
+        ui.window.mnuDownload_Click();
+        QVERIFY(ui.queueIdle());
+        QVERIFY(ui.selectQueueRow(QueueModel::Failed, QStringLiteral("/q/gone.txt")));
+        QMenu* menu = ui.window.contextMenu(frmMain::InQueue);
+        QStringList keys;
+        for (QAction* action : menu->actions())
+            keys << (action->isSeparator() ? QStringLiteral("-") : action->data().toString());
+        delete menu;
+        QCOMPARE(keys, (QStringList{"QueueStop", "QueueStopAll", "QueueRetry", "QueueRemove", "-",
+                                    "QueueOpenFolder"}));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/gone.txt")), "g"));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueRetry"));
+        QVERIFY(ui.queueIdle());
+        QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/gone.txt"))), QByteArray("g"));
+        QString opened;
+        ui.window.setShellOpenDocument([&opened](const QString& path) {
+            opened = path;
+            return true;
+        });
+        QVERIFY(ui.selectQueueRow(QueueModel::Done, QStringLiteral("/q/gone.txt")));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueOpenFolder"));
+        QCOMPARE(opened, QDir(local(QStringLiteral("down"))).absolutePath());
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueRemove"));
+        QVERIFY(ui.queueRows(QueueModel::Done).filter(QStringLiteral("/q/gone.txt")).isEmpty());
 
         // Up again under another name; then a second time, where the files
         // exist: each answer of the table, asked once for all.

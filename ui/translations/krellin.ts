@@ -922,22 +922,6 @@ Cancel: do not connect (nothing has been sent yet).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 of the %2 files already exist in %3.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Do you want to append lost data to the shorter ones and skip the complete ones?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Note: If you choose No new files will be created.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Files already exist</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1; skipped.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1161,6 +1145,10 @@ Cancel: do not connect (nothing has been sent yet).</source>
     </message>
     <message>
         <source>%1 queued for upload.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop &amp;All</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

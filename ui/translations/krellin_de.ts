@@ -931,22 +931,6 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
         <translation>Dateien herunterladen nach...</translation>
     </message>
     <message>
-        <source>%1 of the %2 files already exist in %3.</source>
-        <translation>%1 der %2 Dateien existieren bereits in %3.</translation>
-    </message>
-    <message>
-        <source>Do you want to append lost data to the shorter ones and skip the complete ones?</source>
-        <translation>Möchten Sie an die kürzeren die fehlenden Daten anhängen und die vollständigen überspringen?</translation>
-    </message>
-    <message>
-        <source>Note: If you choose No new files will be created.</source>
-        <translation>Hinweis: Wenn Sie „Nein“ wählen, werden neue Dateien angelegt.</translation>
-    </message>
-    <message>
-        <source>Files already exist</source>
-        <translation>Dateien existieren bereits</translation>
-    </message>
-    <message>
         <source>%1; skipped.</source>
         <translation>%1; übersprungen.</translation>
     </message>
@@ -1173,6 +1157,10 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
     <message>
         <source>%1 queued for upload.</source>
         <translation>%1 zum Hochladen eingereiht.</translation>
+    </message>
+    <message>
+        <source>Stop &amp;All</source>
+        <translation>&amp;Alle anhalten</translation>
     </message>
 </context>
 <context>
