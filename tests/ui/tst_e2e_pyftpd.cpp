@@ -440,9 +440,15 @@ private slots:
             QObject::disconnect(during);
             ui.window.RefreshCurrentDirectory();
             QVERIFY(ui.engine()->CreateDirectory(QStringLiteral("/q/made while moving")));
+            // The status bar sums the queue up while it works.
+            ui.window.transfers()->model()->refresh();
+            QVERIFY2(ui.window.queueTotalsText().startsWith(QStringLiteral("Queue: ")),
+                     qPrintable(ui.window.queueTotalsText()));
         });
         QVERIFY(ui.queueIdle());
         QVERIFY(browsed);
+        ui.window.transfers()->model()->refresh();
+        QCOMPARE(ui.window.queueTotalsText(), QString());
         QVERIFY(QDir(remote(QStringLiteral("/q/made while moving"))).exists());
         QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/tree/big.bin"))), big);
         QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/tree/sub/b.txt"))),
