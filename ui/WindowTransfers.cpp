@@ -44,8 +44,12 @@ WindowTransfers::WindowTransfers(Prompts& prompts, QWidget* window, QString stor
     : QObject(window), m_Prompts(prompts), m_Window(window),
       m_Store(std::make_unique<QueueStore>(std::move(storePath))), m_Model(new QueueModel(this)) {
     QString error;
-    if (!m_Store->open(&error))
-        emit note(tr("The transfer queue cannot be kept on disk: %1").arg(error));
+    if (!m_Store->open(&error)) {
+        // The queue still works, in memory: only a restart forgets it.
+        m_OpenError = tr("The transfer queue cannot be kept on disk: %1").arg(error);
+        m_Store = std::make_unique<QueueStore>(QStringLiteral(":memory:"));
+        m_Store->open();
+    }
 }
 
 WindowTransfers::~WindowTransfers() {

@@ -44,6 +44,8 @@ public:
     TransferQueue* queue() const { return m_Queue.get(); }
     QueueModel* model() const { return m_Model; }
     QueueStore& store() const { return *m_Store; }
+    // Why the queue's file could not be opened (it is kept in memory then).
+    QString openError() const { return m_OpenError; }
 
     // Each entry into localFolder (a folder as a folder of that name).
     void download(const QList<RemoteEntry>& entries, const QString& localFolder);
@@ -93,4 +95,5 @@ private:
     QString m_Job;
     QStringList m_ResumeJobs;
     QSet<qint64> m_Removed;
+    QString m_OpenError;
 };

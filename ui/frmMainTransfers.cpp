@@ -53,6 +53,9 @@ void frmMain::createQueuePane() {
     connect(m_Transfers, &WindowTransfers::note, this, [this](const QString& text) {
         m_FtpConnection_SessionProtocolMessage(text, CFtpConnection::ApplicationMessage);
     });
+    if (!m_Transfers->openError().isEmpty())
+        m_FtpConnection_SessionProtocolMessage(m_Transfers->openError(),
+                                               CFtpConnection::ApplicationMessage);
     // Uploads show in the list once the queue is through, as long as the
     // session is free to list.
     connect(

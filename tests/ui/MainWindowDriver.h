@@ -4,6 +4,7 @@
 #include "FileListView.h"
 #include "QueueModel.h"
 #include "QueuePane.h"
+#include "QueueStore.h"
 #include "ScriptedPrompts.h"
 #include "ServerAddress.h"
 #include "TransferQueue.h"

@@ -575,6 +575,13 @@ private slots:
         MainWindowDriver third;
         third.window.offerInterruptedTransfers();
         QCOMPARE(third.takeQuestions(), QStringList());
+
+        // A queue file that cannot be made: the log says so, the queue works in memory.
+        frmMain::setQueueStorePath(QStringLiteral("/proc/no such folder/queue.sqlite"));
+        MainWindowDriver unkept;
+        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
+        QVERIFY(unkept.window.logText().contains(QStringLiteral("cannot be kept on disk")));
+        QVERIFY(unkept.window.transfers()->store().isOpen());
     }
 
     void manageFiles() {
