@@ -1,9 +1,11 @@
 #include "WindowTransfers.h"
 
+#include "CFtpConnection.h"
 #include "Prompts.h"
 #include "QueueModel.h"
 #include "QueueStore.h"
 #include "TransferQueue.h"
+#include "TrustStore.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -63,6 +65,27 @@ WindowTransfers::~WindowTransfers() {
 QString WindowTransfers::jobName(const QueueSession& session) {
     return JobPrefix +
            QStringLiteral("%1@%2:%3").arg(session.userName, session.host).arg(session.port);
+}
+
+QueueSession WindowTransfers::sessionOf(const CFtpConnection& c, bool ascii) {
+    QueueSession session;
+    session.host = c.FtpServer();
+    session.port = c.Port();
+    session.userName = c.UserName();
+    session.password = c.Password();
+    session.security = c.Security();
+    session.trustedFingerprint = TrustStore::trusted(c.FtpServer(), c.Port());
+    // The user accepted this session's certificate: the workers meet the same one.
+    if (c.Encrypted() && session.trustedFingerprint.isEmpty() && !c.ServerCertificate().verified())
+        session.trustedFingerprint = c.ServerCertificate().sha256;
+    // A session the user allowed on without TLS: the workers go on as it did.
+    if (!c.Encrypted() && session.security != FtpSecurity::Mode::Plain &&
+        session.security != FtpSecurity::Mode::Implicit)
+        session.security = FtpSecurity::Mode::Plain;
+    session.passive = c.PassiveMode();
+    session.ascii = ascii;
+    session.timeoutSeconds = c.Timeout() > 0 ? c.Timeout() : 60;
+    return session;
 }
 
 int WindowTransfers::workerCount() const {

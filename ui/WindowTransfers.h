@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class CFtpConnection;
 class Prompts;
 class QueueModel;
 class QueueStore;
@@ -73,6 +74,9 @@ public:
     int workerCount() const;
     bool verify() const;
     static QString jobName(const QueueSession& session);
+    // The browsing session's log-in as the workers repeat it: its server,
+    // user, security and the certificate the user accepted.
+    static QueueSession sessionOf(const CFtpConnection& session, bool ascii);
 
 signals:
     void note(const QString& text);

@@ -11,7 +11,6 @@
 #include "QueuePane.h"
 #include "QueueStore.h"
 #include "TransferQueue.h"
-#include "TrustStore.h"
 #include "WindowTransfers.h"
 
 #include <QDir>
@@ -72,25 +71,7 @@ QString frmMain::queueTotalsText() const {
 }
 
 void frmMain::startQueueSession() {
-    CFtpConnection& c = engine();
-    QueueSession session;
-    session.host = c.FtpServer();
-    session.port = c.Port();
-    session.userName = c.UserName();
-    session.password = c.Password();
-    session.security = c.Security();
-    session.trustedFingerprint = TrustStore::trusted(c.FtpServer(), c.Port());
-    // The user accepted this session's certificate: the workers meet the same one.
-    if (c.Encrypted() && session.trustedFingerprint.isEmpty() && !c.ServerCertificate().verified())
-        session.trustedFingerprint = c.ServerCertificate().sha256;
-    // A session the user allowed on without TLS: the workers go on as it did.
-    if (!c.Encrypted() && session.security != FtpSecurity::Mode::Plain &&
-        session.security != FtpSecurity::Mode::Implicit)
-        session.security = FtpSecurity::Mode::Plain;
-    session.passive = c.PassiveMode();
-    session.ascii = Option1[0]->isChecked();
-    session.timeoutSeconds = c.Timeout() > 0 ? c.Timeout() : 60;
-    m_Transfers->setSession(session);
+    m_Transfers->setSession(WindowTransfers::sessionOf(engine(), Option1[0]->isChecked()));
 }
 
 void frmMain::offerInterruptedTransfers() {
