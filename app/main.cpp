@@ -1,5 +1,8 @@
+#include "FileListView.h"
 #include "KrellinVersion.h"
 #include "QtPrompts.h"
+#include "QueueModel.h"
+#include "QueuePane.h"
 #include "Translations.h"
 #include "frmConnect.h"
 #include "frmMain.h"
@@ -27,6 +30,12 @@ public:
             return dialog.result();
         }
         return QtPrompts::execDialog(dialog);
+    }
+    // The screenshot of the queue pane: downloads go to this folder.
+    QString existingDirectory(QWidget* parent, const QString& title,
+                              const QString& directory) override {
+        const QString folder = qEnvironmentVariable("KRELLIN_SCREENSHOT_QUEUE");
+        return folder.isEmpty() ? QtPrompts::existingDirectory(parent, title, directory) : folder;
     }
 
 private:
@@ -142,7 +151,18 @@ int main(int argc, char* argv[]) {
             for (frmWelcomeMessage* message : window.findChildren<frmWelcomeMessage*>())
                 message->close();
             openPath(window, path);
+            // The queue pane's picture: the listed folder downloaded through
+            // the queue, the Done tab showing.
+            if (qEnvironmentVariableIsSet("KRELLIN_SCREENSHOT_QUEUE")) {
+                for (int row = 0; row < window.lvListView->count(); ++row)
+                    window.lvListView->selectKey(window.lvListView->key(row), true);
+                window.mnuDownload_Click();
+                window.queuePane()->tabs()->setCurrentIndex(QueueModel::Done);
+            }
         });
+    } else {
+        // What the last run left in the queue is offered once the window shows.
+        QTimer::singleShot(0, &window, [&window] { window.offerInterruptedTransfers(); });
     }
     return QApplication::exec();
 }

@@ -432,6 +432,9 @@ void CFtpConnection::DrainDataSocket() {
 }
 
 void CFtpConnection::CloseDataSocket() {
+    // A transfer that ended before its data connection was made has none.
+    if (!wscData)
+        return;
     try {
         if (wscData->state() != platform::Socket::Closed)
             wscData->close();

@@ -162,6 +162,10 @@ qint64 TransferQueue::addUploadFolder(const QString& localPath, const QString& r
 
 qint64 TransferQueue::addFolder(QueueItem::Direction direction, const QString& remotePath,
                                 const QString& localPath) {
+    // A queue that lives on (the window's) walks the same folder again in a
+    // later batch: only a folder met twice within one walk is a loop.
+    if (idle())
+        m_SeenFolders.clear();
     QueueItem item;
     item.direction = direction;
     item.folder = true;

@@ -38,6 +38,14 @@ void TransferWorker::stop(qint64 id) {
 }
 
 void TransferWorker::close() {
+    // Called inside the engine's wait of a running item (the queue going
+    // away): the engine is still in use, so the item stops and work() closes
+    // once the engine has returned.
+    if (m_Running) {
+        m_CloseAsked = true;
+        stop(m_Running);
+        return;
+    }
     if (m_Engine && m_Engine->SessionOpen())
         m_Engine->CloseConnection();
     m_Engine.reset();
@@ -120,6 +128,8 @@ void TransferWorker::work(const WorkOrder& order) {
         result.error = QStringLiteral("Stopped.");
     }
     m_Running = 0;
+    if (m_CloseAsked)
+        close();
     result.connected = m_Engine && m_Engine->SessionOpen();
     emit finished(result);
 }

@@ -102,5 +102,6 @@ private:
     std::unique_ptr<CFtpConnection> m_Engine;
     qint64 m_Running = 0;
     bool m_Stopped = false;
+    bool m_CloseAsked = false;
     QElapsedTimer m_ProgressClock;
 };

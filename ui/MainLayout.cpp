@@ -60,10 +60,15 @@ MainLayout::Result MainLayout::compute(const Input& in) {
         return r;
     r.logTop = top + treeHeight + 40;
     r.logHeight = log;
-    r.logWidth = in.clientWidth;
+    // The queue takes its width from the log's right end, leaving the log
+    // at least half of the window.
+    const int queue = std::clamp(in.queueWidth, 0, in.clientWidth / 2);
+    r.logWidth = in.clientWidth - queue;
+    r.queueLeft = *r.logWidth + (queue > 0 ? 40 : 0);
+    r.queueWidth = std::max(0, queue - 40);
     // A short log moves the legend up to its top edge before it hides it.
     r.legendTop = *r.logTop + std::max(0, std::min(150, log - in.legendHeight));
-    r.legendLeft = in.clientWidth - in.legendWidth - 300;
+    r.legendLeft = *r.logWidth - in.legendWidth - 300;
     r.legendShown = in.legendHeight <= log && *r.legendLeft >= 0;
     return r;
 }

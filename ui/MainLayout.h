@@ -36,6 +36,8 @@ public:
         // view; 0: only the layout's own margin.
         int minimumListWidth = 0;
         int logHeight = LogHeight; // as the user left it; the layout keeps it in bounds
+        // The transfer queue's pane beside the log, at its right; 0: none.
+        int queueWidth = 0;
     };
 
     // A value is missing when the layout stopped before the step that sets
@@ -54,6 +56,8 @@ public:
         std::optional<int> treeHeight, listHeight;
         std::optional<int> gripTop, gripHeight;
         std::optional<int> logTop, logHeight, logWidth;
+        // The queue pane: the log's top and height, right of the log.
+        std::optional<int> queueLeft, queueWidth;
         std::optional<int> legendTop, legendLeft;
         // The legend fits inside the log; when it cannot (no room for a log
         // that tall), it is hidden rather than drawn over the status bar.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <QStringList>
 
 class QDialog;
 class QWidget;
@@ -34,6 +35,14 @@ public:
     // (an empty password is a value).
     virtual std::optional<QString> passwordBox(QWidget* parent, const QString& prompt,
                                                const QString& title) = 0;
+    // One of several buttons (their texts, in order), and a check box
+    // (checkText, opens unchecked) whose state comes back in checked. The
+    // index of the button; -1 when the box was closed without one.
+    virtual int choice(QWidget* parent, const QString& text, const QString& title,
+                       const QStringList& buttons, const QString& checkText, bool& checked) = 0;
+    // The chosen paths of an open dialog that picks several; empty when cancelled.
+    virtual QStringList openFileNames(QWidget* parent, const QString& title,
+                                      const QString& directory, const QString& filter) = 0;
     // The chosen path; empty when the dialog was cancelled.
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                                  const QString& filter) = 0;

@@ -108,6 +108,28 @@ std::optional<QString> QtPrompts::passwordBox(QWidget* parent, const QString& pr
     return text;
 }
 
+int QtPrompts::choice(QWidget* parent, const QString& text, const QString& title,
+                      const QStringList& buttons, const QString& checkText, bool& checked) {
+    QMessageBox box(parent);
+    box.setWindowTitle(title.isEmpty() ? QApplication::applicationDisplayName() : title);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QList<QPushButton*> pushed;
+    for (const QString& button : buttons)
+        pushed << box.addButton(button, QMessageBox::AcceptRole);
+    auto* check = new QCheckBox(checkText, &box);
+    if (!checkText.isEmpty())
+        box.setCheckBox(check);
+    box.exec();
+    checked = check->isChecked();
+    return int(pushed.indexOf(static_cast<QPushButton*>(box.clickedButton())));
+}
+
+QStringList QtPrompts::openFileNames(QWidget* parent, const QString& title,
+                                     const QString& directory, const QString& filter) {
+    return QFileDialog::getOpenFileNames(parent, title, directory, filter);
+}
+
 QString QtPrompts::openFileName(QWidget* parent, const QString& title, const QString& fileName,
                                 const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, fileName, filter);

@@ -14,6 +14,10 @@ public:
                      const QString& defaultText) override;
     std::optional<QString> passwordBox(QWidget* parent, const QString& prompt,
                                        const QString& title) override;
+    int choice(QWidget* parent, const QString& text, const QString& title,
+               const QStringList& buttons, const QString& checkText, bool& checked) override;
+    QStringList openFileNames(QWidget* parent, const QString& title, const QString& directory,
+                              const QString& filter) override;
     QString openFileName(QWidget* parent, const QString& title, const QString& fileName,
                          const QString& filter) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& fileName,

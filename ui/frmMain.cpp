@@ -10,6 +10,7 @@
 #include "LogColours.h"
 #include "MLocaleInfo.h"
 #include "Prompts.h"
+#include "QueuePane.h"
 #include "ServerAddress.h"
 #include "Twips.h"
 #include "about.h"
@@ -125,13 +126,13 @@ void frmMain::createMenus() {
         return made;
     };
     mnuFile = bar->addMenu(tr("&File"));
-    const QList<QAction*> file =
-        fill(mnuFile, {"Connect", "Stop", "-", "Download", "Upload", "-", "Close", "Quit"});
+    const QList<QAction*> file = fill(mnuFile, {"Connect", "Stop", "-", "Download", "Upload",
+                                                "UploadFolder", "-", "Close", "Quit"});
     mnuConnect = file[0];
     mnuStop = file[1];
     mnuDownload = file[3];
     mnuUpload = file[4];
-    mnuFileClose = file[6];
+    mnuFileClose = file[7];
     mnuSiteManager = makeAction(*command(QStringLiteral("SiteManager")), mnuFile);
     mnuFile->insertAction(mnuStop, mnuSiteManager);
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFile_Click);
@@ -181,6 +182,7 @@ void frmMain::createMenus() {
     mnuView->addSeparator();
     mnuCertificates =
         mnuView->addAction(tr("&Certificates..."), this, &frmMain::mnuCertificates_Click);
+    fill(mnuView, {"TransferSettings"});
     connect(mnuView, &QMenu::aboutToShow, this, &frmMain::mnuView_Click);
 
     mnuHelp = bar->addMenu(tr("&Help"));
@@ -442,6 +444,7 @@ void frmMain::createPanes() {
     sbPanel1 = new QLabel(sbStatusBar);
     sbPanel1->setTextFormat(Qt::PlainText);
     sbStatusBar->addWidget(sbPanel1, 1);
+    createQueuePane();
 }
 
 void frmMain::applyLegendColours() {
@@ -667,6 +670,7 @@ MainLayout::Input frmMain::layoutInput(int x) const {
     in.legendHeight = twipsGeometry(picLegend).height();
     in.minimumListWidth = in.progressLeft + in.holderWidth + in.iconWidth + 140;
     in.logHeight = m_LogHeight;
+    in.queueWidth = m_QueuePane ? in.clientWidth * 45 / 100 : 0;
     return in;
 }
 
@@ -706,6 +710,8 @@ void frmMain::SizeControls(int x) {
     placeControl(ProgressBar1, nullopt, nullopt, r.progressWidth, nullopt);
     placeControl(Picture1, r.holderLeft, nullopt, nullopt, nullopt);
     placeControl(txtMessages, 0, r.logTop, r.logWidth, r.logHeight);
+    if (m_QueuePane)
+        placeControl(m_QueuePane, r.queueLeft, r.logTop, r.queueWidth, r.logHeight);
     if (r.logTop) {
         // Over the gap between the panes and the log, a little into both so
         // that it is easy to catch.

@@ -5,6 +5,7 @@
 #include "MainLayout.h"
 #include "NodeIndex.h"
 #include "Prompts.h"
+#include "TransferWorker.h"
 #include "about.h"
 
 #include <QColor>
@@ -22,6 +23,8 @@
 
 class FileListView;
 class PaneDrops;
+class QueuePane;
+class WindowTransfers;
 class Prompts;
 class QAction;
 class QActionGroup;
@@ -72,7 +75,7 @@ public:
 
     // Where a command applies, for its key and its place in context menus;
     // Window: its key works anywhere in the window, and no context menu has it.
-    enum Place { Nowhere = 0, InList = 1, InTree = 2, Window = 4 };
+    enum Place { Nowhere = 0, InList = 1, InTree = 2, Window = 4, InQueue = 8 };
     // What a command needs to be enabled: nothing; an engine at rest; an
     // engine at rest and an open session; something to stop (an engine call
     // running, or a session to close); an engine call running.
@@ -176,6 +179,11 @@ public:
     int progressUpdates() const { return m_ProgressUpdates; }
     QString logText() const;
     CFtpConnection* connection() const { return m_FtpConnection; }
+    WindowTransfers* transfers() const { return m_Transfers; }
+    // The queue's file for windows made from now on; empty: the user's data folder.
+    static void setQueueStorePath(const QString& path);
+    QueuePane* queuePane() const { return m_QueuePane; }
+    QString queueTotalsText() const;
     about* aboutWindow() const { return m_About; }
     HelpViewer* helpViewer() const { return m_HelpViewer; }
 
@@ -248,6 +256,16 @@ public slots:
     void mnuSiteManager_Click();
     void mnuDownload_Click();
     void mnuUpload_Click();
+    // Many files and folders through the transfer queue (frmMainTransfers.cpp).
+    void mnuUploadFolder_Click();
+    void mnuTransferSettings_Click();
+    void QueueStop();
+    void QueueStopAll();
+    void QueueRetry();
+    void QueueRemove();
+    void QueueOpenFolder();
+    // Offers what an earlier run left in the window's queue: Resume all / Discard.
+    void offerInterruptedTransfers();
     void mnuFileClose_Click();
     void mnuRename_Click();
     void mnuDelete_Click();
@@ -421,13 +439,19 @@ private:
     // Places the title label after the padlock when it shows.
     void placeTitleLabel();
     void UploadBody();
+    void UploadFolderBody();
+    // The list's selection (files and folders) through the queue.
+    void DownloadThroughQueue(const QList<int>& rows);
+    // The session as the queue's workers log in with it.
+    void startQueueSession();
+    void createQueuePane();
+    // The listed folder's entries, for the queue to see upload targets.
+    QList<FolderEntry> listedEntries() const;
     // One file into the listed folder, with the upload's questions; false
     // when it failed or the user cancelled (a drop's other files are left).
     bool UploadLocalFile(const QString& localPath, bool relist);
     void createDrops();
     void UploadDroppedBody(const QStringList& localPaths, const QString& folderKey);
-    // A local folder under a remote one: true when anything was sent.
-    bool UploadFolder(const QString& localDir, const QString& remoteParent, int depth = 0);
     void MoveDroppedBody(const QString& fromKey, const QStringList& names,
                          const QString& folderKey);
     void DeleteBody();
@@ -441,7 +465,6 @@ private:
     // After a failed listing elsewhere: the connection goes back to the
     // folder the list shows, so relative names keep meaning what is shown.
     void returnToListedFolder(const NodeRef& from);
-    void DownloadSeveral(const QList<int>& rows);
     // Names a server sent that LocalName refuses: logged, counted in the
     // status bar and shown in one message; the files are not downloaded.
     void reportUnsafeNames(const QStringList& reasons);
@@ -509,6 +532,9 @@ private:
     NodeIndex m_Nodes;
     NodeRef m_ListedNode;
     PaneDrops* m_Drops = nullptr;
+    WindowTransfers* m_Transfers = nullptr;
+    QueuePane* m_QueuePane = nullptr;
+    QLabel* sbQueue = nullptr;
     // The node a running listing is for (the title at state 8).
     NodeRef m_ListingNode;
     QTimer* m_KeyboardListTimer = nullptr;

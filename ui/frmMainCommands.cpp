@@ -17,9 +17,11 @@
 #include "LocalFile.h"
 #include "LocalName.h"
 #include "Prompts.h"
+#include "QueuePane.h"
 #include "ServerAddress.h"
 #include "Site.h"
 #include "TrustStore.h"
+#include "WindowTransfers.h"
 #include "frmConnect.h"
 
 #include <QApplication>
@@ -113,12 +115,19 @@ const QList<frmMain::Command>& frmMain::commands() {
         {"Rename",           QT_TR_NOOP("&Rename File ..."),      QT_TR_NOOP("Rename File..."),                        9,  K(Qt::Key_F2),           InList,          1, Session, &frmMain::mnuRename_Click},
         {"Delete",           QT_TR_NOOP("&Delete File ..."),      QT_TR_NOOP("Delete File"),                           8,  K(Qt::Key_Delete),       InList,          1, Session, &frmMain::mnuDelete_Click},
         {"Upload",           QT_TR_NOOP("&Upload File ..."),      QT_TR_NOOP("Upload File..."),                        6,  {},                      InList,          2, Session, &frmMain::mnuUpload_Click},
+        {"UploadFolder",     QT_TR_NOOP("Upload &Folder ..."),    nullptr,                                             0,  {},                      InList,          2, Session, &frmMain::mnuUploadFolder_Click},
         {"CreateDirectory",  QT_TR_NOOP("&Create Directory ..."), QT_TR_NOOP("Create Directory..."),                   7,  {},                      InList | InTree, 2, Session, &frmMain::mnuCreateDir_Click},
         {"RemoveDirectory",  QT_TR_NOOP("Remo&ve Directory"),     nullptr,                                             0,  K(Qt::Key_Delete),       InTree,          2, Session, &frmMain::mnuRemoveDir_Click},
         {"Refresh",          QT_TR_NOOP("&Refresh"),              QT_TR_NOOP("Refresh contents of current directory"), 4,  K(Qt::Key_F5),           InList | InTree, 3, Session, &frmMain::RefreshCurrentDirectory},
         {"UpLevel",          QT_TR_NOOP("&Up One Level"),         nullptr,                                             2,  K(Qt::Key_Backspace),    InList | InTree, 3, Session, &frmMain::UpOneLevel},
         {"Close",            QT_TR_NOOP("C&lose"),                nullptr,                                             0,  {},                      Nowhere,         0, Free,    &frmMain::mnuFileClose_Click},
         {"Quit",             QT_TR_NOOP("&Quit"),                 nullptr,                                             0,  K(Qt::CTRL | Qt::Key_Q), Window,          0, Free,    &frmMain::mnuFileClose_Click},
+        {"QueueStop",        QT_TR_NOOP("&Stop"),                 nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueStop},
+        {"QueueStopAll",     QT_TR_NOOP("Stop &All"),             nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueStopAll},
+        {"QueueRetry",       QT_TR_NOOP("&Retry"),                nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRetry},
+        {"QueueRemove",      QT_TR_NOOP("Re&move"),               nullptr,                                             0,  {},                      InQueue,         4, Free,    &frmMain::QueueRemove},
+        {"QueueOpenFolder",  QT_TR_NOOP("&Open Containing Folder"), nullptr,                                           0,  {},                      InQueue,         5, Free,    &frmMain::QueueOpenFolder},
+        {"TransferSettings", QT_TR_NOOP("Tra&nsfer Settings ..."), nullptr,                                            0,  {},                      Nowhere,         0, Free,    &frmMain::mnuTransferSettings_Click},
         {"View Large Icons", QT_TR_NOOP("Lar&ge Icons"),          QT_TR_NOOP("View Large Icons"),                      10, {},                      Nowhere,         0, Free,    view(FileListView::LargeIcons)},
         {"View Small Icons", QT_TR_NOOP("S&mall Icons"),          QT_TR_NOOP("View Small Icons"),                      11, {},                      Nowhere,         0, Free,    view(FileListView::SmallIcons)},
         {"View List",        QT_TR_NOOP("&List"),                 QT_TR_NOOP("View List"),                             12, {},                      Nowhere,         0, Free,    view(FileListView::List)},
@@ -226,6 +235,8 @@ QMenu* frmMain::contextMenu(Place place) {
             enabled = enabled && !rows.isEmpty();
         if (place == InList && key == QLatin1String("Rename"))
             enabled = enabled && rows.size() == 1;
+        if (place == InQueue && key != QLatin1String("QueueStopAll"))
+            enabled = enabled && m_QueuePane && !m_QueuePane->selectedIds().isEmpty();
         if (place == InTree && key != QLatin1String("Refresh") && key != QLatin1String("UpLevel"))
             enabled = enabled && tvTreeView->currentItem();
         action->setEnabled(enabled);
@@ -738,11 +749,18 @@ void frmMain::OpenSelected() {
         if (lvListView->icon(row) != 3) {
             if (rows.size() == 1 && openLinkAsFolder(row))
                 return;
-            // Files download: one through the save dialog, several at once.
-            if (rows.size() > 1)
-                DownloadSeveral(rows);
-            else
+            // Files download: one through the save dialog, several through
+            // the queue (Enter opens folders, it does not fetch them).
+            if (rows.size() > 1) {
+                QList<int> files;
+                for (int r : rows) {
+                    if (lvListView->icon(r) != 3)
+                        files << r;
+                }
+                DownloadThroughQueue(files);
+            } else {
                 DownloadSelectedFile();
+            }
             return;
         }
         const QString name = lvListView->text(row);
@@ -930,6 +948,8 @@ void frmMain::ConnectBody(const Site& site, const QString& password) {
         return;
     }
     m_SessionView = SessionView::Connected;
+    // The queue of this server is taken up (and resumed, when the user said so).
+    startQueueSession();
     const QString welcome = engine().WelcomeMessage();
     if (!welcome.isEmpty())
         showMessageWindow(tr("Welcome message from %1").arg(engine().FtpServer()), welcome);
@@ -981,8 +1001,12 @@ void frmMain::StopCommand() {
 void frmMain::mnuDownload_Click() {
     runCommand([this] {
         const QList<int> rows = lvListView->selectedRows();
-        if (rows.size() > 1)
-            DownloadSeveral(rows);
+        bool folders = false;
+        for (int row : rows)
+            folders = folders || lvListView->icon(row) == 3;
+        // One file keeps its own questions; several, or folders, go to the queue.
+        if (rows.size() > 1 || folders)
+            DownloadThroughQueue(rows);
         else
             DownloadSelectedFile();
     });
@@ -1060,66 +1084,6 @@ void frmMain::DownloadSelectedFile() {
         }
     }
     DownloadWithRetry(remoteName, remoteSize, localPath, startPoint);
-}
-
-void frmMain::DownloadSeveral(const QList<int>& rows) {
-    struct File {
-        QString name;
-        QString local; // the name on disk, checked by LocalName
-        qint64 size;
-    };
-    QList<File> files;
-    QStringList unsafe;
-    for (int row : rows) {
-        if (lvListView->icon(row) == 3)
-            continue;
-        const QString name = lvListView->text(row);
-        QString why;
-        if (const auto local = LocalName::fromRemote(name, &why))
-            files.append({name, *local, lvListView->size(row)});
-        else
-            unsafe << why;
-    }
-    if (!unsafe.isEmpty())
-        reportUnsafeNames(unsafe);
-    if (files.isEmpty())
-        return;
-    const QString folder = m_Prompts.existingDirectory(this, tr("Download files into..."),
-                                                       rememberedFolder("DownloadFolder"));
-    if (folder.isEmpty())
-        return;
-    rememberFolder("DownloadFolder", folder, false);
-    // One question for the lot: files already there are completed or
-    // replaced together.
-    int existing = 0;
-    for (const File& file : files)
-        existing += LocalFileExists(QDir(folder).filePath(file.local)) ? 1 : 0;
-    bool append = false;
-    if (existing > 0) {
-        const Prompts::Answer answer =
-            ask(tr("%1 of the %2 files already exist in %3.")
-                        .arg(QString::number(existing), QString::number(files.size()), folder) +
-                    CrLf + CrLf +
-                    tr("Do you want to append lost data to the shorter ones and skip the complete "
-                       "ones?") +
-                    CrLf + CrLf + tr("Note: If you choose No new files will be created."),
-                Prompts::YesNoCancel, Prompts::Question, tr("Files already exist"));
-        if (answer == Prompts::Cancel)
-            return;
-        append = answer == Prompts::Yes;
-    }
-    for (const File& file : files) {
-        const QString localPath = QDir(folder).filePath(file.local);
-        qint64 startPoint = 0;
-        if (append && LocalFileExists(localPath)) {
-            startPoint = QFileInfo(localPath).size();
-            if (startPoint >= file.size)
-                continue;
-        }
-        beginTransfer(file.name, file.size);
-        if (!DownloadWithRetry(file.name, file.size, localPath, startPoint))
-            return;
-    }
 }
 
 void frmMain::reportUnsafeNames(const QStringList& reasons) {
@@ -1224,12 +1188,21 @@ void frmMain::mnuUpload_Click() {
 void frmMain::UploadBody() {
     // An open dialog: the file must exist, and choosing it asks no
     // "replace?" question as a save dialog would.
-    const QString localPath = m_Prompts.openFileName(
+    const QStringList localPaths = m_Prompts.openFileNames(
         this, tr("Select file to upload"), rememberedFolder("UploadFolder"), tr("All Files (*)"));
-    if (localPath.isEmpty())
+    if (localPaths.isEmpty())
         return;
-    rememberFolder("UploadFolder", localPath, true);
-    UploadLocalFile(localPath, true);
+    rememberFolder("UploadFolder", localPaths.front(), true);
+    // One file keeps its own questions; several go to the queue.
+    if (localPaths.size() == 1) {
+        UploadLocalFile(localPaths.front(), true);
+        return;
+    }
+    if (!listedNode())
+        return;
+    startQueueSession();
+    m_Transfers->upload(localPaths, nodeServerPath(listedNode()), listedEntries());
+    setStatusText(tr("%1 files queued for upload.").arg(localPaths.size()));
 }
 
 bool frmMain::UploadLocalFile(const QString& localPath, bool relist) {

@@ -9,6 +9,7 @@
 #include "FileListView.h"
 #include "PaneDrops.h"
 #include "Prompts.h"
+#include "WindowTransfers.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -19,10 +20,6 @@
 #include <QTreeWidget>
 
 namespace {
-
-// A dropped tree deeper than this is refused rather than walked: a loop of
-// bind mounts must not keep the window creating folders for ever.
-constexpr int MaxDropDepth = 64;
 
 QString joinRemote(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
@@ -85,7 +82,8 @@ void frmMain::createDrops() {
 }
 
 // The target folder is listed first, so the user sees where the files go
-// and each file meets the upload's own "already exists" question.
+// and the queue knows what is there already; the queue's connections move
+// the files and walk the folders, the browsing session stays free.
 void frmMain::UploadDroppedBody(const QStringList& localPaths, const QString& folderKey) {
     QTreeWidgetItem* node = findNode(folderKey);
     if (!node)
@@ -95,68 +93,9 @@ void frmMain::UploadDroppedBody(const QStringList& localPaths, const QString& fo
         if (listedKey() != folderKey)
             return;
     }
-    const NodeRef listed = m_ListedNode;
-    const QString remoteFolder = nodeServerPath(node);
-    bool changed = false;
-    for (const QString& path : localPaths) {
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            changed = UploadFolder(path, remoteFolder) || changed;
-        } else {
-            changed = true;
-            if (!UploadLocalFile(path, false))
-                break;
-        }
-        if (!listed)
-            return;
-    }
-    if (QTreeWidgetItem* again = listed.get(); again && changed)
-        ListDirectory(again);
-}
-
-bool frmMain::UploadFolder(const QString& localDir, const QString& remoteParent, int depth) {
-    const QString name = QFileInfo(localDir).fileName();
-    const QString remote = joinRemote(remoteParent, name);
-    if (depth > MaxDropDepth) {
-        ask(tr("The folder %1 is nested too deeply; it was not uploaded.").arg(localDir),
-            Prompts::OkOnly, Prompts::Exclamation, tr("Upload File"));
-        return false;
-    }
-    const bool created = engineCall(tr("creating %1").arg(remote),
-                                    [&](CFtpConnection& c) { return c.CreateDirectory(remote); });
-    // A folder that is already there: files of the same name would be
-    // replaced, so the user says so once for the folder.
-    if (!created &&
-        ask(tr("The folder %1 could not be created on the server (%2).\r\n\r\nIf it exists, "
-               "upload into it and replace files of the same name?")
-                .arg(remote, engine().GetLastServerResponse().trimmed()),
-            Prompts::YesNo, Prompts::Question, tr("Upload File")) != Prompts::Yes)
-        return false;
-    const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
-    // Linked folders are not followed: a link back up would never end.
-    const QFileInfoList entries =
-        QDir(localDir).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                     QDir::Name | QDir::DirsLast);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir()) {
-            if (!entry.isSymLink())
-                UploadFolder(entry.absoluteFilePath(), remote, depth + 1);
-            continue;
-        }
-        const QString target = joinRemote(remote, entry.fileName());
-        beginTransfer(entry.fileName(), entry.size());
-        const bool uploaded = engineCall(tr("upload of %1").arg(target), [&](CFtpConnection& c) {
-            return c.UploadFile(entry.absoluteFilePath(), target, transferMode, 0);
-        });
-        endTransfer(uploaded, true);
-        if (!uploaded &&
-            ask(tr("Can't upload file %1.\r\n\r\nServer response: %2\r\n\r\nGo on with the "
-                   "other files?")
-                    .arg(target, engine().GetLastServerResponse().trimmed()),
-                Prompts::YesNo, Prompts::Exclamation, tr("Can't upload file")) != Prompts::Yes)
-            return true;
-    }
-    return true;
+    startQueueSession();
+    m_Transfers->upload(localPaths, nodeServerPath(node), listedEntries());
+    setStatusText(tr("%1 entries queued for upload.").arg(localPaths.size()));
 }
 
 void frmMain::MoveDroppedBody(const QString& fromKey, const QStringList& names,

@@ -2,9 +2,14 @@
 
 #include "CFtpConnection.h"
 #include "FileListView.h"
+#include "QueueModel.h"
+#include "QueuePane.h"
+#include "QueueStore.h"
 #include "ScriptedPrompts.h"
 #include "ServerAddress.h"
+#include "TransferQueue.h"
 #include "TrustStore.h"
+#include "WindowTransfers.h"
 #include "frmConnect.h"
 #include "frmMain.h"
 
@@ -12,6 +17,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabBar>
+#include <QTableView>
+#include <QTest>
 #include <QTreeWidget>
 #include <optional>
 
@@ -103,6 +111,40 @@ struct MainWindowDriver {
     // The session log's lines sent as commands, in order.
     QStringList logLines() const { return window.logText().split(QLatin1Char('\n')); }
     bool logged(const QString& line) const { return logLines().contains(line); }
+
+    // The window's transfer queue (null before the first transfer).
+    TransferQueue* queue() const { return window.transfers()->queue(); }
+    bool queueIdle(int ms = 30000) const {
+        return QTest::qWaitFor([this] { return queue() && queue()->idle(); }, ms);
+    }
+    // The queue pane's rows on a tab as "direction|remote path|state".
+    QStringList queueRows(QueueModel::Tab tab) const {
+        window.queuePane()->tabs()->setCurrentIndex(tab);
+        QueueModel* model = window.transfers()->model();
+        model->refresh();
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            QStringList cells;
+            for (int column : {QueueModel::Direction, QueueModel::RemotePath, QueueModel::State})
+                cells << model->index(row, column).data().toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+        rows.sort();
+        return rows;
+    }
+
+    // Selects the row of an item on a tab of the queue pane, by its remote path.
+    bool selectQueueRow(QueueModel::Tab tab, const QString& remotePath) {
+        queueRows(tab);
+        QueueModel* model = window.transfers()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, QueueModel::RemotePath).data().toString() == remotePath) {
+                window.queuePane()->view()->selectRow(row);
+                return true;
+            }
+        }
+        return false;
+    }
 
     // Questions asked since the last call, as "title|text".
     QStringList takeQuestions() {

@@ -22,7 +22,8 @@ public:
         Folder,
         Dialog,
         CheckedQuestion,
-        Password
+        Password,
+        Choice
     };
 
     struct Question {
@@ -66,6 +67,32 @@ public:
         return answers.takeFirst();
     }
     QStringList acceptTexts; // the going-on button of each checked question
+
+    // Choice boxes: the button's index (-1 closes the box), and the check box.
+    QList<int> choices;
+    QList<QStringList> fileLists; // open dialogs that pick several
+
+    int choice(QWidget*, const QString& text, const QString& title, const QStringList& buttons,
+               const QString&, bool& checked) override {
+        asked << Question{Choice, text, title, OkOnly, NoIcon, buttons.join('|')};
+        checked = !checks.isEmpty() && checks.takeFirst();
+        if (choices.isEmpty()) {
+            ++unanswered;
+            return -1;
+        }
+        return choices.takeFirst();
+    }
+
+    // Several files from fileLists; else the one path of texts, as a
+    // dialog for one file would answer.
+    QStringList openFileNames(QWidget*, const QString& title, const QString& value,
+                              const QString&) override {
+        asked << Question{OpenFile, title, title, OkOnly, NoIcon, value};
+        if (!fileLists.isEmpty())
+            return fileLists.takeFirst();
+        const QString one = takeText();
+        return one.isEmpty() ? QStringList() : QStringList{one};
+    }
 
     QString inputBox(QWidget*, const QString& prompt, const QString& title,
                      const QString& value) override {

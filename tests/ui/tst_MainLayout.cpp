@@ -47,6 +47,20 @@ private slots:
         QCOMPARE(*r.legendLeft, 6380 - 1935 - 300);
     }
 
+    // The queue pane takes the log's right end (at most half the window),
+    // and the legend moves with the log's end.
+    void queueBesideLog() {
+        MainLayout::Input in = standard();
+        for (const auto& [wanted, queue] : {std::pair{2000, 2000}, std::pair{5000, 3190}}) {
+            in.queueWidth = wanted;
+            const auto r = MainLayout::compute(in);
+            QCOMPARE(*r.logWidth, 6380 - queue);
+            QCOMPARE(*r.queueLeft, *r.logWidth + 40);
+            QCOMPARE(*r.queueWidth, queue - 40);
+            QCOMPARE(*r.legendLeft, *r.logWidth - 1935 - 300);
+        }
+    }
+
     void splitterClamp_data() {
         QTest::addColumn<int>("x");
         QTest::addColumn<int>("width");

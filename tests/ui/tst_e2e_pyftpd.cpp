@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QSettings>
@@ -65,6 +66,8 @@ private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        // The windows' queue is this run's alone.
+        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
         QVERIFY(m_Local.isValid());
         QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError()));
         QDir root(m_Server.rootPath());
@@ -333,7 +336,10 @@ private slots:
             QApplication::sendEvent(viewport, &dropped);
             return enter.isAccepted() && dropped.isAccepted();
         };
-        auto settled = [&] { return QTest::qWaitFor([&] { return !ui.window.working(); }, 20000); };
+        // Dropped files go to the queue; the list follows once it is through.
+        auto settled = [&] {
+            return ui.queueIdle() && QTest::qWaitFor([&] { return !ui.window.working(); }, 20000);
+        };
 
         QVERIFY(drop(list, listEmpty,
                      urls({QUrl::fromLocalFile(local(QStringLiteral("tree"))),
@@ -344,25 +350,33 @@ private slots:
         QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/drop/tree/a.bin"))), bytes);
         QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/drop/tree/sub/b.txt"))),
                  QByteArray("b"));
-        QVERIFY(ui.listNames().contains(QStringLiteral("tree")));
+        QTRY_VERIFY_WITH_TIMEOUT(ui.listNames().contains(QStringLiteral("tree")), 20000);
         QCOMPARE(ui.takeQuestions(), QStringList());
 
-        // The folder again: it exists, and No leaves it as it is.
-        ui.prompts.answers << Prompts::No;
+        // The folder again: its files exist; Skip for all asks once and
+        // leaves them as they are.
+        QVERIFY(TestUtil::writeFile(local(QStringLiteral("tree/a.bin")), "changed"));
+        ui.prompts.choices << 2;
+        ui.prompts.checks << true;
         QVERIFY(drop(list, listEmpty, urls({QUrl::fromLocalFile(local(QStringLiteral("tree")))})));
         QTRY_COMPARE_WITH_TIMEOUT(ui.prompts.asked.size(), 1, 20000);
         QVERIFY(settled());
-        QVERIFY(ui.takeQuestions()[0].contains(QStringLiteral("could not be created")));
+        QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].startsWith(QStringLiteral("File already exists|")), qPrintable(asked[0]));
+        QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/drop/tree/a.bin"))), bytes);
 
-        // On the icons as well: the file is there as long, so Yes cancels.
+        // On the icons as well; the next drop is asked afresh.
         ui.window.lvListView->setViewMode(FileListView::LargeIcons);
         QWidget* icons = ui.window.lvListView->iconView()->viewport();
-        ui.prompts.answers << Prompts::Yes;
+        ui.prompts.choices << 2;
         QVERIFY(drop(icons, icons->rect().bottomRight() - QPoint(4, 4),
                      urls({QUrl::fromLocalFile(local(QStringLiteral("single.txt")))})));
         QTRY_COMPARE_WITH_TIMEOUT(ui.prompts.asked.size(), 1, 20000);
         QVERIFY(settled());
-        QVERIFY(ui.takeQuestions()[0].contains(QStringLiteral("Do you want to cancel upload?")));
+        asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked[0].contains(QStringLiteral("/drop/single.txt already exists")));
         ui.window.lvListView->setViewMode(FileListView::Details);
 
         // A drag out of the list onto a folder of the tree: one question, then RNFR/RNTO.
@@ -390,6 +404,184 @@ private slots:
         QVERIFY(!drop(list, listEmpty,
                       urls({QUrl::fromLocalFile(local(QStringLiteral("single.txt")))})));
         QCOMPARE(ui.takeQuestions(), QStringList());
+    }
+
+    // A folder down and up again through the queue's own connection: the
+    // browsing session lists and creates folders while a file moves, the
+    // pane shows the Done rows, conflicts are answered through the prompts.
+    void queueFolders() {
+        MainWindowDriver ui;
+        ui.setPassive(true);
+        ui.connectTo(host(), QString::fromLatin1(PyFtpdServer::UserName),
+                     QString::fromLatin1(PyFtpdServer::Password));
+        QDir root(m_Server.rootPath());
+        QVERIFY(root.mkpath(QStringLiteral("q/tree/sub")));
+        QVERIFY(root.mkpath(QStringLiteral("q/tree/empty")));
+        const QByteArray big = TestUtil::patternBytes(8 << 20);
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/tree/big.bin")), big));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/tree/sub/b.txt")), "bb"));
+        ui.window.RefreshCurrentDirectory();
+        ui.clickNode(QStringLiteral("/q/"));
+        QVERIFY(ui.selectItem(QStringLiteral("tree")));
+        QVERIFY(QDir(local({})).mkpath(QStringLiteral("down")));
+        ui.prompts.texts << local(QStringLiteral("down"));
+
+        // While the big file is on its way, the browsing session works.
+        bool browsed = false;
+        QMetaObject::Connection during;
+        ui.window.mnuDownload_Click();
+        QVERIFY(ui.queue());
+        during = connect(ui.queue(), &TransferQueue::itemChanged, this, [&](int row) {
+            const QueueItem& item = ui.queue()->at(row);
+            if (browsed || item.state != QueueItem::State::Active ||
+                !item.remotePath.endsWith(QLatin1String("big.bin")))
+                return;
+            browsed = true;
+            QObject::disconnect(during);
+            ui.window.RefreshCurrentDirectory();
+            QVERIFY(ui.engine()->CreateDirectory(QStringLiteral("/q/made while moving")));
+            // The status bar sums the queue up while it works.
+            ui.window.transfers()->model()->refresh();
+            QVERIFY2(ui.window.queueTotalsText().startsWith(QStringLiteral("Queue: ")),
+                     qPrintable(ui.window.queueTotalsText()));
+        });
+        QVERIFY(ui.queueIdle());
+        QVERIFY(browsed);
+        ui.window.transfers()->model()->refresh();
+        QCOMPARE(ui.window.queueTotalsText(), QString());
+        QVERIFY(QDir(remote(QStringLiteral("/q/made while moving"))).exists());
+        QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/tree/big.bin"))), big);
+        QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/tree/sub/b.txt"))),
+                 QByteArray("bb"));
+        QVERIFY(QDir(local(QStringLiteral("down/tree/empty"))).exists());
+        const QStringList done = ui.queueRows(QueueModel::Done);
+        QVERIFY2(done.contains(QStringLiteral("Download|/q/tree/sub/b.txt|Done")),
+                 qPrintable(done.join('\n')));
+        QCOMPARE(ui.queueRows(QueueModel::Failed), QStringList());
+
+        // The pane's menu: a file gone from the server fails; back in place,
+        // Retry fetches it; its folder opens through the desktop hook; Remove
+        // takes the row away.
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/gone.txt")), "g"));
+        ui.window.RefreshCurrentDirectory();
+        QVERIFY(ui.selectItem(QStringLiteral("gone.txt")));
+        QVERIFY(ui.window.lvListView->selectKey(QStringLiteral("Fmade while moving"), true));
+        QVERIFY(QFile::remove(remote(QStringLiteral("/q/gone.txt"))));
+        ui.prompts.texts << local(QStringLiteral("down"));
+        ui.window.mnuDownload_Click();
+        QVERIFY(ui.queueIdle());
+        QVERIFY(ui.selectQueueRow(QueueModel::Failed, QStringLiteral("/q/gone.txt")));
+        QMenu* menu = ui.window.contextMenu(frmMain::InQueue);
+        QStringList keys;
+        for (QAction* action : menu->actions())
+            keys << (action->isSeparator() ? QStringLiteral("-") : action->data().toString());
+        delete menu;
+        QCOMPARE(keys, (QStringList{"QueueStop", "QueueStopAll", "QueueRetry", "QueueRemove", "-",
+                                    "QueueOpenFolder"}));
+        QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/q/gone.txt")), "g"));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueRetry"));
+        QVERIFY(ui.queueIdle());
+        QCOMPARE(TestUtil::readFile(local(QStringLiteral("down/gone.txt"))), QByteArray("g"));
+        QString opened;
+        ui.window.setShellOpenDocument([&opened](const QString& path) {
+            opened = path;
+            return true;
+        });
+        QVERIFY(ui.selectQueueRow(QueueModel::Done, QStringLiteral("/q/gone.txt")));
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueOpenFolder"));
+        QCOMPARE(opened, QDir(local(QStringLiteral("down"))).absolutePath());
+        ui.window.tbToolBar_ButtonClick(QStringLiteral("QueueRemove"));
+        QVERIFY(ui.queueRows(QueueModel::Done).filter(QStringLiteral("/q/gone.txt")).isEmpty());
+
+        // Up again under another name; then a second time, where the files
+        // exist: each answer of the table, asked once for all.
+        QVERIFY(QDir(local(QStringLiteral("down/tree")))
+                    .rename(local(QStringLiteral("down/tree")), local(QStringLiteral("down/up"))));
+        const struct {
+            int choice;               // -1: no conflict, nothing asked
+            QByteArray local, remote; // sub/b.txt before and on the server after
+        } rounds[] = {{-1, "bb", "bb"},
+                      {2 /* Skip */, "bbb", "bb"},
+                      {5 /* Overwrite if size differs */, "bbb", "bbb"},
+                      {0 /* Overwrite */, "ccc", "ccc"}};
+        for (const auto& round : rounds) {
+            QVERIFY(TestUtil::writeFile(local(QStringLiteral("down/up/sub/b.txt")), round.local));
+            if (round.choice >= 0) {
+                ui.prompts.choices << round.choice;
+                ui.prompts.checks << true;
+            }
+            ui.takeQuestions();
+            ui.prompts.texts << local(QStringLiteral("down/up"));
+            ui.window.mnuUploadFolder_Click();
+            QVERIFY(ui.queueIdle());
+            // The folder dialog, and one conflict question for all.
+            QCOMPARE(ui.takeQuestions().size(), round.choice < 0 ? 1 : 2);
+            QCOMPARE(TestUtil::readFile(remote(QStringLiteral("/q/up/big.bin"))), big);
+            QVERIFY2(TestUtil::readFile(remote(QStringLiteral("/q/up/sub/b.txt"))) == round.remote,
+                     qPrintable((ui.queueRows(QueueModel::Done) + ui.queueRows(QueueModel::Failed))
+                                    .join('\n')));
+        }
+        QVERIFY(QDir(remote(QStringLiteral("/q/up/empty"))).exists());
+        QCOMPARE(ui.prompts.unanswered, 0);
+    }
+
+    // The window's queue outlives its window: one that ends with files
+    // still to fetch leaves them in the store, and the next window offers
+    // them; "Resume all" fetches them once connected, byte-exact.
+    void queueRestartOffer() {
+        QDir root(m_Server.rootPath());
+        QVERIFY(root.mkpath(QStringLiteral("again/set")));
+        QList<QByteArray> files;
+        for (int i = 0; i < 12; ++i) {
+            files << TestUtil::patternBytes((1 << 20) + i);
+            QVERIFY(TestUtil::writeFile(remote(QStringLiteral("/again/set/f%1.bin").arg(i)),
+                                        files.last()));
+        }
+        QVERIFY(QDir(local({})).mkpath(QStringLiteral("again")));
+        QSettings().setValue(QStringLiteral("Transfers/Workers"), 1);
+        const QString user = QString::fromLatin1(PyFtpdServer::UserName);
+        const QString password = QString::fromLatin1(PyFtpdServer::Password);
+        {
+            MainWindowDriver ui;
+            ui.setPassive(true);
+            ui.connectTo(host(), user, password);
+            ui.clickNode(QStringLiteral("/again/"));
+            QVERIFY(ui.selectItem(QStringLiteral("set")));
+            ui.prompts.texts << local(QStringLiteral("again"));
+            ui.window.mnuDownload_Click();
+            // The window goes while the queue is in the middle of the folder,
+            // without the queue hearing back from its connection: as after a
+            // kill, the store holds an item still active.
+            TransferQueue* queue = ui.queue();
+            QVERIFY(QTest::qWaitFor([&] { return queue->totals().done >= 1; }, 20000));
+            QVERIFY(queue->totals().done < 12);
+        }
+        QSettings().setValue(QStringLiteral("Transfers/Workers"), 2);
+        MainWindowDriver ui;
+        ui.prompts.choices << 0;
+        ui.window.offerInterruptedTransfers();
+        const QStringList asked = ui.takeQuestions();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].startsWith(QStringLiteral("Interrupted transfers|")),
+                 qPrintable(asked[0]));
+        ui.setPassive(true);
+        ui.connectTo(host(), user, password);
+        QVERIFY(ui.queueIdle());
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(TestUtil::readFile(local(QStringLiteral("again/set/f%1.bin").arg(i))),
+                     files[i]);
+        QCOMPARE(ui.queueRows(QueueModel::Failed), QStringList());
+        // Nothing is offered a third time.
+        MainWindowDriver third;
+        third.window.offerInterruptedTransfers();
+        QCOMPARE(third.takeQuestions(), QStringList());
+
+        // A queue file that cannot be made: the log says so, the queue works in memory.
+        frmMain::setQueueStorePath(QStringLiteral("/proc/no such folder/queue.sqlite"));
+        MainWindowDriver unkept;
+        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
+        QVERIFY(unkept.window.logText().contains(QStringLiteral("cannot be kept on disk")));
+        QVERIFY(unkept.window.transfers()->store().isOpen());
     }
 
     void manageFiles() {

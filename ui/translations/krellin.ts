@@ -154,6 +154,100 @@
     </message>
 </context>
 <context>
+    <name>QueueModel</name>
+    <message>
+        <source>Waiting to retry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Queued</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done, verified (%1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Listed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1/s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Local path</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Remote path</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QueuePane</name>
+    <message>
+        <source>Queued</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>ServerAddress</name>
     <message>
         <source>The port number %1 is not valid: it must lie between 1 and 65535.</source>
@@ -165,6 +259,104 @@
     </message>
     <message>
         <source>The address %1 has text after its closing bracket that is not a port.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>WindowTransfers</name>
+    <message>
+        <source>The transfer queue cannot be kept on disk: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 transfers with %2 were not finished when Krellin last ended.
+
+Resume them when you connect to that server again, or discard them?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Interrupted transfers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Resume all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+
+Size of the existing file: %2 bytes
+Size of the file to %3: %4 bytes
+
+What should be done with it?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>download</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>upload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Overwrite</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Overwrite if newer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Overwrite if size differs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File already exists</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Apply to all in this queue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Queue: %1 % of %2 files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, %1/s, %2 left</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Transfer settings</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Connections for transfers:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Verify transfers where the server can</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -730,22 +922,6 @@ Cancel: do not connect (nothing has been sent yet).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 of the %2 files already exist in %3.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Do you want to append lost data to the shorter ones and skip the complete ones?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Note: If you choose No new files will be created.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Files already exist</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1; skipped.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -910,24 +1086,6 @@ Cancel: do not connect (nothing has been sent yet).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The folder %1 is nested too deeply; it was not uploaded.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The folder %1 could not be created on the server (%2).<byte value="xd"/>
-<byte value="xd"/>
-If it exists, upload into it and replace files of the same name?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Can&apos;t upload file %1.<byte value="xd"/>
-<byte value="xd"/>
-Server response: %2<byte value="xd"/>
-<byte value="xd"/>
-Go on with the other files?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>%1 entries</source>
         <translation type="unfinished"></translation>
     </message>
@@ -947,6 +1105,50 @@ Go on with the other files?</source>
         <source>Can&apos;t move:<byte value="xd"/>
 <byte value="xd"/>
 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Upload &amp;Folder ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Retry</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Open Containing Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tra&amp;nsfer Settings ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 files queued for upload.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 entries queued for upload.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 entries queued for download.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Select folder to upload</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 queued for upload.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop &amp;All</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

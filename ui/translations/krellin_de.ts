@@ -154,6 +154,100 @@
     </message>
 </context>
 <context>
+    <name>QueueModel</name>
+    <message>
+        <source>Waiting to retry</source>
+        <translation>Wartet auf neuen Versuch</translation>
+    </message>
+    <message>
+        <source>Queued</source>
+        <translation>Wartend</translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation>Läuft</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Done, verified (%1)</source>
+        <translation>Fertig, geprüft (%1)</translation>
+    </message>
+    <message>
+        <source>Failed: %1</source>
+        <translation>Fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Skipped</source>
+        <translation>Übersprungen</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>Hochladen</translation>
+    </message>
+    <message>
+        <source>Listed</source>
+        <translation>Gelistet</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>%1/s</source>
+        <translation>%1/s</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>Richtung</translation>
+    </message>
+    <message>
+        <source>Local path</source>
+        <translation>Lokaler Pfad</translation>
+    </message>
+    <message>
+        <source>Remote path</source>
+        <translation>Pfad auf dem Server</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Tempo</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Zustand</translation>
+    </message>
+</context>
+<context>
+    <name>QueuePane</name>
+    <message>
+        <source>Queued</source>
+        <translation>Wartend</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+</context>
+<context>
     <name>ServerAddress</name>
     <message>
         <source>The port number %1 is not valid: it must lie between 1 and 65535.</source>
@@ -166,6 +260,111 @@
     <message>
         <source>The address %1 has text after its closing bracket that is not a port.</source>
         <translation>Die Adresse %1 hat nach der schließenden Klammer Text, der kein Port ist.</translation>
+    </message>
+</context>
+<context>
+    <name>WindowTransfers</name>
+    <message>
+        <source>The transfer queue cannot be kept on disk: %1</source>
+        <translation>Die Warteschlange kann nicht auf der Festplatte gehalten werden: %1</translation>
+    </message>
+    <message>
+        <source>%1 transfers with %2 were not finished when Krellin last ended.
+
+Resume them when you connect to that server again, or discard them?</source>
+        <translation>%1 Übertragungen mit %2 waren beim letzten Beenden von Krellin nicht fertig.
+
+Sollen sie fortgesetzt werden, sobald Sie sich wieder mit diesem Server verbinden, oder verworfen werden?</translation>
+    </message>
+    <message>
+        <source>Interrupted transfers</source>
+        <translation>Unterbrochene Übertragungen</translation>
+    </message>
+    <message>
+        <source>Resume all</source>
+        <translation>Alle fortsetzen</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Verwerfen</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+
+Size of the existing file: %2 bytes
+Size of the file to %3: %4 bytes
+
+What should be done with it?</source>
+        <translation>%1 existiert bereits.
+
+Größe der vorhandenen Datei: %2 Bytes
+Größe der Datei zum %3: %4 Bytes
+
+Was soll damit geschehen?</translation>
+    </message>
+    <message>
+        <source>download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>upload</source>
+        <translation>Hochladen</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>Overwrite</source>
+        <translation>Überschreiben</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <translation>Umbenennen</translation>
+    </message>
+    <message>
+        <source>Overwrite if newer</source>
+        <translation>Überschreiben, wenn neuer</translation>
+    </message>
+    <message>
+        <source>Overwrite if size differs</source>
+        <translation>Überschreiben, wenn die Größe abweicht</translation>
+    </message>
+    <message>
+        <source>File already exists</source>
+        <translation>Datei existiert bereits</translation>
+    </message>
+    <message>
+        <source>Apply to all in this queue</source>
+        <translation>Für alle in dieser Warteschlange</translation>
+    </message>
+    <message>
+        <source>Queue: %1 % of %2 files</source>
+        <translation>Warteschlange: %1 % von %2 Dateien</translation>
+    </message>
+    <message>
+        <source>, %1/s, %2 left</source>
+        <translation>, %1/s, noch %2</translation>
+    </message>
+    <message>
+        <source>Transfer settings</source>
+        <translation>Übertragungseinstellungen</translation>
+    </message>
+    <message>
+        <source>&amp;Connections for transfers:</source>
+        <translation>&amp;Verbindungen für Übertragungen:</translation>
+    </message>
+    <message>
+        <source>&amp;Verify transfers where the server can</source>
+        <translation>Übertragungen &amp;prüfen, wo der Server es kann</translation>
     </message>
 </context>
 <context>
@@ -732,22 +931,6 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
         <translation>Dateien herunterladen nach...</translation>
     </message>
     <message>
-        <source>%1 of the %2 files already exist in %3.</source>
-        <translation>%1 der %2 Dateien existieren bereits in %3.</translation>
-    </message>
-    <message>
-        <source>Do you want to append lost data to the shorter ones and skip the complete ones?</source>
-        <translation>Möchten Sie an die kürzeren die fehlenden Daten anhängen und die vollständigen überspringen?</translation>
-    </message>
-    <message>
-        <source>Note: If you choose No new files will be created.</source>
-        <translation>Hinweis: Wenn Sie „Nein“ wählen, werden neue Dateien angelegt.</translation>
-    </message>
-    <message>
-        <source>Files already exist</source>
-        <translation>Dateien existieren bereits</translation>
-    </message>
-    <message>
         <source>%1; skipped.</source>
         <translation>%1; übersprungen.</translation>
     </message>
@@ -912,30 +1095,6 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
         <translation>Verschieben</translation>
     </message>
     <message>
-        <source>The folder %1 is nested too deeply; it was not uploaded.</source>
-        <translation>Der Ordner %1 ist zu tief verschachtelt; er wurde nicht hochgeladen.</translation>
-    </message>
-    <message>
-        <source>The folder %1 could not be created on the server (%2).<byte value="xd"/>
-<byte value="xd"/>
-If it exists, upload into it and replace files of the same name?</source>
-        <translation>Der Ordner %1 konnte auf dem Server nicht erstellt werden (%2).<byte value="xd"/>
-<byte value="xd"/>
-Falls er existiert: in ihn hochladen und Dateien gleichen Namens ersetzen?</translation>
-    </message>
-    <message>
-        <source>Can&apos;t upload file %1.<byte value="xd"/>
-<byte value="xd"/>
-Server response: %2<byte value="xd"/>
-<byte value="xd"/>
-Go on with the other files?</source>
-        <translation>Die Datei %1 kann nicht hochgeladen werden.<byte value="xd"/>
-<byte value="xd"/>
-Antwort des Servers: %2<byte value="xd"/>
-<byte value="xd"/>
-Mit den anderen Dateien fortfahren?</translation>
-    </message>
-    <message>
         <source>%1 entries</source>
         <translation>%1 Einträge</translation>
     </message>
@@ -958,6 +1117,50 @@ Mit den anderen Dateien fortfahren?</translation>
         <translation>Verschieben nicht möglich:<byte value="xd"/>
 <byte value="xd"/>
 %1</translation>
+    </message>
+    <message>
+        <source>Upload &amp;Folder ...</source>
+        <translation>&amp;Ordner hochladen ...</translation>
+    </message>
+    <message>
+        <source>&amp;Retry</source>
+        <translation>&amp;Wiederholen</translation>
+    </message>
+    <message>
+        <source>Re&amp;move</source>
+        <translation>&amp;Entfernen</translation>
+    </message>
+    <message>
+        <source>&amp;Open Containing Folder</source>
+        <translation>Enthaltenden &amp;Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Tra&amp;nsfer Settings ...</source>
+        <translation>&amp;Übertragungseinstellungen ...</translation>
+    </message>
+    <message>
+        <source>%1 files queued for upload.</source>
+        <translation>%1 Dateien zum Hochladen eingereiht.</translation>
+    </message>
+    <message>
+        <source>%1 entries queued for upload.</source>
+        <translation>%1 Einträge zum Hochladen eingereiht.</translation>
+    </message>
+    <message>
+        <source>%1 entries queued for download.</source>
+        <translation>%1 Einträge zum Herunterladen eingereiht.</translation>
+    </message>
+    <message>
+        <source>Select folder to upload</source>
+        <translation>Ordner zum Hochladen wählen</translation>
+    </message>
+    <message>
+        <source>%1 queued for upload.</source>
+        <translation>%1 zum Hochladen eingereiht.</translation>
+    </message>
+    <message>
+        <source>Stop &amp;All</source>
+        <translation>&amp;Alle anhalten</translation>
     </message>
 </context>
 <context>
