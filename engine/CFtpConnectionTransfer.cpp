@@ -294,6 +294,11 @@ void CFtpConnection::wscData_DataArrival(qint64 bytesTotal) {
     // Nothing was asked for before the transfer command went out.
     if (bytesTotal <= 0 || !m_Transfer.requested())
         return;
+    // A stopped download takes no more bytes: the file keeps what came
+    // before the Stop (a resume fetches the rest), however fast the rest
+    // would arrive before the wait closes the data connection.
+    if (m_Control->cancelled() && m_Transfer.kind == Transfer::Kind::Download)
+        return;
     // Under PROT P nothing is read before the handshake has completed and
     // the data connection showed the control connection's certificate: the
     // bytes of a server that failed that check reach no file and no listing.
@@ -909,7 +914,13 @@ void CFtpConnection::UploadData() {
                 ApplicationMessage);
         }
         // Bounded by the bytes in flight: each block adds UploadBlockSize.
-        while (m_Transfer.queued < m_Transfer.length && wscData->bytesToWrite() < UploadInFlight) {
+        // And by the bytes of this call: while the system takes every block
+        // at once, nothing counts as in flight, and without a bound one call
+        // would send the whole file with no Stop, progress or event between.
+        // Each block sent reports its progress, which calls again.
+        qint64 sentNow = 0;
+        while (m_Transfer.queued < m_Transfer.length && wscData->bytesToWrite() < UploadInFlight &&
+               sentNow < UploadInFlight) {
             const qint64 size = std::min(UploadBlockSize, m_Transfer.length - m_Transfer.queued);
             m_Transfer.file->read(m_UploadBlock, size);
             if (m_UploadBlock.size() != size)
@@ -926,6 +937,7 @@ void CFtpConnection::UploadData() {
                 return;
             }
             m_Transfer.queued += size;
+            sentNow += size;
         }
         if (m_Transfer.queued == m_Transfer.length && m_Transfer.bytes == m_Transfer.length &&
             wscData->bytesToWrite() == 0)
