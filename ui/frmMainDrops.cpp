@@ -95,7 +95,7 @@ void frmMain::UploadDroppedBody(const QStringList& localPaths, const QString& fo
     }
     startQueueSession();
     m_Transfers->upload(localPaths, nodeServerPath(node), listedEntries());
-    setStatusText(tr("%1 entries queued for upload.").arg(localPaths.size()));
+    setStatusText(tr("Queued for upload: %1.").arg(localPaths.size()));
 }
 
 void frmMain::MoveDroppedBody(const QString& fromKey, const QStringList& names,

@@ -105,7 +105,7 @@ void frmMain::DownloadThroughQueue(const QList<int>& rows) {
     rememberFolder("DownloadFolder", local, false);
     startQueueSession();
     m_Transfers->download(entries, local);
-    setStatusText(tr("%1 entries queued for download.").arg(entries.size()));
+    setStatusText(tr("Queued for download: %1.").arg(entries.size()));
 }
 
 QList<FolderEntry> frmMain::listedEntries() const {

@@ -1132,11 +1132,11 @@ Cancel: do not connect (nothing has been sent yet).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 entries queued for upload.</source>
+        <source>Queued for upload: %1.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 entries queued for download.</source>
+        <source>Queued for download: %1.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -1143,12 +1143,12 @@ Abbrechen: nicht verbinden (noch wurde nichts gesendet).</translation>
         <translation>%1 Dateien zum Hochladen eingereiht.</translation>
     </message>
     <message>
-        <source>%1 entries queued for upload.</source>
-        <translation>%1 Einträge zum Hochladen eingereiht.</translation>
+        <source>Queued for upload: %1.</source>
+        <translation>Zum Hochladen eingereiht: %1.</translation>
     </message>
     <message>
-        <source>%1 entries queued for download.</source>
-        <translation>%1 Einträge zum Herunterladen eingereiht.</translation>
+        <source>Queued for download: %1.</source>
+        <translation>Zum Herunterladen eingereiht: %1.</translation>
     </message>
     <message>
         <source>Select folder to upload</source>
