@@ -17,11 +17,21 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <optional>
+
+// Settings and the windows' transfer queue in a folder of this test run
+// alone: test binaries that run at once share neither.
+inline void isolateWindowState(const QString& folder) {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    frmMain::setQueueStorePath(folder + QStringLiteral("/queue.sqlite"));
+}
 
 // The real main window with scripted prompts, and the few moves a user
 // makes in it: connect through the dialog, pick a list item, click a node.

@@ -79,8 +79,7 @@ class tst_commands : public QObject {
 
 private slots:
     void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        isolateWindowState(m_Settings.path());
         QVERIFY(m_Local.isValid());
     }
 

@@ -64,10 +64,7 @@ class tst_e2e_pyftpd : public QObject {
 
 private slots:
     void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
-        // The windows' queue is this run's alone.
-        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
+        isolateWindowState(m_Settings.path());
         QVERIFY(m_Local.isValid());
         QVERIFY2(m_Server.start(), qPrintable(m_Server.lastError()));
         QDir root(m_Server.rootPath());

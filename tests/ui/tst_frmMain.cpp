@@ -103,6 +103,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_SettingsDir.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_SettingsDir.path());
+        frmMain::setQueueStorePath(m_SettingsDir.filePath(QStringLiteral("queue.sqlite")));
         QVERIFY(store().fileName().startsWith(m_SettingsDir.path()));
     }
 

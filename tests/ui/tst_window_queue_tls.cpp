@@ -21,9 +21,7 @@ class tst_window_queue_tls : public QObject {
 
 private slots:
     void initTestCase() {
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
-        frmMain::setQueueStorePath(m_Settings.filePath(QStringLiteral("queue.sqlite")));
+        isolateWindowState(m_Settings.path());
         QVERIFY(m_Local.isValid());
     }
 

@@ -65,8 +65,7 @@ private slots:
         if (!QSslSocket::supportsSsl())
             QSKIP("Qt has no TLS backend here");
         QVERIFY2(TestTls::localhost().ok(), qPrintable(TestTls::localhost().error));
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_Settings.path());
+        isolateWindowState(m_Settings.path());
     }
     // Each test starts from the dialog's own choices, trusting nothing.
     void init() {
