@@ -371,6 +371,11 @@ private:
     TransferEnd TransferExchange(const QString& strCommand, FtpReply& finalReply,
                                  const std::function<void(const FtpReply&)>& onPreliminary,
                                  const std::function<void()>& onPass = {});
+    TransferEnd ExchangeOnce(const QString& strCommand, FtpReply& finalReply,
+                             const std::function<void(const FtpReply&)>& onPreliminary,
+                             const std::function<void()>& onPass);
+    // Active mode: the server answered 425 without ever connecting.
+    bool ServerMissedDataPort(const FtpReply& finalReply) const;
     // The last error for a transfer whose command got a final reply: the
     // refusal, or a data connection that failed (reset) on the way.
     bool TransferSucceeded(const FtpReply& finalReply);

@@ -476,6 +476,36 @@ CFtpConnection::TransferEnd
 CFtpConnection::TransferExchange(const QString& strCommand, FtpReply& finalReply,
                                  const std::function<void(const FtpReply&)>& onPreliminary,
                                  const std::function<void()>& onPass) {
+    const TransferEnd end = ExchangeOnce(strCommand, finalReply, onPreliminary, onPass);
+    if (end != TransferEnd::Replied || !ServerMissedDataPort(finalReply))
+        return end;
+    // In active mode the server connects to us. One that connects from a
+    // fixed port of its own (port 20, or pure-ftpd's) cannot reach a port
+    // its earlier connection to it still holds in TIME_WAIT, and says 425:
+    // a new engine, or a new session, counts its ports from the start
+    // again. The command goes once more, to the next port.
+    emit SessionProtocolMessage(
+        QStringLiteral("The server could not connect to port %1; trying the next port.")
+            .arg(m_DataPort),
+        ApplicationMessage);
+    m_Transfer.state = Transfer::State::Preparing;
+    if (!ProcessPORTCommand())
+        return TransferEnd::NoReply;
+    if (m_Transfer.startPoint > 0 && !ProcessRESTCommand(m_Transfer.startPoint))
+        return TransferEnd::NoReply;
+    return ExchangeOnce(strCommand, finalReply, onPreliminary, onPass);
+}
+
+bool CFtpConnection::ServerMissedDataPort(const FtpReply& finalReply) const {
+    // Still listening: the server never connected, so nothing moved.
+    return !m_PassiveMode && finalReply.hasCode && finalReply.code == 425 &&
+           wscData->state() == platform::Socket::Listening;
+}
+
+CFtpConnection::TransferEnd
+CFtpConnection::ExchangeOnce(const QString& strCommand, FtpReply& finalReply,
+                             const std::function<void(const FtpReply&)>& onPreliminary,
+                             const std::function<void()>& onPass) {
     if (!SendCommand(strCommand))
         return TransferEnd::NoReply;
     m_Transfer.state = Transfer::State::Requested;

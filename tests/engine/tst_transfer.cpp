@@ -122,6 +122,41 @@ private slots:
         QCOMPARE(t.states, QList<int>({5, 6, 7, 8}));
     }
 
+    // A server that connects from a fixed port cannot reach one its earlier
+    // connection still holds: after its 425 the command goes once more, to
+    // the next port, with the restart point again; a second 425 is the end.
+    void activeRetriesTheNextPortOnce_data() {
+        QTest::addColumn<bool>("secondConnects");
+        QTest::newRow("the next port works") << true;
+        QTest::newRow("the next port fails too") << false;
+    }
+    void activeRetriesTheNextPortOnce() {
+        QFETCH(bool, secondConnects);
+        const QByteArray data = TestUtil::patternBytes(5000);
+        QTemporaryDir dir;
+        const QString local = dir.filePath("a.bin");
+        QVERIFY(TestUtil::writeFile(local, data.left(1000)));
+        Session s(false);
+        s.server.expect("TYPE I").reply("200 Type set");
+        for (int round = 0; round < 2; ++round) {
+            s.dataSetUp().expect("REST 1000").reply("350 Restarting");
+            s.server.expect("RETR a.bin").reply("150 Connecting");
+            if (round == 1 && secondConnects)
+                s.server.dataConnect().dataSend(data.mid(1000)).dataClose().reply("226 Done");
+            else
+                s.server.reply("425 Could not open data connection: Cannot assign address");
+        }
+        QVERIFY(s.login());
+        QCOMPARE(s.ftp.DownloadFile("a.bin", local, 1, 1000), secondConnects);
+        QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
+        QCOMPARE(s.transfer().filter("PORT").size(), 2);
+        QCOMPARE(s.transfer().filter("REST 1000").size(), 2);
+        QVERIFY(s.log.join('\n').contains("trying the next port"));
+        QCOMPARE(TestUtil::readFile(local), secondConnects ? data : data.left(1000));
+        if (!secondConnects)
+            QCOMPARE(s.ftp.FtpGetLastError(), 42);
+    }
+
     void passiveReplies_data() {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<bool>("connects");
