@@ -959,7 +959,7 @@ void CFtpConnection::UploadData() {
                     QStringLiteral("The local file %1 became shorter during the upload.")
                         .arg(m_Transfer.localName));
             try {
-                wscData->send(m_UploadBlock);
+                wscData->sendShared(m_UploadBlock);
             } catch (const platform::Fault&) {
                 // Not a local fault: the connection is gone, and its event
                 // (a reset or a close) says how the transfer ended.

@@ -196,6 +196,9 @@ public:
     // Bumped whenever the connection is dropped or replaced, so events queued
     // for an earlier connection are not delivered for the next one.
     quint64 generation = 0;
+    // The generation whose arrival delivery is queued and not yet run.
+    static constexpr quint64 NoArrivalPosted = ~quint64(0);
+    quint64 arrivalPosted = NoArrivalPosted;
 
     // TLS settings, kept across connections.
     bool tlsCapable = false;
@@ -322,12 +325,25 @@ public:
     // Sends what the system takes at once without blocking; 0 on a failure
     // Qt may still report, a Fault when the peer has reset the connection.
     qint64 sendDirect(QByteArrayView bytes);
+    // whole: the array the bytes are, when the caller has one.
+    void send(QByteArrayView bytes, const QByteArray* whole);
     void deliverError(QAbstractSocket::SocketError err, const QString& text, bool reset = false);
 };
 
 void Socket::Private::wire(QTcpSocket* s) {
     s->setReadBufferSize(qobject_cast<QSslSocket*>(s) ? TlsReadBufferLimit : QtReadBufferLimit);
-    QObject::connect(s, &QTcpSocket::readyRead, q, [this] { post([this] { deliverArrival(); }); });
+    // Qt's TLS layer signals every 4 KiB it decrypts, sixteen times for one
+    // read from the system: one delivery reads all of them, so one waits
+    // at a time.
+    QObject::connect(s, &QTcpSocket::readyRead, q, [this] {
+        if (arrivalPosted == generation)
+            return;
+        arrivalPosted = generation;
+        post([this] {
+            arrivalPosted = NoArrivalPosted;
+            deliverArrival();
+        });
+    });
     // A QSslSocket has no descriptor yet when it reports the connected state;
     // it has one by its connected signal.
     QObject::connect(s, &QAbstractSocket::connected, q, [this, s] { watch(s); });
@@ -1159,34 +1175,48 @@ QHostAddress Socket::requestAddress(int requestId) const {
 }
 
 void Socket::send(QByteArrayView bytes) {
-    if (d->state != Connected || !d->socket)
+    d->send(bytes, nullptr);
+}
+
+void Socket::sendShared(const QByteArray& bytes) {
+    d->send(bytes, &bytes);
+}
+
+void Socket::Private::send(QByteArrayView bytes, const QByteArray* whole) {
+    if (state != Socket::Connected || !socket)
         throw wrongState("send");
     if (bytes.isEmpty())
         return;
-    d->completionOwed = true;
+    completionOwed = true;
     // With nothing queued in Qt, the bytes go to the system directly: that
     // saves copying every block into Qt's write buffer. What the system does
     // not take now, and any failure, is left to Qt, which queues the rest
     // and reports errors as usual.
     // Never under TLS: those bytes must go through the encryption.
     qint64 direct = 0;
-    const QSslSocket* tls = d->ssl();
-    if (d->socket->bytesToWrite() == 0 && (!tls || tls->mode() == QSslSocket::UnencryptedMode))
-        direct = d->sendDirect(bytes);
+    const QSslSocket* tls = ssl();
+    if (socket->bytesToWrite() == 0 && (!tls || tls->mode() == QSslSocket::UnencryptedMode))
+        direct = sendDirect(bytes);
     const QByteArrayView rest = bytes.sliced(direct);
     if (direct > 0) {
         const qint64 remaining = rest.size();
-        d->post([this, direct, remaining] { d->deliverSendProgress(direct, remaining); });
+        post([this, direct, remaining] { deliverSendProgress(direct, remaining); });
     }
     if (rest.isEmpty())
         return;
-    const qint64 written = d->socket->write(rest.data(), rest.size());
+    // Given the whole array, Qt queues a reference to it instead of a copy
+    // (under TLS the encryption reads it from there): one copy of every
+    // byte less. The caller's next change of the array makes its own copy
+    // if Qt still holds it.
+    const qint64 written = whole && rest.size() == whole->size()
+                               ? socket->write(*whole)
+                               : socket->write(rest.data(), rest.size());
     if (written != rest.size())
-        throw Fault(classicErrorNumber(d->socket->error()), d->socket->errorString());
+        throw Fault(classicErrorNumber(socket->error()), socket->errorString());
     // Hand the bytes to the system now rather than on the next write
     // notification: that saves an event-loop pass per block. The progress
     // report this emits is queued like every other.
-    d->socket->flush();
+    socket->flush();
 }
 
 qint64 Socket::bytesToWrite() const {

@@ -72,6 +72,9 @@ public:
 
     // Throws Fault 40006 when not connected.
     void send(QByteArrayView bytes);
+    // The same for a whole array: what Qt queues of it, it shares instead
+    // of copying (the caller's next change of the array copies it first).
+    void sendShared(const QByteArray& bytes);
     // Bytes handed over and not yet given to the system: by send() (under
     // TLS also their encrypted form) and by sendFile().
     qint64 bytesToWrite() const;
