@@ -225,7 +225,6 @@ public:
     bool AddFileToList(const CFtpFile& file);
     void DownloadSelectedFile();
     static bool LocalFileExists(const QString& path);
-    void ResetTransferDisplay();
     // A failed engine call that means the control connection is gone: the
     // socket's wrong state, a closed connection, or a socket error number.
     static bool isConnectionLost(qint32 n);
@@ -559,8 +558,6 @@ private:
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;
     QRect m_PlacementTwips;
-    // The last command line the engine logged: tells a refused REST apart.
-    QString m_LastCommandSent;
     int m_LogHeight = MainLayout::LogHeight;
     // The title pane's height: the design's, or more for a larger font.
     int m_TitleHeight = 660;

@@ -424,12 +424,6 @@ bool frmMain::isConnectionLost(qint32 n) {
     return n == 4 || n == 5 || n == 7 || n == 23 || (n >= 10000 && n < 12000);
 }
 
-void frmMain::ResetTransferDisplay() {
-    ProgressBar1->setValue(0);
-    m_ProgressValue = 0;
-    setStatusText(QString());
-}
-
 void frmMain::dropPendingMessage() {
     if (m_FtpConnection)
         m_FtpConnection->WelcomeMessage();
