@@ -31,6 +31,10 @@ struct QueueItem {
     QString lastError;
     // Proven by the server's checksum: its algorithm ("SHA-256"), else empty.
     QString verifiedWith;
+    // This run only, not kept: the engine's error number and the server's
+    // last reply of the latest failure, for a window that shows them.
+    qint32 errorCode = 0;
+    QString serverReply;
 
     bool finished() const { return state == State::Done || state == State::Skipped; }
 };

@@ -139,6 +139,17 @@ QueueItem TransferQueue::uploadItem(const QString& localPath, const QString& rem
     return item;
 }
 
+qint64 TransferQueue::addDecided(const QueueItem& item, Conflict::Policy decided) {
+    QList<QueueItem> items{item};
+    // Known before the item is scheduled: appendItems may hand it out at once.
+    m_Store.insert(m_Job, items);
+    if (items.first().id <= 0)
+        items.first().id = -(m_Items.size() + 1);
+    m_Decided.insert(items.first().id, decided);
+    appendStored(items);
+    return items.first().id;
+}
+
 qint64 TransferQueue::addDownload(const QString& remotePath, const QString& localPath, qint64 size,
                                   double time) {
     return add(downloadItem(remotePath, localPath, size, time));
@@ -184,6 +195,10 @@ void TransferQueue::appendItems(QList<QueueItem>& items, QueueItem* finishedFold
     if (finishedFolder)
         m_Store.update(*finishedFolder);
     m_Store.insert(m_Job, items);
+    appendStored(items);
+}
+
+void TransferQueue::appendStored(QList<QueueItem>& items) {
     if (items.isEmpty())
         return;
     const int first = int(m_Items.size());
@@ -267,6 +282,7 @@ bool TransferQueue::removeItem(qint64 id) {
     if (row < 0 || m_Items[row].state == QueueItem::State::Active)
         return false;
     m_Store.removeItem(id);
+    m_Decided.remove(id);
     m_Items.removeAt(row);
     m_Rows.remove(id);
     for (int later = row; later < m_Items.size(); ++later)
@@ -392,7 +408,7 @@ bool TransferQueue::prepare(qint64 id, qint64& startPoint) {
             startPoint = target.size;
         return true;
     }
-    Conflict::Policy policy = m_Policy;
+    Conflict::Policy policy = m_Decided.value(id, m_Policy);
     if (policy == Conflict::Policy::Ask && m_Resolver) {
         const ConflictResolver::Answer answer = m_Resolver->resolve(QueueItem(item), target);
         policy = answer.policy;
@@ -451,10 +467,12 @@ void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint)
     m_StartBytes.insert(item.id, startPoint);
     worker.running = item.id;
     m_Closing = false; // more work came: finished() is not due yet
-    changed(item, true);
+    // The order goes out before anyone hears of it: a Stop said on hearing
+    // reaches the worker after the order, not before (where it would miss).
     WorkOrder order{item, startPoint, m_Verify};
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w, order] { w->work(order); });
+    changed(item, true);
 }
 
 void TransferQueue::onProgress(qint64 id, qint64 bytes) {
@@ -517,6 +535,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
     using Outcome = WorkResult::Outcome;
     if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
         m_ConnectFailures = 0;
+    item.errorCode = result.errorCode;
+    item.serverReply = result.serverReply;
     switch (result.outcome) {
     case Outcome::Done:
         m_BytesMoved += qMax<qint64>(0, result.bytes - m_StartBytes.value(item.id));

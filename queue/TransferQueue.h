@@ -60,6 +60,9 @@ public:
     static QueueItem downloadItem(const QString& remotePath, const QString& localPath,
                                   qint64 size = -1, double time = 0);
     static QueueItem uploadItem(const QString& localPath, const QString& remotePath);
+    // One item whose conflict was settled before it was queued (the user
+    // answered already): the queue asks nothing and goes by `decided`.
+    qint64 addDecided(const QueueItem& item, Conflict::Policy decided);
     qint64 addDownloadFolder(const QString& remotePath, const QString& localPath);
     qint64 addUploadFolder(const QString& localPath, const QString& remotePath);
     // What the remote folder holds, for uploads into it to see their targets.
@@ -115,6 +118,8 @@ private:
     qint64 addFolder(QueueItem::Direction direction, const QString& remotePath,
                      const QString& localPath);
     void appendItems(QList<QueueItem>& items, QueueItem* finishedFolder = nullptr);
+    // The same for items the store holds already (their ids given).
+    void appendStored(QList<QueueItem>& items);
     void schedule();
     Worker* idleWorker();
     // What a file item starts from; false when it needs no transfer (skipped).
@@ -160,6 +165,8 @@ private:
     QSet<QString> m_SeenFolders;
     QHash<qint64, int> m_Depth;
     QHash<QString, Conflict::Target> m_RemoteTargets;
+    // Items queued with their conflict settled (addDecided), this run only.
+    QHash<qint64, Conflict::Policy> m_Decided;
     // Connections that failed in a row (a dead server): the queue pauses,
     // then gives up, rather than spin.
     int m_ConnectFailures = 0;

@@ -77,6 +77,11 @@ bool TransferWorker::ensureConnected(WorkResult& result) {
     c.setPassiveMode(m_Session.passive);
     connect(&c, &CFtpConnection::DownloadProgress, this, &TransferWorker::reportProgress);
     connect(&c, &CFtpConnection::UploadProgress, this, &TransferWorker::reportProgress);
+    connect(&c, &CFtpConnection::SessionProtocolMessage, this,
+            [this](const QString& text, int kind) {
+                if (kind == CFtpConnection::UserCommand)
+                    m_LastCommand = text;
+            });
 
     // A server that accepts and never greets is bounded by the time-out too.
     QTimer guard;
@@ -148,6 +153,8 @@ void TransferWorker::failFromEngine(WorkResult& result, const QString& what) {
         text = reply;
     result.outcome = permanent ? WorkResult::Outcome::Failed : WorkResult::Outcome::Retry;
     result.error = QStringLiteral("%1: #%2 %3").arg(what).arg(code).arg(text);
+    result.errorCode = code;
+    result.serverReply = c.GetLastServerResponse().trimmed();
 }
 
 void TransferWorker::transfer(const WorkOrder& order, WorkResult& result) {
@@ -160,8 +167,15 @@ void TransferWorker::transfer(const WorkOrder& order, WorkResult& result) {
         // A file that arrived whole before a crash has nothing left to fetch:
         // it is only proven.
         const bool whole = item.size >= 0 && order.startPoint >= item.size && order.startPoint > 0;
-        if (!whole && !c.DownloadFile(item.remotePath, item.localPath, mode, order.startPoint))
-            return failFromEngine(result, QStringLiteral("RETR ") + item.remotePath);
+        if (!whole && !c.DownloadFile(item.remotePath, item.localPath, mode, order.startPoint)) {
+            // A server that will not start in the middle (REST refused, the
+            // session still open): the whole file then, at once.
+            const bool restRefused = order.startPoint > 0 && !m_Stopped && c.SessionOpen() &&
+                                     m_LastCommand.startsWith(QLatin1String("REST ")) &&
+                                     c.GetLastServerResponse().startsWith(QLatin1Char('5'));
+            if (!restRefused || !c.DownloadFile(item.remotePath, item.localPath, mode, 0))
+                return failFromEngine(result, QStringLiteral("RETR ") + item.remotePath);
+        }
         result.bytes = QFileInfo(item.localPath).size();
     } else {
         if (!QFileInfo(item.localPath).isFile()) {

@@ -50,6 +50,9 @@ struct WorkResult {
     qint64 id = 0;
     Outcome outcome = Outcome::Failed;
     QString error;
+    // The engine's error number and the server's last reply, when it failed.
+    qint32 errorCode = 0;
+    QString serverReply;
     qint64 bytes = 0;
     QString verifiedWith;
     // Folders: the source's entries, and (upload) what the remote folder held.
@@ -104,4 +107,6 @@ private:
     bool m_Stopped = false;
     bool m_CloseAsked = false;
     QElapsedTimer m_ProgressClock;
+    // The last command the engine sent, to tell a refused REST.
+    QString m_LastCommand;
 };

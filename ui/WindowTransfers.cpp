@@ -16,6 +16,7 @@
 #include <QLocale>
 #include <QSettings>
 #include <QSpinBox>
+#include <utility>
 
 namespace {
 
@@ -114,10 +115,12 @@ void WindowTransfers::setSession(const QueueSession& session) {
         m_Queue = std::make_unique<TransferQueue>(*m_Store, job);
         m_Job = job;
         m_Removed.clear();
+        m_Files.clear();
         m_Queue->setConflictResolver(this);
         connect(m_Queue.get(), &TransferQueue::note, this, &WindowTransfers::note);
-        connect(m_Queue.get(), &TransferQueue::finished, this, &WindowTransfers::finished);
+        connect(m_Queue.get(), &TransferQueue::finished, this, &WindowTransfers::queueFinished);
         connect(m_Queue.get(), &TransferQueue::itemChanged, this, &WindowTransfers::removeStopped);
+        connect(m_Queue.get(), &TransferQueue::itemChanged, this, &WindowTransfers::follow);
         m_Model->setQueue(m_Queue.get(), &m_Removed);
     }
     m_Queue->setSession(session);
@@ -172,6 +175,72 @@ void WindowTransfers::upload(const QStringList& localPaths, const QString& remot
     }
     m_Queue->add(files);
     startQueue();
+}
+
+void WindowTransfers::downloadFile(const RemoteEntry& entry, const QString& localPath,
+                                   Conflict::Policy decided) {
+    if (!m_Queue)
+        return;
+    m_Files.insert(m_Queue->addDecided(
+        TransferQueue::downloadItem(entry.path, localPath, entry.size, entry.time), decided));
+    startQueue();
+}
+
+void WindowTransfers::uploadFile(const QString& localPath, const QString& remoteFolder,
+                                 const QList<FolderEntry>& remoteEntries,
+                                 Conflict::Policy decided) {
+    if (!m_Queue)
+        return;
+    m_Queue->setRemoteEntries(remoteFolder, remoteEntries);
+    m_Files.insert(m_Queue->addDecided(
+        TransferQueue::uploadItem(localPath,
+                                  joinRemote(remoteFolder, QFileInfo(localPath).fileName())),
+        decided));
+    startQueue();
+}
+
+bool WindowTransfers::stopFiles() {
+    bool any = false;
+    for (qint64 id : std::as_const(m_Files)) {
+        const int row = m_Queue ? m_Queue->rowOf(id) : -1;
+        if (row >= 0 && !m_Queue->at(row).finished() &&
+            m_Queue->at(row).state != QueueItem::State::Failed) {
+            m_Queue->stopItem(id);
+            any = true;
+        }
+    }
+    return any;
+}
+
+void WindowTransfers::follow(int row) {
+    const QueueItem& item = m_Queue->at(row);
+    if (!m_Files.contains(item.id)) {
+        m_Arrived = m_Arrived || item.state == QueueItem::State::Done;
+        return;
+    }
+    if (item.state == QueueItem::State::Active) {
+        emit fileProgress(item);
+        return;
+    }
+    // Queued again: a retry waits its turn, nothing ended.
+    if (item.state == QueueItem::State::Queued)
+        return;
+    m_Files.remove(item.id);
+    ++m_EndsPending;
+    QMetaObject::invokeMethod(
+        this,
+        [this, ended = item] {
+            emit fileEnded(ended);
+            --m_EndsPending;
+        },
+        Qt::QueuedConnection);
+}
+
+void WindowTransfers::queueFinished() {
+    // Only what the window does not follow itself asks for a new listing.
+    if (!std::exchange(m_Arrived, false))
+        return;
+    emit finished();
 }
 
 void WindowTransfers::offerInterrupted() {

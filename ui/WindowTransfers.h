@@ -54,6 +54,17 @@ public:
     void upload(const QStringList& localPaths, const QString& remoteFolder,
                 const QList<FolderEntry>& remoteEntries);
 
+    // One file the user chose alone, its question answered in the window's
+    // own words: the queue moves it as `decided` and asks nothing more, and
+    // the window follows it (fileProgress, fileEnded).
+    void downloadFile(const RemoteEntry& entry, const QString& localPath, Conflict::Policy decided);
+    void uploadFile(const QString& localPath, const QString& remoteFolder,
+                    const QList<FolderEntry>& remoteEntries, Conflict::Policy decided);
+    // Stops the files the window follows; false when none is under way.
+    bool stopFiles();
+    // A followed file is under way, or the window has yet to hear its end.
+    bool followsFiles() const { return !m_Files.isEmpty() || m_EndsPending > 0; }
+
     // Asks about every server whose items an earlier run left unfinished:
     // "Resume all" keeps them for when the window connects there again
     // (they need the password), "Discard" forgets them.
@@ -82,6 +93,11 @@ signals:
     void note(const QString& text);
     // Something arrived in a remote folder: the window may list it again.
     void finished();
+    // A followed file moved on (bytesDone), or ended: done, skipped or
+    // failed for good (after the queue's retries). Ends come queued, never
+    // inside the queue's own signal.
+    void fileProgress(const QueueItem& item);
+    void fileEnded(const QueueItem& item);
 
 private:
     Answer resolve(const QueueItem& item, const Conflict::Target& target) override;
@@ -89,6 +105,8 @@ private:
     void beginBatch();
     // An item removed while it ran leaves the queue once it has stopped.
     void removeStopped(int row);
+    void follow(int row);
+    void queueFinished();
 
     Prompts& m_Prompts;
     QWidget* m_Window;
@@ -99,5 +117,11 @@ private:
     QString m_Job;
     QStringList m_ResumeJobs;
     QSet<qint64> m_Removed;
+    // Single files the window follows.
+    QSet<qint64> m_Files;
+    int m_EndsPending = 0;
+    // Something other than a followed file arrived since the queue was last
+    // through: the window lists the folder again.
+    bool m_Arrived = false;
     QString m_OpenError;
 };

@@ -979,8 +979,6 @@ QTreeWidgetItem* frmMain::addNode(QTreeWidgetItem* parent, const QString& key, c
 // ------------------------------------------------------- log and status
 
 void frmMain::m_FtpConnection_SessionProtocolMessage(const QString& strMessage, int MessageType) {
-    if (MessageType == CFtpConnection::UserCommand)
-        m_LastCommandSent = strMessage;
     // A message of no known kind takes the colour of the one before it.
     if (LogColours::forMessage(MessageType, txtMessages->palette()).isValid())
         m_LogKind = MessageType;

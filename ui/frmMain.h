@@ -225,7 +225,6 @@ public:
     bool AddFileToList(const CFtpFile& file);
     void DownloadSelectedFile();
     static bool LocalFileExists(const QString& path);
-    void ResetTransferDisplay();
     // A failed engine call that means the control connection is gone: the
     // socket's wrong state, a closed connection, or a socket error number.
     static bool isConnectionLost(qint32 n);
@@ -447,9 +446,13 @@ private:
     void createQueuePane();
     // The listed folder's entries, for the queue to see upload targets.
     QList<FolderEntry> listedEntries() const;
-    // One file into the listed folder, with the upload's questions; false
-    // when it failed or the user cancelled (a drop's other files are left).
-    bool UploadLocalFile(const QString& localPath, bool relist);
+    // One file into the listed folder, with the upload's questions, handed
+    // to the queue as answered.
+    void UploadLocalFile(const QString& localPath);
+    // A single file the queue moves for the window: its progress on the
+    // bar and the status panel, its end as the window's own texts.
+    void showFileProgress(const QueueItem& item);
+    void fileEnded(const QueueItem& item);
     void createDrops();
     void UploadDroppedBody(const QStringList& localPaths, const QString& folderKey);
     void MoveDroppedBody(const QString& fromKey, const QStringList& names,
@@ -472,10 +475,6 @@ private:
     // own path). True when the row was dealt with: opened as a folder, or
     // the change failed for another reason than a refusal.
     bool openLinkAsFolder(int row);
-    // One download with the reconnect and retry questions; false when the
-    // file did not arrive.
-    bool DownloadWithRetry(const QString& remoteName, qint64 remoteSize, const QString& localPath,
-                           qint64 startPoint);
     // Brings the tree's children of a listed node in line with its folders.
     void syncChildren(QTreeWidgetItem* node, const CFtpFiles& files, bool freshTags = false);
     // Selects a node as the program, not the user: no listing follows.
@@ -488,10 +487,11 @@ private:
     QString failureReason(qint32 n);
     // "Error #n", its description and the server's reply where it refused.
     QString errorBoxText(qint32 n);
+    QString errorBoxText(qint32 n, const QString& reply);
     void clearTree();
     void clearList();
     void beginTransfer(const QString& name, qint64 size);
-    void endTransfer(bool arrived, bool upload);
+    void endTransfer(bool arrived, bool upload, bool cancelled);
     void showTransferProgress(bool upload, qint64 bytes);
     QAction* makeAction(const Command& command, QObject* parent);
     void showContextMenu(Place place, const QPoint& globalPos);
@@ -558,8 +558,6 @@ private:
     qint16 m_LocaleCharset = 0;
     bool m_Unloaded = false;
     QRect m_PlacementTwips;
-    // The last command line the engine logged: tells a refused REST apart.
-    QString m_LastCommandSent;
     int m_LogHeight = MainLayout::LogHeight;
     // The title pane's height: the design's, or more for a larger font.
     int m_TitleHeight = 660;

@@ -48,9 +48,6 @@ const char* const ConnectTitle = QT_TRANSLATE_NOOP("frmMain", "FTP Client");
 // A server that drops the control connection at once would otherwise keep a
 // node click reconnecting for ever.
 constexpr int MaxNodeClickReconnects = 3;
-// Each round of the download's retry loop needs the user's Yes; the cap only
-// guards against a prompt that answers by itself.
-constexpr int MaxDownloadAttempts = 100;
 // A multiple delete names this many paths in its question, then counts the rest.
 constexpr int NamedInQuestion = 12;
 // Below this many rows a cleared list gives little back to the system.
@@ -63,6 +60,10 @@ QString existsQuestion(const QString& name, const QString& remoteSize, qint64 lo
            frmMain::tr("Size of local file  - %1 bytes").arg(QString::number(localLength)) + CrLf +
            CrLf + question + CrLf + CrLf +
            frmMain::tr("Note: If you choose No new file will be created.");
+}
+
+QString joinRemote(const QString& folder, const QString& name) {
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
 QString serverResponse(const QString& reply) {
@@ -423,21 +424,19 @@ bool frmMain::isConnectionLost(qint32 n) {
     return n == 4 || n == 5 || n == 7 || n == 23 || (n >= 10000 && n < 12000);
 }
 
-void frmMain::ResetTransferDisplay() {
-    ProgressBar1->setValue(0);
-    m_ProgressValue = 0;
-    setStatusText(QString());
-}
-
 void frmMain::dropPendingMessage() {
     if (m_FtpConnection)
         m_FtpConnection->WelcomeMessage();
 }
 
 QString frmMain::errorBoxText(qint32 n) {
+    return errorBoxText(n, engine().GetLastServerResponse());
+}
+
+QString frmMain::errorBoxText(qint32 n, const QString& serverReply) {
     QString text = tr("Error #%1").arg(QString::number(n)) + CrLf + CrLf + errorDescription(n);
     // The server's own words say why, where it refused.
-    const QString reply = engine().GetLastServerResponse().trimmed();
+    const QString reply = serverReply.trimmed();
     if (n >= 37 && n <= 57 && !reply.isEmpty())
         text += CrLf + CrLf + serverResponse(reply);
     return text;
@@ -990,6 +989,11 @@ void frmMain::StopCommand() {
         setStatusText(tr("Stopping: %1 ...").arg(m_Activity));
         return;
     }
+    // The single file the queue moves for the window stops; the session stays.
+    if (m_Transfers && m_Transfers->stopFiles()) {
+        setStatusText(tr("Stopping: %1 ...").arg(m_strTransferFileName));
+        return;
+    }
     if (m_SessionView == SessionView::Disconnected)
         return;
     engineCall(tr("disconnecting"), [](CFtpConnection& c) { return c.CloseConnection(); });
@@ -1018,15 +1022,13 @@ void frmMain::beginTransfer(const QString& name, qint64 size) {
     m_TransferClock.invalidate();
 }
 
-void frmMain::endTransfer(bool arrived, bool upload) {
+void frmMain::endTransfer(bool arrived, bool upload, bool cancelled) {
     m_TransferClock.invalidate();
     if (arrived)
         return;
     // A cancelled or failed transfer leaves no stale figures behind.
     ProgressBar1->setValue(0);
     m_ProgressValue = 0;
-    const qint32 n = m_FtpConnection ? m_FtpConnection->FtpGetLastError() : 0;
-    const bool cancelled = n == CFtpConnection::ErrCancelled;
     setStatusText(
         (upload ? (cancelled ? tr("Upload of %1 cancelled.") : tr("Upload of %1 failed."))
                 : (cancelled ? tr("Download of %1 cancelled.") : tr("Download of %1 failed.")))
@@ -1056,12 +1058,11 @@ void frmMain::DownloadSelectedFile() {
     const QString localPath = m_Prompts.saveFileName(
         this, tr("Download file and save as..."),
         folder.isEmpty() ? *localName : QDir(folder).filePath(*localName), tr("All Files (*)"));
-    if (localPath.isEmpty())
+    if (localPath.isEmpty() || !listedNode())
         return;
     rememberFolder("DownloadFolder", localPath, true);
-    beginTransfer(remoteName, remoteSize);
-    qint64 startPoint = 0;
-
+    // The answers decide where the queue starts: nothing is asked again.
+    Conflict::Policy decided = Conflict::Policy::Overwrite;
     if (LocalFileExists(localPath)) {
         const qint64 localLength = QFileInfo(localPath).size();
         const QString remoteSizeText = QString::number(remoteSize);
@@ -1071,7 +1072,7 @@ void frmMain::DownloadSelectedFile() {
                                    tr("Do you want to append lost data to existing file?")),
                     Prompts::YesNoCancel, Prompts::Question, tr("File already exists"));
             if (answer == Prompts::Yes)
-                startPoint = localLength;
+                decided = Conflict::Policy::Resume;
             else if (answer != Prompts::No)
                 return;
         } else {
@@ -1083,7 +1084,12 @@ void frmMain::DownloadSelectedFile() {
                 return;
         }
     }
-    DownloadWithRetry(remoteName, remoteSize, localPath, startPoint);
+    beginTransfer(remoteName, remoteSize);
+    startQueueSession();
+    m_Transfers->downloadFile(
+        {joinRemote(nodeServerPath(listedNode()), remoteName), false, remoteSize}, localPath,
+        decided);
+    setStatusText(tr("Queued for download: %1.").arg(remoteName));
 }
 
 void frmMain::reportUnsafeNames(const QStringList& reasons) {
@@ -1104,81 +1110,6 @@ void frmMain::reportUnsafeNames(const QStringList& reasons) {
     ask(text.trimmed(), Prompts::OkOnly, Prompts::Exclamation, tr("Download file"));
 }
 
-bool frmMain::DownloadWithRetry(const QString& remoteName, qint64 remoteSize,
-                                const QString& localPath, qint64 startPoint) {
-    const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
-    bool retry = false;
-    for (int attempt = 0; attempt < MaxDownloadAttempts; ++attempt) {
-        if (retry) {
-            // The bytes that arrived before the failure stay: the retry asks
-            // the server for the rest.
-            const qint64 onDisk = LocalFileExists(localPath) ? QFileInfo(localPath).size() : 0;
-            startPoint = onDisk > 0 && (remoteSize <= 0 || onDisk < remoteSize) ? onDisk : 0;
-        }
-        m_strTransferFileName = remoteName;
-        m_lTransferFileSize = remoteSize;
-        m_TransferClock.invalidate();
-        m_LastCommandSent.clear();
-        if (engineCall(tr("download of %1").arg(remoteName), [&](CFtpConnection& c) {
-                return c.DownloadFile(remoteName, localPath, transferMode, startPoint);
-            })) {
-            endTransfer(true, false);
-            return true;
-        }
-        const qint32 n = engine().FtpGetLastError();
-        if (retry && startPoint > 0 && m_LastCommandSent.startsWith(QLatin1String("REST ")) &&
-            n >= 37 && n <= 57) {
-            // The server will not start in the middle: the whole file then.
-            startPoint = 0;
-            retry = false;
-            continue;
-        }
-        // A time-out closes the session (its replies can no longer be
-        // trusted): trying again then needs a new connection, without a
-        // second question.
-        const bool timedOut = n == CFtpConnection::ErrTimeout;
-        if (timedOut) {
-            if (ask(tr("Server doesn't response. Do you like to try again?"), Prompts::YesNo,
-                    Prompts::Question) != Prompts::Yes) {
-                ResetTransferDisplay();
-                return false;
-            }
-            retry = true;
-        }
-        if (isConnectionLost(n) || (timedOut && !engine().SessionOpen())) {
-            if (!timedOut &&
-                ask(tr("The connection is broken. Do you wish to establish the connect again?"),
-                    Prompts::YesNo, Prompts::Question) != Prompts::Yes) {
-                ResetTransferDisplay();
-                return false;
-            }
-            if (!connectEngine()) {
-                endTransfer(false, false);
-                ask(tr("The connection cannot be established."), Prompts::OkOnly,
-                    Prompts::Exclamation);
-                return false;
-            }
-            dropPendingMessage();
-            // Back to the folder the list shows, which the name belongs to.
-            QTreeWidgetItem* listed = m_ListedNode.get();
-            const QString path = listed ? nodeFullPath(listed) : QString();
-            if (path.isEmpty() || !engineCall(tr("change to %1").arg(path), [&](CFtpConnection& c) {
-                    return c.SetCurrentDirectory(path);
-                })) {
-                endTransfer(false, false);
-                return false;
-            }
-            dropPendingMessage();
-            retry = true;
-        } else if (!timedOut) {
-            endTransfer(false, false);
-            ask(errorBoxText(n), Prompts::OkOnly, Prompts::Exclamation);
-            return false;
-        }
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------- upload
 
 void frmMain::mnuUpload_Click() {
@@ -1195,7 +1126,7 @@ void frmMain::UploadBody() {
     rememberFolder("UploadFolder", localPaths.front(), true);
     // One file keeps its own questions; several go to the queue.
     if (localPaths.size() == 1) {
-        UploadLocalFile(localPaths.front(), true);
+        UploadLocalFile(localPaths.front());
         return;
     }
     if (!listedNode())
@@ -1205,12 +1136,15 @@ void frmMain::UploadBody() {
     setStatusText(tr("%1 files queued for upload.").arg(localPaths.size()));
 }
 
-bool frmMain::UploadLocalFile(const QString& localPath, bool relist) {
+void frmMain::UploadLocalFile(const QString& localPath) {
+    if (!listedNode())
+        return;
     const QString remoteName = QFileInfo(localPath).fileName();
     const int match = lvListView->rowOfName(remoteName);
     // A missing or unreadable file is reported here, before anything is sent.
     const qint64 localLength = platform::LocalFile::fileLength(localPath);
-    qint64 startPoint = 0;
+    // The answers decide where the queue starts: nothing is asked again.
+    Conflict::Policy decided = Conflict::Policy::Overwrite;
     if (match >= 0) {
         const qint64 remoteSize = lvListView->size(match);
         const QString remoteSizeText = FormatFileSize(remoteSize);
@@ -1220,42 +1154,22 @@ bool frmMain::UploadLocalFile(const QString& localPath, bool relist) {
                                    tr("Do you want to append lost data to existing file?")),
                     Prompts::YesNoCancel, Prompts::Question, tr("File already exists"));
             if (answer == Prompts::Yes)
-                startPoint = remoteSize;
+                decided = Conflict::Policy::Resume;
             else if (answer != Prompts::No)
-                return false;
+                return;
         } else {
             const Prompts::Answer answer =
                 ask(existsQuestion(remoteName, remoteSizeText, localLength,
                                    tr("Do you want to cancel upload?")),
                     Prompts::YesNo, Prompts::Question, tr("File already exists"));
             if (answer != Prompts::No)
-                return true;
+                return;
         }
     }
     beginTransfer(remoteName, localLength);
-    const qint32 transferMode = Option1[0]->isChecked() ? 0 : 1;
-    bool uploaded = false;
-    try {
-        uploaded = engineCall(tr("upload of %1").arg(remoteName), [&](CFtpConnection& c) {
-            return c.UploadFile(localPath, remoteName, transferMode, startPoint);
-        });
-    } catch (const Stopped&) {
-        // Stopped by the user: the listing shows what reached the server,
-        // as long as the session outlived the stop.
-        QTreeWidgetItem* listed = m_ListedNode.get();
-        if (listed && engine().SessionOpen() && relist)
-            ListDirectory(listed);
-        throw;
-    }
-    endTransfer(uploaded, true);
-    if (uploaded) {
-        if (QTreeWidgetItem* listed = m_ListedNode.get(); listed && relist)
-            ListDirectory(listed);
-        return true;
-    }
-    ask(tr("Can't upload file.") + CrLf + CrLf + serverResponse(engine().GetLastServerResponse()),
-        Prompts::OkOnly, Prompts::NoIcon, tr("Can't upload file"));
-    return false;
+    startQueueSession();
+    m_Transfers->uploadFile(localPath, nodeServerPath(listedNode()), listedEntries(), decided);
+    setStatusText(tr("%1 queued for upload.").arg(QDir::toNativeSeparators(localPath)));
 }
 
 // ------------------------------------------------ remote file management

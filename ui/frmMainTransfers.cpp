@@ -49,6 +49,8 @@ void frmMain::createQueuePane() {
     sbStatusBar->addPermanentWidget(sbQueue);
     connect(m_Transfers->model(), &QueueModel::refreshed, sbQueue,
             [this] { sbQueue->setText(m_Transfers->totalsText()); });
+    connect(m_Transfers, &WindowTransfers::fileProgress, this, &frmMain::showFileProgress);
+    connect(m_Transfers, &WindowTransfers::fileEnded, this, &frmMain::fileEnded);
     connect(m_Transfers, &WindowTransfers::note, this, [this](const QString& text) {
         m_FtpConnection_SessionProtocolMessage(text, CFtpConnection::ApplicationMessage);
     });
@@ -76,6 +78,53 @@ void frmMain::startQueueSession() {
 
 void frmMain::offerInterruptedTransfers() {
     m_Transfers->offerInterrupted();
+}
+
+void frmMain::showFileProgress(const QueueItem& item) {
+    const bool upload = item.direction == QueueItem::Direction::Upload;
+    const QString name = item.remotePath.section(QLatin1Char('/'), -1);
+    if (name != m_strTransferFileName || item.size != m_lTransferFileSize)
+        beginTransfer(name, item.size);
+    showTransferProgress(upload, item.bytesDone);
+}
+
+void frmMain::fileEnded(const QueueItem& item) {
+    const bool upload = item.direction == QueueItem::Direction::Upload;
+    m_strTransferFileName = item.remotePath.section(QLatin1Char('/'), -1);
+    const QString folder = item.remotePath.section(QLatin1Char('/'), 0, -2);
+    // An upload shows in the list of its folder, when the session is free
+    // to list it; a stopped one shows what reached the server.
+    const auto relist = [this, folder] {
+        QTreeWidgetItem* listed = listedNode();
+        if (listed && commandEnabled(QStringLiteral("Refresh")) &&
+            QDir::cleanPath(nodeServerPath(listed)) == QDir::cleanPath(folder + QLatin1Char('/')))
+            runTableCommand(QStringLiteral("Refresh"));
+    };
+    if (item.finished()) {
+        m_FtpConnection_StateChanged(CFtpConnection::TransferCompleted);
+        if (upload)
+            relist();
+        return;
+    }
+    const bool stopped = item.lastError == QLatin1String("Stopped.");
+    endTransfer(false, upload, stopped);
+    if (stopped) {
+        if (upload)
+            relist();
+        return;
+    }
+    const QString CrLf = QStringLiteral("\r\n");
+    const QString reply = item.serverReply.trimmed();
+    if (upload) {
+        ask(tr("Can't upload file.") + CrLf + CrLf +
+                tr("Server response: %1").arg(reply.isEmpty() ? item.lastError : reply),
+            Prompts::OkOnly, Prompts::NoIcon, tr("Can't upload file"));
+        return;
+    }
+    // Failed for good after the queue's tries: the engine's number where
+    // it had one, else what the queue knows (a local folder in the way).
+    ask(item.errorCode ? errorBoxText(item.errorCode, reply) : item.lastError, Prompts::OkOnly,
+        Prompts::Exclamation);
 }
 
 void frmMain::DownloadThroughQueue(const QList<int>& rows) {

@@ -174,6 +174,13 @@ FakeFtpServer& FakeFtpServer::expectLogin(const QString& user) {
         .reply(QStringLiteral("257 \"/\" is the current directory"));
 }
 
+FakeFtpServer& FakeFtpServer::expectLoginBeside(const QString& user) {
+    setManyConnections(true);
+    onCommand(QStringLiteral("QUIT"),
+              [](FakeFtpServer& s, const QString&) { s.sendReply(QStringLiteral("221 Goodbye")); });
+    return expectLogin(user);
+}
+
 FakeFtpServer& FakeFtpServer::reply(const QString& text) {
     return add({Step::Send, {}, lineBytes(text), 0, {}, {}});
 }
@@ -306,6 +313,10 @@ void FakeFtpServer::resetSocket(QTcpSocket* socket) {
 }
 
 QString FakeFtpServer::openPassive(const QString& text, bool extended) {
+    // Many connections: the last data connection, another connection's
+    // perhaps, is not the one the next steps send on.
+    if (m_ManyConnections)
+        m_Data = nullptr;
     if (m_Passive) {
         m_Passive->close();
         m_Passive->deleteLater();
@@ -341,7 +352,8 @@ void FakeFtpServer::onNewControl() {
         if (!socket)
             break;
         ++m_ControlCount;
-        if (m_Control) {
+        const QPointer<TestTls::Stream> earlier = m_Control;
+        if (m_Control && !m_ManyConnections) {
             m_Control->abort();
             m_Control->deleteLater();
         }
@@ -359,21 +371,26 @@ void FakeFtpServer::onNewControl() {
             stream->startServerEncryption(tlsContext());
         if (!m_Greeting.isEmpty())
             sendReply(m_Greeting);
+        // The earlier connection may be in the middle of a reply still.
+        if (m_ManyConnections && earlier && earlier->isOpen())
+            m_Control = earlier;
     }
     advance();
 }
 
 void FakeFtpServer::onControlReadyRead() {
     auto* stream = qobject_cast<TestTls::Stream*>(sender());
-    if (!stream || stream != m_Control)
+    if (!stream || (stream != m_Control && !m_ManyConnections))
         return;
     const QByteArray bytes = stream->readAll();
     m_RawControl += bytes;
-    m_LineBuffer += bytes;
+    QByteArray& buffer = m_ManyConnections ? m_LineBuffers[stream] : m_LineBuffer;
+    buffer += bytes;
     // Bounded by the line ends in the buffer.
-    for (qsizetype end = m_LineBuffer.indexOf('\n'); end >= 0; end = m_LineBuffer.indexOf('\n')) {
-        QByteArray line = m_LineBuffer.left(end);
-        m_LineBuffer.remove(0, end + 1);
+    for (qsizetype end = buffer.indexOf('\n'); end >= 0; end = buffer.indexOf('\n')) {
+        QByteArray line = buffer.left(end);
+        buffer.remove(0, end + 1);
+        m_Reading = stream;
         if (line.endsWith('\r'))
             line.chop(1);
         handleLine(QString::fromUtf8(line));
@@ -397,9 +414,18 @@ void FakeFtpServer::handleLine(const QString& line) {
     const auto handler = m_Handlers.constFind(verb);
     if (handler != m_Handlers.cend()) {
         const Handler h = *handler;
+        // Many connections: the handler answers its own; the script's
+        // connection stays the one it serves.
+        const QPointer<TestTls::Stream> scripted = m_Control;
+        if (m_ManyConnections && m_Reading)
+            m_Control = m_Reading;
         h(*this, argument);
+        if (m_ManyConnections && scripted && scripted->isOpen())
+            m_Control = scripted;
         return;
     }
+    if (m_ManyConnections && m_Reading)
+        m_Control = m_Reading;
     // A script that does not mention FEAT or AUTH plays a server of RFC 959
     // only, which refuses them, as such servers do.
     if ((verb == QLatin1String("FEAT") || verb == QLatin1String("AUTH")) && !scriptExpects(line)) {

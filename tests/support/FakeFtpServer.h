@@ -62,6 +62,16 @@ public:
     void setGreeting(const QString& text);
     // Closes each control connection as soon as it is accepted.
     void setCloseOnConnect(bool close);
+    // A client with several connections at once (a window's browsing
+    // session beside its transfer queue): a new control connection leaves
+    // the earlier ones open, one script serves them all in the order their
+    // commands arrive, and each reply goes to the connection whose command
+    // came last. Handlers answer the connection that sent their command.
+    void setManyConnections(bool on) { m_ManyConnections = on; }
+    // The log-in of another connection beside the first (a window's transfer
+    // queue): many connections on, and that connection's QUIT answered
+    // whenever it comes, outside the script.
+    FakeFtpServer& expectLoginBeside(const QString& user = QStringLiteral("anonymous"));
 
     // --- TLS settings (before the first handshake)
     void setTlsCredentials(const TestTls::Credentials& credentials);
@@ -234,6 +244,10 @@ private:
     QHash<QString, Handler> m_Handlers;
     QStringList m_PendingCommands;
     QByteArray m_LineBuffer;
+    bool m_ManyConnections = false;
+    // Many connections: each one's unfinished line, and the one read now.
+    QHash<TestTls::Stream*, QByteArray> m_LineBuffers;
+    QPointer<TestTls::Stream> m_Reading;
     QString m_LastPortArgument;
     QString m_LastEprtArgument;
     bool m_LastWasEprt = false;

@@ -127,6 +127,16 @@ struct MainWindowDriver {
     bool queueIdle(int ms = 30000) const {
         return QTest::qWaitFor([this] { return queue() && queue()->idle(); }, ms);
     }
+    // Until the queue is through, the window has shown how the single files
+    // it handed over ended, and the session is free again.
+    bool transfersDone(int ms = 30000) const {
+        return QTest::qWaitFor(
+            [this] {
+                return (!queue() || queue()->idle()) && !window.transfers()->followsFiles() &&
+                       !window.working();
+            },
+            ms);
+    }
     // The queue pane's rows on a tab as "direction|remote path|state".
     QStringList queueRows(QueueModel::Tab tab) const {
         window.queuePane()->tabs()->setCurrentIndex(tab);

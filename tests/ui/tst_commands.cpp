@@ -55,6 +55,19 @@ void scriptToPub(FakeFtpServer& server) {
         .reply("226 Done");
 }
 
+// The download of /pub/a.bin on that connection.
+void expectRetr(FakeFtpServer& server, const QByteArray& bytes) {
+    server.expect("TYPE I")
+        .reply("200 Type set")
+        .expect("PASV")
+        .passive()
+        .expect("RETR /pub/a.bin")
+        .reply("150 Sending")
+        .dataSend(bytes)
+        .dataClose()
+        .reply("226 Done");
+}
+
 } // namespace
 
 class tst_commands : public QObject {
@@ -211,170 +224,143 @@ private slots:
 
     // ------------------------------------------------------ download
 
-    // The control connection drops between the download's steps: Yes
-    // reconnects, changes to the node's full path and downloads again.
+    // A single download runs on the queue's own connection: it logs in
+    // beside the session and fetches the file by its full path. When that
+    // connection drops between the steps, the queue logs in again and
+    // fetches the file anew; nobody is asked.
     void lostConnectionReconnects() {
         FakeFtpServer server;
         MainWindowDriver ui;
         openPub(ui, server);
-        server.expect("TYPE I").reply("200 Type set");
-        server.expectLogin()
-            .expect("CWD //pub")
-            .reply("250 OK")
-            .expect("TYPE I")
-            .reply("200 Type set")
-            .expect("PASV")
-            .passive()
-            .expect("RETR a.bin")
-            .reply("150 Sending")
-            .dataSend("hello")
-            .dataClose()
-            .reply("226 Done");
-        bool dropped = false;
-        QObject::connect(ui.engine(), &CFtpConnection::SessionProtocolMessage, ui.engine(),
-                         [&](const QString& text, int) {
-                             if (!dropped && text.startsWith(QLatin1String("200 Type"))) {
-                                 dropped = true;
-                                 ui.engine()->BreakeConnection();
-                             }
-                         });
+        server.expectLoginBeside();
+        server.expect("TYPE I").run([](FakeFtpServer& s) { s.dropControl(); });
+        server.expectLogin();
+        expectRetr(server, "hello");
         const QString local = m_Local.filePath(QStringLiteral("lost.bin"));
         ui.prompts.texts << local;
-        ui.prompts.answers << Prompts::Yes;
         ui.window.tbToolBar_ButtonClick(QStringLiteral("Download"));
+        QVERIFY(ui.transfersDone());
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
         QCOMPARE(ui.takeQuestions(),
-                 (QStringList{QStringLiteral("Download file and save as...|Download file and save "
-                                             "as..."),
-                              QStringLiteral("|The connection is broken. Do you wish to establish "
-                                             "the connect again?")}));
-        QCOMPARE(server.controlConnectionCount(), 2);
+                 QStringList{QStringLiteral("Download file and save as...|Download file and save "
+                                            "as...")});
+        QCOMPARE(server.controlConnectionCount(), 3);
         QCOMPARE(TestUtil::readFile(local), QByteArray("hello"));
+        QCOMPARE(ui.window.statusText(), QStringLiteral("Transfer completed."));
     }
 
+    // The session was lost while the list showed: the download does not
+    // need it, and arrives through the queue's connection.
     void lostConnectionDeclined() {
         FakeFtpServer server;
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->BreakeConnection();
-        ui.window.setProgressValue(50);
-        ui.window.setStatusText(QStringLiteral("something"));
-        ui.prompts.texts << m_Local.filePath(QStringLiteral("declined.bin"));
-        ui.prompts.answers << Prompts::No;
+        server.expectLoginBeside();
+        expectRetr(server, "hello");
+        const QString local = m_Local.filePath(QStringLiteral("declined.bin"));
+        ui.prompts.texts << local;
         ui.window.mnuDownload_Click();
-        QCOMPARE(ui.takeQuestions().size(), 2);
-        QCOMPARE(ui.window.ProgressBar1->value(), 0);
-        // "No" leaves no session, and the window says so.
-        QVERIFY2(ui.shown().startsWith(QStringLiteral("Disconnected")), qPrintable(ui.shown()));
-        QVERIFY(!ui.window.commandEnabled(QStringLiteral("Refresh")));
-        QCOMPARE(server.controlConnectionCount(), 1);
+        QVERIFY(ui.transfersDone());
+        QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+        QCOMPARE(ui.takeQuestions().size(), 1);
+        QCOMPARE(TestUtil::readFile(local), QByteArray("hello"));
+        QCOMPARE(server.controlConnectionCount(), 2);
     }
 
-    // A server that stops answering: its late reply could answer the next
-    // command, so the session ends; Yes retries on a new connection.
+    // A server that stops answering: the queue's connection gives up after
+    // the time-out and the queue tries again on a new one, unasked.
     void timeoutRetries() {
         FakeFtpServer server;
         MainWindowDriver ui;
         openPub(ui, server);
         ui.engine()->setTimeout(1);
+        server.expectLoginBeside();
         server.expect("TYPE I")
             .reply("200 Type set")
             .expect("PASV")
             .passive()
-            .expect("RETR a.bin"); // never answered
-        server.expectLogin()
-            .expect("CWD //pub")
-            .reply("250 OK")
-            .expect("TYPE I")
-            .reply("200 Type set")
-            .expect("PASV")
-            .passive()
-            .expect("RETR a.bin")
-            .reply("150 Sending")
-            .dataSend("again")
-            .dataClose()
-            .reply("226 Done");
+            .expect("RETR /pub/a.bin"); // never answered
+        server.expectLogin();
+        expectRetr(server, "again");
         const QString local = m_Local.filePath(QStringLiteral("retry.bin"));
         ui.prompts.texts << local;
-        ui.prompts.answers << Prompts::Yes;
         ui.window.mnuDownload_Click();
+        QVERIFY(ui.transfersDone());
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
-        const QStringList asked = ui.takeQuestions();
-        QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked[1], QStringLiteral("|Server doesn't response. Do you like to try again?"));
-        QCOMPARE(server.controlConnectionCount(), 2);
+        QCOMPARE(ui.takeQuestions().size(), 1);
+        QCOMPARE(server.controlConnectionCount(), 3);
         QCOMPARE(TestUtil::readFile(local), QByteArray("again"));
     }
 
-    // While the data flows every command that needs the engine is disabled
-    // (menus, toolbar, keys), Stop is not: it cancels at once, asks nothing,
-    // and the status says what was stopped. Connect does nothing meanwhile.
+    // While the data flows on the queue's connection, the session is free:
+    // its commands stay enabled. Stop stops the file at once, asks
+    // nothing, and the status says so; the session stays.
     void busyDuringDownload() {
         QFETCH(bool, stop);
         FakeFtpServer server;
         MainWindowDriver ui;
         openPub(ui, server);
+        server.expectLoginBeside();
         server.expect("TYPE I")
             .reply("200 Type set")
             .expect("PASV")
             .passive()
-            .expect("RETR a.bin")
+            .expect("RETR /pub/a.bin")
             .reply("150 Sending")
             .dataSend("he");
         if (stop)
             server.expect("ABOR").reply("225 Abort done");
         else
-            server.dataSend("llo").dataClose().reply("226 Done");
+            server.pause(300).dataSend("llo").dataClose().reply("226 Done");
 
         bool once = false;
         QStringList enabled;
-        QObject::connect(ui.engine(), &CFtpConnection::DownloadProgress, &ui.window, [&] {
-            if (once)
-                return;
-            once = true;
-            ui.window.mnuFile_Click();
-            ui.window.mnuEdit_Click();
-            ui.window.mnuHelp_Click();
-            for (QAction* item :
-                 {ui.window.mnuDownload, ui.window.mnuUpload, ui.window.mnuDelete,
-                  ui.window.mnuRename, ui.window.mnuHelpAbout, ui.window.mnuConnect,
-                  ui.window.mnuStop, ui.window.toolbarButton(QStringLiteral("Download")),
-                  ui.window.toolbarButton(QStringLiteral("Refresh")),
-                  ui.window.toolbarButton(QStringLiteral("Stop"))})
-                if (item->isEnabled())
-                    enabled << item->text().section(QLatin1Char('\t'), 0, 0);
-            if (stop) {
-                ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
-            } else {
-                ui.answerConnect(hostOf(server));
-                ui.window.tbToolBar_ButtonClick(QStringLiteral("Connect"));
-                QTest::keyClick(ui.window.lvListView->detailsView(), Qt::Key_F5);
-            }
-        });
+        QObject::connect(ui.window.transfers(), &WindowTransfers::fileProgress, &ui.window,
+                         [&](const QueueItem& item) {
+                             if (once || item.bytesDone == 0)
+                                 return;
+                             once = true;
+                             ui.window.mnuFile_Click();
+                             for (QAction* item :
+                                  {ui.window.mnuDownload, ui.window.mnuUpload, ui.window.mnuDelete,
+                                   ui.window.mnuStop,
+                                   ui.window.toolbarButton(QStringLiteral("Download")),
+                                   ui.window.toolbarButton(QStringLiteral("Refresh")),
+                                   ui.window.toolbarButton(QStringLiteral("Stop"))})
+                                 if (item->isEnabled())
+                                     enabled << item->text().section(QLatin1Char('\t'), 0, 0);
+                             if (stop)
+                                 ui.window.tbToolBar_ButtonClick(QStringLiteral("Stop"));
+                         });
         const QString local = m_Local.filePath(QStringLiteral("busy.bin"));
         QFile::remove(local);
         ui.prompts.texts << local;
+        ui.window.setProgressInterval(0);
         ui.window.mnuDownload_Click();
+        QVERIFY(ui.transfersDone());
         QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
         QVERIFY(once);
-        QCOMPARE(enabled, (QStringList{QStringLiteral("&Stop"), QStringLiteral("Stop")}));
+        QCOMPARE(enabled.size(), 7);
         QCOMPARE(ui.takeQuestions().size(), 1); // the save dialog only
         if (stop) {
-            QCOMPARE(ui.window.statusText(), QStringLiteral("Stopped: download of a.bin"));
+            QCOMPARE(ui.window.statusText(), QStringLiteral("Download of a.bin cancelled."));
+            QCOMPARE(ui.window.ProgressBar1->value(), 0);
             QVERIFY(server.commands().contains(QStringLiteral("ABOR")));
-            QVERIFY(!server.commands().contains(QStringLiteral("QUIT")));
+            QCOMPARE(ui.queueRows(QueueModel::Failed),
+                     QStringList{QStringLiteral("Download|/pub/a.bin|Failed: Stopped.")});
         } else {
             QCOMPARE(TestUtil::readFile(local), QByteArray("hello"));
-            QCOMPARE(server.controlConnectionCount(), 1);
-            ui.prompts.dialogs.clear();
+            QCOMPARE(server.controlConnectionCount(), 2);
         }
+        QCOMPARE(ui.window.sessionView(), frmMain::SessionView::Connected);
         ui.window.mnuFile_Click();
         QVERIFY(ui.window.mnuDownload->isEnabled());
     }
     void busyDuringDownload_data() {
         QTest::addColumn<bool>("stop");
         QTest::newRow("stop") << true;
-        QTest::newRow("connect and F5 do nothing") << false;
+        QTest::newRow("commands stay enabled") << false;
     }
 
     // ---------------------------------------------- refusals and faults

@@ -210,6 +210,7 @@ private slots:
         QVERIFY(ui.selectItem(QStringLiteral("b.txt")));
         ui.prompts.texts << local.filePath(QStringLiteral("b.txt"));
         ui.window.mnuDownload_Click();
+        QVERIFY(ui.transfersDone());
         QCOMPARE(ui.prompts.asked.value(0).value, local.filePath(QStringLiteral("b.txt")));
         QCOMPARE(TestUtil::readFile(local.filePath(QStringLiteral("b.txt"))), QByteArray("b\n"));
         QVERIFY(ui.window.logText().contains(QStringLiteral("PORT ")));
