@@ -333,6 +333,61 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("tail"));
     }
 
+    // TYPE before every transfer unless the owner asks otherwise (the
+    // queue's workers); then once a session, and again after a failure.
+    void repeatedType_data() {
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<bool>("firstRefused");
+        QTest::addColumn<int>("types");
+        QTest::newRow("default: before each transfer") << false << false << 3;
+        QTest::newRow("skipped: once a session") << true << false << 1;
+        QTest::newRow("skipped: said again after a failure") << true << true << 2;
+    }
+    void repeatedType() {
+        QFETCH(bool, skip);
+        QFETCH(bool, firstRefused);
+        QFETCH(int, types);
+        QTemporaryDir dir;
+        const QByteArray data = TestUtil::patternBytes(3000);
+        Session s;
+        s.ftp.setSkipRepeatedType(skip);
+        for (int i = 0; i < 3; ++i) {
+            if (i == 0 || !skip || (firstRefused && i == 1))
+                s.server.expect("TYPE I").reply("200 Type set");
+            s.dataSetUp().expect("RETR a.bin");
+            if (i == 0 && firstRefused)
+                s.server.reply("550 No such file");
+            else
+                s.server.reply("150 Sending").dataSend(data).dataClose().reply("226 Done");
+        }
+        QVERIFY(s.login());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(s.ftp.DownloadFile("a.bin", dir.filePath("a.bin"), 1, 0),
+                     i > 0 || !firstRefused);
+        QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
+        QCOMPARE(s.transfer().filter("TYPE").size(), types);
+    }
+
+    void remoteFileSize_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("size") << "213 3000000000" << qint64(3000000000LL);
+        QTest::newRow("no such file") << "550 No such file" << qint64(-1);
+        QTest::newRow("not a number") << "213 many" << qint64(-1);
+    }
+    void remoteFileSize() {
+        QFETCH(QString, reply);
+        QFETCH(qint64, size);
+        Session s;
+        s.server.expect("TYPE I").reply("200 Type set").expect("SIZE a.bin").reply(reply);
+        QVERIFY(s.login());
+        QCOMPARE(s.ftp.RemoteFileSize("a.bin"), size);
+        QVERIFY(!s.ftp.Busy());
+        QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
+        if (size < 0)
+            QVERIFY(s.ftp.FtpGetLastError() != 0);
+    }
+
     void downloadToAFullDiskFails() {
         if (!QFile::exists("/dev/full"))
             QSKIP("no /dev/full here");
