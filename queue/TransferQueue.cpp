@@ -315,6 +315,10 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
         busy += worker->closing ? 0 : 1;
     if (busy >= m_WorkerLimit)
         return nullptr;
+    return newWorker();
+}
+
+TransferQueue::Worker* TransferQueue::newWorker() {
     auto* worker = new Worker;
     worker->thread = new QThread;
     worker->thread->setObjectName(QStringLiteral("transfer worker"));
@@ -325,6 +329,14 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
             [this, thread = worker->thread] { onThreadEnded(thread); });
     connect(worker->worker, &TransferWorker::progress, this, &TransferQueue::onProgress);
     connect(worker->worker, &TransferWorker::finished, this, &TransferQueue::onFinished);
+    connect(worker->worker, &TransferWorker::opened, this,
+            [this, w = worker->worker](bool connected) {
+                // Until its first order ends, this is what the queue knows of it.
+                for (Worker* each : std::as_const(m_Workers)) {
+                    if (each->worker == w && !each->running)
+                        each->connected = connected;
+                }
+            });
     worker->thread->start();
     m_Workers.append(worker);
     return worker;
@@ -394,6 +406,8 @@ bool TransferQueue::prepare(qint64 id, qint64& startPoint) {
     }
     Conflict::Policy policy = m_Policy;
     if (policy == Conflict::Policy::Ask && m_Resolver) {
+        // The question may wait long: what finished meanwhile is written first.
+        m_Store.flush();
         const ConflictResolver::Answer answer = m_Resolver->resolve(QueueItem(item), target);
         policy = answer.policy;
         if (answer.applyToAll)
@@ -445,16 +459,41 @@ bool TransferQueue::settle(QueueItem& item, Conflict::Policy policy, const Confl
 }
 
 void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint) {
+    // An upload that moved bytes before and was cut (or stopped, or killed
+    // with the program) goes on from what the server holds of it: the
+    // worker asks. A refusal before any byte, or a checksum that failed,
+    // left bytesDone at 0.
+    const bool resumeUpload = item.direction == QueueItem::Direction::Upload && !item.folder &&
+                              startPoint == 0 && item.bytesDone > 0;
     item.state = QueueItem::State::Active;
     ++item.attempts;
-    item.bytesDone = startPoint;
-    m_StartBytes.insert(item.id, startPoint);
+    // A resumed upload keeps its count until the worker knows better: cut
+    // again before it reports, it is still known to have bytes there.
+    if (!resumeUpload)
+        item.bytesDone = startPoint;
     worker.running = item.id;
     m_Closing = false; // more work came: finished() is not due yet
+    // Committed before the worker starts: a crash from here on finds the
+    // item begun. The previous item's end goes in the same commit.
     changed(item, true);
-    WorkOrder order{item, startPoint, m_Verify};
+    WorkOrder order{item, startPoint, m_Verify, resumeUpload};
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w, order] { w->work(order); });
+    // A folder brings more work: the other connections log in meanwhile,
+    // side by side, instead of one after another once its entries come.
+    if (order.item.folder)
+        openAhead();
+}
+
+void TransferQueue::openAhead() {
+    int open = 0;
+    for (const Worker* worker : std::as_const(m_Workers))
+        open += worker->closing ? 0 : 1;
+    // Bounded by the worker limit.
+    for (; open < m_WorkerLimit; ++open) {
+        TransferWorker* w = newWorker()->worker;
+        QMetaObject::invokeMethod(w, [w] { w->open(); });
+    }
 }
 
 void TransferQueue::onProgress(qint64 id, qint64 bytes) {
@@ -519,7 +558,7 @@ void TransferQueue::onFinished(const WorkResult& result) {
         m_ConnectFailures = 0;
     switch (result.outcome) {
     case Outcome::Done:
-        m_BytesMoved += qMax<qint64>(0, result.bytes - m_StartBytes.value(item.id));
+        m_BytesMoved += qMax<qint64>(0, result.bytes - result.startPoint);
         item.state = QueueItem::State::Done;
         item.bytesDone = result.bytes;
         item.lastError.clear();
@@ -527,7 +566,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
         if (item.folder)
             expandFolder(item, result);
         else
-            changed(item, true);
+            // Written with the next item's start, or at the end of this call.
+            changed(item, false);
         break;
     case Outcome::Failed:
         failItem(item, result.error);
@@ -593,8 +633,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
         break;
     }
     }
-    m_StartBytes.remove(result.id);
     schedule();
+    m_Store.flush();
     checkFinished();
 }
 

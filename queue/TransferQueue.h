@@ -117,6 +117,9 @@ private:
     void appendItems(QList<QueueItem>& items, QueueItem* finishedFolder = nullptr);
     void schedule();
     Worker* idleWorker();
+    Worker* newWorker();
+    // Starts the connections up to the limit, each logging in at once.
+    void openAhead();
     // What a file item starts from; false when it needs no transfer (skipped).
     bool prepare(qint64 id, qint64& startPoint);
     bool settle(QueueItem& item, Conflict::Policy policy, const Conflict::Target& target,
@@ -165,6 +168,5 @@ private:
     int m_ConnectFailures = 0;
     bool m_ConnectPaused = false;
     qint64 m_BytesMoved = 0;
-    QHash<qint64, qint64> m_StartBytes;
     QTimer m_FlushTimer;
 };

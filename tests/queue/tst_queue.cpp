@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QTcpServer>
@@ -39,6 +40,9 @@ enum class Scenario {
     ConflictSizeDiffers,
     OneConnectionOnly,
     LyingChecksum,
+    // An upload cut on the way (the server's session dies) goes on from
+    // the bytes the server kept: SIZE, then REST and STOR.
+    UploadCutResumes,
 };
 
 // A tree with nested and empty folders and files of awkward sizes.
@@ -235,6 +239,9 @@ void TestQueue::scenarios_data() {
     }
     QTest::addRow("pyftpdlib lying checksum")
         << Kind::Pyftpdlib << Checksums::Lying << Scenario::LyingChecksum << false << false;
+    for (const Kind kind : {Kind::Vsftpd, Kind::Pyftpdlib})
+        QTest::addRow("%s upload cut, resumed", qPrintable(RealFtpServer::kindName(kind)))
+            << kind << Checksums::Off << Scenario::UploadCutResumes << false << false;
 }
 
 void TestQueue::scenarios() {
@@ -251,6 +258,10 @@ void TestQueue::scenarios() {
     }
     if (scenario == Scenario::OneConnectionOnly)
         options.maxClients = 1;
+    // Slow enough to be cut in the middle.
+    constexpr qint64 CutFileSize = 600000;
+    if (scenario == Scenario::UploadCutResumes)
+        options.uploadRate = 200000;
     const QString unavailable = RealFtpServer::unavailableReason(kind, options);
     if (!unavailable.isEmpty())
         QSKIP(qPrintable(unavailable));
@@ -277,7 +288,14 @@ void TestQueue::scenarios() {
 
     const QString remoteTree = server.rootPath() + "/tree";
     const QString localTree = local.filePath("tree");
-    if (scenario == Scenario::UploadFolder) {
+    const QString cutLocal = localTree + "/big.bin";
+    const QString cutRemote = "/" + RealFtpServer::writableDir() + "/big.bin";
+    if (scenario == Scenario::UploadCutResumes) {
+        QVERIFY(QDir().mkpath(localTree));
+        QVERIFY(TestUtil::writePatternFile(cutLocal, CutFileSize));
+        queue.setWorkerCount(1);
+        queue.addUpload(cutLocal, cutRemote);
+    } else if (scenario == Scenario::UploadFolder) {
         QVERIFY(writeTree(localTree));
         queue.addUploadFolder(localTree, "/" + RealFtpServer::writableDir() + "/tree");
     } else {
@@ -300,7 +318,20 @@ void TestQueue::scenarios() {
         queue.setConflictResolver(&answer);
     }
 
-    QVERIFY2(runToEnd(queue), "the queue did not finish");
+    if (scenario == Scenario::UploadCutResumes) {
+        bool finished = false;
+        connect(&queue, &TransferQueue::finished, this, [&] { finished = true; });
+        queue.start();
+        // Cut once part of the file has arrived.
+        const QString arriving = server.rootPath() + cutRemote;
+        QVERIFY(TestUtil::waitUntil(
+            [&] { return QFileInfo(arriving).size() >= 50000 || finished; }, 20000));
+        QVERIFY2(!finished, "the upload ended before it could be cut");
+        QVERIFY(server.cutSessions());
+        QVERIFY2(TestUtil::waitUntil([&] { return finished; }, 40000), "the queue did not finish");
+    } else {
+        QVERIFY2(runToEnd(queue), "the queue did not finish");
+    }
     const TransferQueue::Totals totals = queue.totals();
     QString failures;
     for (int row = 0; row < queue.count(); ++row) {
@@ -340,6 +371,21 @@ void TestQueue::scenarios() {
         QCOMPARE(QFileInfo(inTheWay).size(), 30000);
         QCOMPARE(TestUtil::readFile(localTree + "/sub/deep/d (1).bin"), whole);
         break;
+    case Scenario::UploadCutResumes: {
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(queue.at(0).attempts, 2);
+        QCOMPARE(TestUtil::fileChecksum(server.rootPath() + cutRemote),
+                 TestUtil::fileChecksum(cutLocal));
+        // Asked (pyftpdlib answers SIZE in image type only), and resumed
+        // from a point inside the file.
+        const QString log = server.transcript();
+        QVERIFY2(log.contains("SIZE " + cutRemote), qPrintable(log));
+        const QRegularExpressionMatch rest = QRegularExpression("REST (\\d+)").match(log);
+        QVERIFY2(rest.hasMatch(), qPrintable(log));
+        QVERIFY(rest.captured(1).toLongLong() > 0 && rest.captured(1).toLongLong() < CutFileSize);
+        QCOMPARE(log.count("STOR " + cutRemote), 2);
+        break;
+    }
     case Scenario::LyingChecksum:
         // Every file is fetched twice, then fails; each copy is kept under
         // a name that says so, and none is passed off as good.
