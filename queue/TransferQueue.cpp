@@ -46,6 +46,11 @@ TransferQueue::TransferQueue(QueueStore& store, QString job, QObject* parent)
         }
         if (item.state == QueueItem::State::Queued)
             m_Ready.push_back(item.id);
+        // An upload the program's end cut short (or that was waiting for
+        // its next attempt) goes on where the server's copy ends.
+        if (item.state == QueueItem::State::Queued &&
+            item.direction == QueueItem::Direction::Upload && item.bytesDone > 0)
+            m_CutUploads.insert(item.id);
     }
     m_Store.flush();
     const int policy = m_Store.jobPolicy(m_Job);
@@ -459,12 +464,12 @@ bool TransferQueue::settle(QueueItem& item, Conflict::Policy policy, const Confl
 }
 
 void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint) {
-    // An upload that moved bytes before and was cut (or stopped, or killed
-    // with the program) goes on from what the server holds of it: the
-    // worker asks. A refusal before any byte, or a checksum that failed,
-    // left bytesDone at 0.
+    // An upload that moved bytes before and was then cut (or stopped, or
+    // ended with the program) goes on from what the server holds of it:
+    // the worker asks. After a refusal it starts over.
     const bool resumeUpload = item.direction == QueueItem::Direction::Upload && !item.folder &&
-                              startPoint == 0 && item.bytesDone > 0;
+                              startPoint == 0 && item.bytesDone > 0 &&
+                              m_CutUploads.contains(item.id);
     item.state = QueueItem::State::Active;
     ++item.attempts;
     // A resumed upload keeps its count until the worker knows better: cut
@@ -556,6 +561,10 @@ void TransferQueue::onFinished(const WorkResult& result) {
     using Outcome = WorkResult::Outcome;
     if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
         m_ConnectFailures = 0;
+    if (result.outcome == Outcome::Retry || result.outcome == Outcome::Stopped)
+        m_CutUploads.insert(item.id);
+    else if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
+        m_CutUploads.remove(item.id);
     switch (result.outcome) {
     case Outcome::Done:
         m_BytesMoved += qMax<qint64>(0, result.bytes - result.startPoint);

@@ -157,6 +157,9 @@ private:
     int m_Waiting = 0;
     // Items whose checksum failed once and were fetched again.
     QSet<qint64> m_Refetched;
+    // Uploads whose last attempt was cut on the way (not refused): the
+    // next one may resume.
+    QSet<qint64> m_CutUploads;
     // Attempts an item had when "Retry" gave it a new round.
     QHash<qint64, int> m_RetryBase;
     // Folders met, by real path: a link leading back into the tree is skipped.

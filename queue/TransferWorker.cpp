@@ -336,9 +336,11 @@ void TransferWorker::makeRemoteFolder(const WorkOrder& order, WorkResult& result
         if (info.isDir() || info.isFile())
             result.entries.append(entry);
     }
-    // A folder that exists already is fine; MKD's refusal then says nothing.
-    m_Engine->CreateDirectory(item.remotePath);
-    if (!listRemote(item.remotePath, result.targetEntries, result))
+    // A folder the server has just made holds nothing to meet: no listing.
+    // One that exists already is fine; MKD's refusal then says nothing,
+    // and its listing shows what the uploads will meet.
+    if (!m_Engine->CreateDirectory(item.remotePath) &&
+        !listRemote(item.remotePath, result.targetEntries, result))
         return;
     result.outcome = WorkResult::Outcome::Done;
 }

@@ -120,6 +120,7 @@ private slots:
     void scenarios();
     void retryResumesAndStopStops_data();
     void retryResumesAndStopStops();
+    void refusedUploadStartsOver();
     void deadServerFailsWithoutSpinning();
     void storeKeepsWhatAKillLeaves();
     void killedCliResumesWithoutRefetching();
@@ -489,6 +490,47 @@ void TestQueue::retryResumesAndStopStops() {
     QCOMPARE(TestUtil::readFile(local), bytes);
     QCOMPARE(queue.at(0).verifiedWith, QStringLiteral("SHA-256"));
     QVERIFY(server.commands().contains("HASH /f.bin"));
+}
+
+void TestQueue::refusedUploadStartsOver() {
+    // The server took the bytes and then refused the file: what it holds is
+    // not to be built on, so "Retry" sends the whole file again, without
+    // asking its size (the script fails on any command it does not expect).
+    FakeFtpServer server;
+    const auto answer = [&server](const QString& text) {
+        return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
+    };
+    server.onCommand("USER", answer("331 Password required"));
+    server.onCommand("PASS", answer("230 Logged in"));
+    server.onCommand("PWD", answer("257 \"/\" is the current directory"));
+    server.onCommand("TYPE", answer("200 Type set"));
+    server.onCommand("QUIT", answer("221 Bye"));
+    server.onCommand("FEAT", answer(FakeFtpServer::featReply({"REST STREAM", "SIZE"})));
+    for (const char* last : {"552 Exceeded storage allocation", "226 Done"})
+        server.expect("PASV").passive().expect("STOR /u.bin").reply("150 Go").dataReceive().reply(
+            last);
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "refused");
+    QueueSession session;
+    session.host = server.host();
+    session.port = server.port();
+    session.userName = "anonymous";
+    session.timeoutSeconds = 10;
+    queue.setSession(session);
+    queue.setWorkerCount(1);
+    const QByteArray bytes = TestUtil::patternBytes(12000);
+    QVERIFY(TestUtil::writeFile(data.filePath("u.bin"), bytes));
+    const qint64 id = queue.addUpload(data.filePath("u.bin"), "/u.bin");
+    QVERIFY(runToEnd(queue, 20000));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Failed);
+    QVERIFY(queue.at(0).bytesDone > 0);
+    queue.retryItem(id);
+    QVERIFY(TestUtil::waitUntil([&] { return queue.at(0).finished(); }, 20000));
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Done);
+    QCOMPARE(server.uploads().value(1), bytes);
 }
 
 void TestQueue::deadServerFailsWithoutSpinning() {

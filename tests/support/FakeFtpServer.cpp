@@ -306,6 +306,13 @@ void FakeFtpServer::resetSocket(QTcpSocket* socket) {
 }
 
 QString FakeFtpServer::openPassive(const QString& text, bool extended) {
+    // The data connection of a transfer before, closed by the client, is
+    // not the one this offer is for: a step waiting for data waits anew.
+    if (m_Data && m_DataPeerClosed) {
+        m_Data->deleteLater();
+        m_Data = nullptr;
+        m_DataPeerClosed = false;
+    }
     if (m_Passive) {
         m_Passive->close();
         m_Passive->deleteLater();
