@@ -83,8 +83,12 @@ void TransferQueue::closeWorker(Worker& worker) {
     // thread must not hang on a server's last reply.
     worker.closing = true;
     TransferWorker* w = worker.worker;
-    QMetaObject::invokeMethod(w, [w] { w->close(); });
-    worker.thread->quit();
+    // The thread ends once close() has run there: asked from here, its loop
+    // could end first, with the call (and the QUIT) never made.
+    QMetaObject::invokeMethod(w, [w, thread = worker.thread] {
+        w->close();
+        thread->quit();
+    });
 }
 
 void TransferQueue::onThreadEnded(QThread* thread) {
