@@ -368,26 +368,6 @@ private slots:
         QCOMPARE(s.transfer().filter("TYPE").size(), types);
     }
 
-    void remoteFileSize_data() {
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<qint64>("size");
-        QTest::newRow("size") << "213 3000000000" << qint64(3000000000LL);
-        QTest::newRow("no such file") << "550 No such file" << qint64(-1);
-        QTest::newRow("not a number") << "213 many" << qint64(-1);
-    }
-    void remoteFileSize() {
-        QFETCH(QString, reply);
-        QFETCH(qint64, size);
-        Session s;
-        s.server.expect("TYPE I").reply("200 Type set").expect("SIZE a.bin").reply(reply);
-        QVERIFY(s.login());
-        QCOMPARE(s.ftp.RemoteFileSize("a.bin"), size);
-        QVERIFY(!s.ftp.Busy());
-        QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
-        if (size < 0)
-            QVERIFY(s.ftp.FtpGetLastError() != 0);
-    }
-
     void downloadToAFullDiskFails() {
         if (!QFile::exists("/dev/full"))
             QSKIP("no /dev/full here");

@@ -93,6 +93,31 @@ bool runToEnd(TransferQueue& queue, int timeoutMs = 40000) {
     return TestUtil::waitUntil([&] { return finished; }, timeoutMs);
 }
 
+// A handler that sends this reply.
+FakeFtpServer::Handler answer(FakeFtpServer& server, const QString& text) {
+    return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
+}
+
+// A scripted server answering the log-in, TYPE, FEAT and QUIT whenever asked
+// (a retry may come on a new connection); the transfers are scripted.
+void answerSession(FakeFtpServer& server, const QStringList& features) {
+    server.onCommand("USER", answer(server, "331 Password required"));
+    server.onCommand("PASS", answer(server, "230 Logged in"));
+    server.onCommand("PWD", answer(server, "257 \"/\" is the current directory"));
+    server.onCommand("TYPE", answer(server, "200 Type set"));
+    server.onCommand("QUIT", answer(server, "221 Bye"));
+    server.onCommand("FEAT", answer(server, FakeFtpServer::featReply(features)));
+}
+
+QueueSession scriptedSession(const FakeFtpServer& server) {
+    QueueSession session;
+    session.host = server.host();
+    session.port = server.port();
+    session.userName = "anonymous";
+    session.timeoutSeconds = 10;
+    return session;
+}
+
 class FixedAnswer : public ConflictResolver {
 public:
     explicit FixedAnswer(Conflict::Policy policy) : m_Policy(policy) {}
@@ -420,19 +445,12 @@ void TestQueue::retryResumesAndStopStops() {
     QFETCH(bool, stopAll);
     const QByteArray bytes = TestUtil::patternBytes(12000);
     FakeFtpServer server;
-    const auto answer = [&server](const QString& text) {
-        return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
-    };
-    server.onCommand("USER", answer("331 Password required"));
-    server.onCommand("PASS", answer("230 Logged in"));
-    server.onCommand("PWD", answer("257 \"/\" is the current directory"));
-    server.onCommand("TYPE", answer("200 Type set"));
-    server.onCommand("QUIT", answer("221 Bye"));
     // HASH as the draft has it; the digest of the whole file proves the
     // resumed copy.
-    server.onCommand("FEAT", answer(FakeFtpServer::featReply({"HASH SHA-1;SHA-256*;MD5"})));
-    server.onCommand("HASH", answer("213 SHA-256 0-11999 " +
-                                    QString::fromLatin1(TestUtil::checksum(bytes)) + " /f.bin"));
+    answerSession(server, {"HASH SHA-1;SHA-256*;MD5"});
+    server.onCommand("HASH", answer(server, "213 SHA-256 0-11999 " +
+                                                QString::fromLatin1(TestUtil::checksum(bytes)) +
+                                                " /f.bin"));
     server.expect("PASV").passive().expect("RETR /f.bin").reply("150 Opening");
     if (stop) {
         server.dataSend(bytes.left(5000)).stall();
@@ -454,12 +472,7 @@ void TestQueue::retryResumesAndStopStops() {
     QueueStore store(data.filePath("queue.sqlite"));
     QVERIFY(store.open());
     TransferQueue queue(store, "scripted");
-    QueueSession session;
-    session.host = server.host();
-    session.port = server.port();
-    session.userName = "anonymous";
-    session.timeoutSeconds = 10;
-    queue.setSession(session);
+    queue.setSession(scriptedSession(server));
     queue.setWorkerCount(1);
     const QString local = data.filePath("f.bin");
     const qint64 id = queue.addDownload("/f.bin", local, bytes.size());
@@ -497,15 +510,7 @@ void TestQueue::refusedUploadStartsOver() {
     // not to be built on, so "Retry" sends the whole file again, without
     // asking its size (the script fails on any command it does not expect).
     FakeFtpServer server;
-    const auto answer = [&server](const QString& text) {
-        return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
-    };
-    server.onCommand("USER", answer("331 Password required"));
-    server.onCommand("PASS", answer("230 Logged in"));
-    server.onCommand("PWD", answer("257 \"/\" is the current directory"));
-    server.onCommand("TYPE", answer("200 Type set"));
-    server.onCommand("QUIT", answer("221 Bye"));
-    server.onCommand("FEAT", answer(FakeFtpServer::featReply({"REST STREAM", "SIZE"})));
+    answerSession(server, {"REST STREAM", "SIZE"});
     for (const char* last : {"552 Exceeded storage allocation", "226 Done"})
         server.expect("PASV").passive().expect("STOR /u.bin").reply("150 Go").dataReceive().reply(
             last);
@@ -513,12 +518,7 @@ void TestQueue::refusedUploadStartsOver() {
     QueueStore store(data.filePath("queue.sqlite"));
     QVERIFY(store.open());
     TransferQueue queue(store, "refused");
-    QueueSession session;
-    session.host = server.host();
-    session.port = server.port();
-    session.userName = "anonymous";
-    session.timeoutSeconds = 10;
-    queue.setSession(session);
+    queue.setSession(scriptedSession(server));
     queue.setWorkerCount(1);
     const QByteArray bytes = TestUtil::patternBytes(12000);
     QVERIFY(TestUtil::writeFile(data.filePath("u.bin"), bytes));
