@@ -352,6 +352,7 @@ void CFtpConnection::CloseOutOfStep(const QString& why) {
     if (!why.isEmpty())
         emit SessionProtocolMessage(why, ApplicationMessage);
     m_LoggedIn = false;
+    m_ServerType = -1;
     try {
         wscControl->close();
     } catch (const platform::Fault&) {
@@ -394,6 +395,7 @@ bool CFtpConnection::Connect() {
 
 void CFtpConnection::ConnectAndLogIn(bool& loggedIn) {
     m_LoggedIn = false;
+    m_ServerType = -1;
     wscControl->close();
     m_Control->reset();
     m_ProtectData = false;
@@ -732,10 +734,52 @@ bool CFtpConnection::ProcessPWDCommand() {
 // Directory and file command steps
 
 bool CFtpConnection::ProcessTYPECommand(qint32 vTransferMode) {
-    return Trapped("ProcessTYPECommand", [&] {
+    m_ServerType = -1;
+    const bool accepted = Trapped("ProcessTYPECommand", [&] {
         const QString type = vTransferMode == 0 ? QStringLiteral("A") : QStringLiteral("I");
         return Expect(Exchange(QStringLiteral("TYPE ") + type), 200);
     });
+    if (accepted)
+        m_ServerType = vTransferMode == 0 ? 0 : 1;
+    return accepted;
+}
+
+bool CFtpConnection::EnsureType(qint32 vTransferMode) {
+    if (m_SkipRepeatedType && m_ServerType == (vTransferMode == 0 ? 0 : 1))
+        return true;
+    return ProcessTYPECommand(vTransferMode);
+}
+
+qint64 CFtpConnection::RemoteFileSize(const QString& strFileName) {
+    return Guarded(qint64(-1), [&]() -> qint64 {
+        m_LastError = 0;
+        // In ASCII type a server may refuse SIZE, or count line ends its own way.
+        if (!EnsureType(1))
+            return -1;
+        const std::optional<qint64> size =
+            Trapped("RemoteFileSize", [&]() -> std::optional<qint64> {
+                const std::optional<FtpReply> reply = Exchange(QStringLiteral("SIZE ") + strFileName);
+                if (!Expect(reply, 213))
+                    return std::nullopt;
+                // "213 1234"
+                bool ok = false;
+                const qint64 n = reply->lines.value(0).mid(4).trimmed().toLongLong(&ok);
+                if (!ok || n < 0) {
+                    RecordRefusal(*reply);
+                    return std::nullopt;
+                }
+                return n;
+            });
+        return size.value_or(-1);
+    });
+}
+
+bool CFtpConnection::SkipRepeatedType() const {
+    return m_SkipRepeatedType;
+}
+
+void CFtpConnection::setSkipRepeatedType(bool on) {
+    m_SkipRepeatedType = on;
 }
 
 bool CFtpConnection::ProcessCWDCommand(const QString& strNewDirectory) {
@@ -875,6 +919,7 @@ bool CFtpConnection::CloseConnection() {
         if (wscControl->state() == Socket::Connected)
             result = ProcessQUITCommand();
         m_LoggedIn = false;
+        m_ServerType = -1;
         CancelAnyCall();
         wscData->close();
         wscControl->close();

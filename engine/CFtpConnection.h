@@ -140,6 +140,17 @@ public:
     // environment has KRELLIN_ZERO_COPY=0. TLS and ASCII type always copy.
     bool ZeroCopy() const;
     void setZeroCopy(bool on);
+    // Off by default: every transfer sends its TYPE. On (the queue's
+    // workers, which move one file after another), a transfer sends TYPE
+    // only when the server has not accepted that type in this session
+    // already; the type is forgotten on a new log-in and after any failed
+    // transfer or lost connection, so that the next one says it again.
+    bool SkipRepeatedType() const;
+    void setSkipRepeatedType(bool on);
+    // The size of a remote file in image type (SIZE, after TYPE I where
+    // needed): the bytes a resumed upload may start from. -1 when the
+    // server refuses or has no such file (last error set).
+    qint64 RemoteFileSize(const QString& strFileName);
     bool SetParentAsCurrentDirectory();
     QString GetFtpErrorDescription(qint32 lngErrorCode);
     bool CloseConnection();
@@ -290,6 +301,8 @@ private:
     qint32 ProcessPASSCommand();
     bool ProcessPWDCommand();
     bool ProcessTYPECommand(qint32 vTransferMode);
+    // TYPE unless SkipRepeatedType holds and the server has it already.
+    bool EnsureType(qint32 vTransferMode);
     bool ProcessCWDCommand(const QString& strNewDirectory);
     bool ProcessCDUPCommand();
     bool ProcessMKDCommand(const QString& strDirName);
@@ -414,6 +427,9 @@ private:
     qint16 m_Timeout = 0;
     QString m_WelcomeMessage;
     qint32 m_TransferMode = 0;
+    bool m_SkipRepeatedType = false;
+    // The type the server accepted last in this session; -1 when unknown.
+    qint32 m_ServerType = -1;
     qint32 m_LastError = 0;
     QString m_LastErrorDescription;
     qint32 m_WindowHandle = 0;

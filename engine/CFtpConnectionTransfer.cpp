@@ -679,7 +679,7 @@ bool CFtpConnection::ProcessLISTCommand() {
 
 bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& strLocalFileName,
                                   qint32 vTransferMode, qint64 lStartPoint) {
-    return Guarded(false, [&] {
+    const bool done = Guarded(false, [&] {
         BeginTransfer(Transfer::Kind::Download);
         // A negative start point means a whole download, never "REST -1".
         const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
@@ -708,7 +708,7 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
         m_Transfer.startPoint = startPoint;
         m_Transfer.bytes = startPoint;
 
-        if (!ProcessTYPECommand(vTransferMode))
+        if (!EnsureType(vTransferMode))
             return false;
         m_TransferMode = vTransferMode;
         m_Transfer.zeroCopy = UseZeroCopy(vTransferMode);
@@ -755,6 +755,10 @@ bool CFtpConnection::DownloadFile(const QString& strFileName, const QString& str
         emit StateChanged(TransferCompleted);
         return true;
     });
+    // After a failure the server's type is not known for sure any more.
+    if (!done)
+        m_ServerType = -1;
+    return done;
 }
 
 void CFtpConnection::ConfirmDownload() {
@@ -811,7 +815,7 @@ bool CFtpConnection::ProcessRETRCommand(const QString& strFileName) {
 
 bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& strRemoteFileName,
                                 qint32 vTransferMode, qint64 lStartPoint) {
-    return Guarded(false, [&] {
+    const bool done = Guarded(false, [&] {
         BeginTransfer(Transfer::Kind::Upload);
         const qint64 startPoint = std::max<qint64>(lStartPoint, 0);
         const auto finish = qScopeGuard([this] {
@@ -838,7 +842,7 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
             return false;
         }
 
-        if (!ProcessTYPECommand(vTransferMode))
+        if (!EnsureType(vTransferMode))
             return false;
         m_TransferMode = vTransferMode;
         m_Transfer.zeroCopy = UseZeroCopy(vTransferMode);
@@ -862,6 +866,9 @@ bool CFtpConnection::UploadFile(const QString& strLocalFileName, const QString& 
         emit StateChanged(TransferCompleted);
         return true;
     });
+    if (!done)
+        m_ServerType = -1;
+    return done;
 }
 
 bool CFtpConnection::ProcessSTORCommand(const QString& strRemoteFileName) {

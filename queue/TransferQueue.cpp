@@ -46,6 +46,11 @@ TransferQueue::TransferQueue(QueueStore& store, QString job, QObject* parent)
         }
         if (item.state == QueueItem::State::Queued)
             m_Ready.push_back(item.id);
+        // An upload the program's end cut short (or that was waiting for
+        // its next attempt) goes on where the server's copy ends.
+        if (item.state == QueueItem::State::Queued &&
+            item.direction == QueueItem::Direction::Upload && item.bytesDone > 0)
+            m_CutUploads.insert(item.id);
     }
     m_Store.flush();
     const int policy = m_Store.jobPolicy(m_Job);
@@ -78,8 +83,12 @@ void TransferQueue::closeWorker(Worker& worker) {
     // thread must not hang on a server's last reply.
     worker.closing = true;
     TransferWorker* w = worker.worker;
-    QMetaObject::invokeMethod(w, [w] { w->close(); });
-    worker.thread->quit();
+    // The thread ends once close() has run there: asked from here, its loop
+    // could end first, with the call (and the QUIT) never made.
+    QMetaObject::invokeMethod(w, [w, thread = worker.thread] {
+        w->close();
+        thread->quit();
+    });
 }
 
 void TransferQueue::onThreadEnded(QThread* thread) {
@@ -331,6 +340,10 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
         busy += worker->closing ? 0 : 1;
     if (busy >= m_WorkerLimit)
         return nullptr;
+    return newWorker();
+}
+
+TransferQueue::Worker* TransferQueue::newWorker() {
     auto* worker = new Worker;
     worker->thread = new QThread;
     worker->thread->setObjectName(QStringLiteral("transfer worker"));
@@ -341,6 +354,14 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
             [this, thread = worker->thread] { onThreadEnded(thread); });
     connect(worker->worker, &TransferWorker::progress, this, &TransferQueue::onProgress);
     connect(worker->worker, &TransferWorker::finished, this, &TransferQueue::onFinished);
+    connect(worker->worker, &TransferWorker::opened, this,
+            [this, w = worker->worker](bool connected) {
+                // Until its first order ends, this is what the queue knows of it.
+                for (Worker* each : std::as_const(m_Workers)) {
+                    if (each->worker == w && !each->running)
+                        each->connected = connected;
+                }
+            });
     worker->thread->start();
     m_Workers.append(worker);
     return worker;
@@ -402,14 +423,19 @@ bool TransferQueue::prepare(qint64 id, qint64& startPoint) {
         return true;
     if (item.attempts > 0 || item.bytesDone > 0) {
         // The target is this item's own unfinished copy: a download goes on
-        // from the bytes on disk; an upload starts over, since what the
-        // server holds of it is not known until listed again.
+        // from the bytes on disk, but only as far as this item is known to
+        // have written them: a file it was to overwrite keeps its old bytes
+        // until the server confirms, and a kill or a refusal before that
+        // must not pass them off as the new file's head. An upload starts
+        // over here; the worker asks the server how far a cut one got.
         if (download && (item.size < 0 || target.size <= item.size))
-            startPoint = target.size;
+            startPoint = std::min(target.size, item.bytesDone);
         return true;
     }
     Conflict::Policy policy = m_Decided.value(id, m_Policy);
     if (policy == Conflict::Policy::Ask && m_Resolver) {
+        // The question may wait long: what finished meanwhile is written first.
+        m_Store.flush();
         const ConflictResolver::Answer answer = m_Resolver->resolve(QueueItem(item), target);
         policy = answer.policy;
         if (answer.applyToAll)
@@ -461,18 +487,42 @@ bool TransferQueue::settle(QueueItem& item, Conflict::Policy policy, const Confl
 }
 
 void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint) {
+    // An upload that moved bytes before and was then cut (or stopped, or
+    // ended with the program) goes on from what the server holds of it:
+    // the worker asks. After a refusal it starts over.
+    const bool resumeUpload = item.direction == QueueItem::Direction::Upload && !item.folder &&
+                              startPoint == 0 && item.bytesDone > 0 &&
+                              m_CutUploads.contains(item.id);
     item.state = QueueItem::State::Active;
     ++item.attempts;
-    item.bytesDone = startPoint;
-    m_StartBytes.insert(item.id, startPoint);
+    // A resumed upload keeps its count until the worker knows better: cut
+    // again before it reports, it is still known to have bytes there.
+    if (!resumeUpload)
+        item.bytesDone = startPoint;
     worker.running = item.id;
     m_Closing = false; // more work came: finished() is not due yet
     // The order goes out before anyone hears of it: a Stop said on hearing
     // reaches the worker after the order, not before (where it would miss).
-    WorkOrder order{item, startPoint, m_Verify};
+    WorkOrder order{item, startPoint, m_Verify, resumeUpload};
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w, order] { w->work(order); });
+    // The item begun is committed with the previous item's end.
     changed(item, true);
+    // A folder brings more work: the other connections log in meanwhile,
+    // side by side, instead of one after another once its entries come.
+    if (order.item.folder)
+        openAhead();
+}
+
+void TransferQueue::openAhead() {
+    int open = 0;
+    for (const Worker* worker : std::as_const(m_Workers))
+        open += worker->closing ? 0 : 1;
+    // Bounded by the worker limit.
+    for (; open < m_WorkerLimit; ++open) {
+        TransferWorker* w = newWorker()->worker;
+        QMetaObject::invokeMethod(w, [w] { w->open(); });
+    }
 }
 
 void TransferQueue::onProgress(qint64 id, qint64 bytes) {
@@ -537,9 +587,13 @@ void TransferQueue::onFinished(const WorkResult& result) {
         m_ConnectFailures = 0;
     item.errorCode = result.errorCode;
     item.serverReply = result.serverReply;
+    if (result.outcome == Outcome::Retry || result.outcome == Outcome::Stopped)
+        m_CutUploads.insert(item.id);
+    else if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
+        m_CutUploads.remove(item.id);
     switch (result.outcome) {
     case Outcome::Done:
-        m_BytesMoved += qMax<qint64>(0, result.bytes - m_StartBytes.value(item.id));
+        m_BytesMoved += qMax<qint64>(0, result.bytes - result.startPoint);
         item.state = QueueItem::State::Done;
         item.bytesDone = result.bytes;
         item.lastError.clear();
@@ -547,7 +601,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
         if (item.folder)
             expandFolder(item, result);
         else
-            changed(item, true);
+            // Written with the next item's start, or at the end of this call.
+            changed(item, false);
         break;
     case Outcome::Failed:
         failItem(item, result.error);
@@ -613,8 +668,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
         break;
     }
     }
-    m_StartBytes.remove(result.id);
     schedule();
+    m_Store.flush();
     checkFinished();
 }
 

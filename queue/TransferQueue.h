@@ -122,6 +122,9 @@ private:
     void appendStored(QList<QueueItem>& items);
     void schedule();
     Worker* idleWorker();
+    Worker* newWorker();
+    // Starts the connections up to the limit, each logging in at once.
+    void openAhead();
     // What a file item starts from; false when it needs no transfer (skipped).
     bool prepare(qint64 id, qint64& startPoint);
     bool settle(QueueItem& item, Conflict::Policy policy, const Conflict::Target& target,
@@ -159,6 +162,9 @@ private:
     int m_Waiting = 0;
     // Items whose checksum failed once and were fetched again.
     QSet<qint64> m_Refetched;
+    // Uploads whose last attempt was cut on the way (not refused): the
+    // next one may resume.
+    QSet<qint64> m_CutUploads;
     // Attempts an item had when "Retry" gave it a new round.
     QHash<qint64, int> m_RetryBase;
     // Folders met, by real path: a link leading back into the tree is skipped.
@@ -172,6 +178,5 @@ private:
     int m_ConnectFailures = 0;
     bool m_ConnectPaused = false;
     qint64 m_BytesMoved = 0;
-    QHash<qint64, qint64> m_StartBytes;
     QTimer m_FlushTimer;
 };

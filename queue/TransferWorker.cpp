@@ -31,9 +31,10 @@ TransferWorker::TransferWorker(QueueSession session) : m_Session(std::move(sessi
 TransferWorker::~TransferWorker() = default;
 
 void TransferWorker::stop(qint64 id) {
-    if (m_Engine && id == m_Running) {
+    if (id != 0 && id == m_Running) {
         m_Stopped = true;
-        m_Engine->CancelAnyCall();
+        if (m_Engine)
+            m_Engine->CancelAnyCall();
     }
 }
 
@@ -44,6 +45,12 @@ void TransferWorker::close() {
     if (m_Running) {
         m_CloseAsked = true;
         stop(m_Running);
+        return;
+    }
+    if (m_Opening) {
+        m_CloseAsked = true;
+        if (m_Engine)
+            m_Engine->CancelAnyCall();
         return;
     }
     if (m_Engine && m_Engine->SessionOpen())
@@ -75,6 +82,8 @@ bool TransferWorker::ensureConnected(WorkResult& result) {
     c.setUserName(m_Session.userName);
     c.setPassword(m_Session.password);
     c.setPassiveMode(m_Session.passive);
+    // One file after another: TYPE once a session, not once a file.
+    c.setSkipRepeatedType(true);
     connect(&c, &CFtpConnection::DownloadProgress, this, &TransferWorker::reportProgress);
     connect(&c, &CFtpConnection::UploadProgress, this, &TransferWorker::reportProgress);
     connect(&c, &CFtpConnection::SessionProtocolMessage, this,
@@ -108,14 +117,46 @@ bool TransferWorker::ensureConnected(WorkResult& result) {
     return false;
 }
 
+void TransferWorker::open() {
+    if (m_Running || m_Opening)
+        return;
+    m_Opening = true;
+    WorkResult ignored;
+    try {
+        ensureConnected(ignored);
+    } catch (const platform::Fault&) {
+        m_Engine.reset();
+    }
+    m_Opening = false;
+    emit opened(m_Engine && m_Engine->SessionOpen());
+    if (m_Deferred) {
+        const WorkOrder order = *m_Deferred;
+        m_Deferred.reset();
+        run(order);
+        return;
+    }
+    if (m_CloseAsked)
+        close();
+}
+
 void TransferWorker::work(const WorkOrder& order) {
-    WorkResult result;
-    result.id = order.item.id;
     m_Running = order.item.id;
     m_Stopped = false;
+    // Come inside open()'s log-in (the engine's wait delivers queued
+    // calls): the order waits until the log-in is over.
+    if (m_Opening) {
+        m_Deferred = order;
+        return;
+    }
+    run(order);
+}
+
+void TransferWorker::run(const WorkOrder& order) {
+    WorkResult result;
+    result.id = order.item.id;
     m_ProgressClock.invalidate();
     try {
-        if (ensureConnected(result)) {
+        if (!m_Stopped && ensureConnected(result)) {
             const bool download = order.item.direction == QueueItem::Direction::Download;
             if (order.item.folder && download)
                 listRemoteFolder(order, result);
@@ -167,13 +208,12 @@ void TransferWorker::transfer(const WorkOrder& order, WorkResult& result) {
         // A file that arrived whole before a crash has nothing left to fetch:
         // it is only proven.
         const bool whole = item.size >= 0 && order.startPoint >= item.size && order.startPoint > 0;
+        result.startPoint = order.startPoint;
         if (!whole && !c.DownloadFile(item.remotePath, item.localPath, mode, order.startPoint)) {
-            // A server that will not start in the middle (REST refused, the
-            // session still open): the whole file then, at once.
-            const bool restRefused = order.startPoint > 0 && !m_Stopped && c.SessionOpen() &&
-                                     m_LastCommand.startsWith(QLatin1String("REST ")) &&
-                                     c.GetLastServerResponse().startsWith(QLatin1Char('5'));
-            if (!restRefused || !c.DownloadFile(item.remotePath, item.localPath, mode, 0))
+            if (!restartRefused(order.startPoint))
+                return failFromEngine(result, QStringLiteral("RETR ") + item.remotePath);
+            result.startPoint = 0;
+            if (!c.DownloadFile(item.remotePath, item.localPath, mode, 0))
                 return failFromEngine(result, QStringLiteral("RETR ") + item.remotePath);
         }
         result.bytes = QFileInfo(item.localPath).size();
@@ -183,13 +223,49 @@ void TransferWorker::transfer(const WorkOrder& order, WorkResult& result) {
             result.error = QStringLiteral("%1 is no longer there").arg(item.localPath);
             return;
         }
-        if (!c.UploadFile(item.localPath, item.remotePath, mode, order.startPoint))
-            return failFromEngine(result, QStringLiteral("STOR ") + item.remotePath);
+        const qint64 start =
+            order.resumeUpload && !m_Session.ascii ? uploadResumePoint(item) : order.startPoint;
+        result.startPoint = start;
+        if (!c.UploadFile(item.localPath, item.remotePath, mode, start)) {
+            if (!restartRefused(start))
+                return failFromEngine(result, QStringLiteral("STOR ") + item.remotePath);
+            result.startPoint = 0;
+            if (!c.UploadFile(item.localPath, item.remotePath, mode, 0))
+                return failFromEngine(result, QStringLiteral("STOR ") + item.remotePath);
+        }
         result.bytes = QFileInfo(item.localPath).size();
     }
     result.outcome = WorkResult::Outcome::Done;
     if (order.verify && !m_Session.ascii)
         verify(item, result);
+}
+
+bool TransferWorker::restartRefused(qint64 startPoint) const {
+    // A server that will not start in the middle, the session still open:
+    // the whole file then, at once. Refused at REST, or at the STOR after
+    // it (proftpd without AllowStoreRestart: "451 Append/Restart not
+    // permitted"); a cut (426, a lost connection) is not a refusal.
+    const CFtpConnection& c = *m_Engine;
+    if (startPoint <= 0 || m_Stopped || !c.SessionOpen())
+        return false;
+    const QString reply = c.GetLastServerResponse();
+    if (m_LastCommand.startsWith(QLatin1String("REST ")))
+        return reply.startsWith(QLatin1Char('5'));
+    return m_LastCommand.startsWith(QLatin1String("STOR ")) &&
+           (reply.startsWith(QLatin1String("451")) || reply.startsWith(QLatin1Char('5')));
+}
+
+qint64 TransferWorker::uploadResumePoint(const QueueItem& item) {
+    CFtpConnection& c = *m_Engine;
+    // REST before STOR only where FEAT says the server takes it.
+    if (!c.Features().RestStream())
+        return 0;
+    const qint64 remote = c.RemoteFileSize(item.remotePath);
+    // Refused, absent, or longer than the file here (not this upload's
+    // bytes): from the start.
+    if (remote <= 0 || remote > QFileInfo(item.localPath).size())
+        return 0;
+    return remote;
 }
 
 void TransferWorker::verify(const QueueItem& item, WorkResult& result) {
@@ -282,16 +358,21 @@ void TransferWorker::makeRemoteFolder(const WorkOrder& order, WorkResult& result
         entry.name = info.fileName();
         entry.isDirectory = info.isDir();
         entry.isLink = info.isSymLink();
-        entry.target = info.canonicalFilePath();
+        // The real path tells a folder met twice; files need none (and
+        // finding it costs a system call per level of the path).
+        if (info.isDir())
+            entry.target = info.canonicalFilePath();
         entry.size = info.isDir() ? -1 : info.size();
         entry.time = FtpDate::FromDateTime(info.lastModified());
         // Sockets, pipes and devices are no files to send.
         if (info.isDir() || info.isFile())
             result.entries.append(entry);
     }
-    // A folder that exists already is fine; MKD's refusal then says nothing.
-    m_Engine->CreateDirectory(item.remotePath);
-    if (!listRemote(item.remotePath, result.targetEntries, result))
+    // A folder the server has just made holds nothing to meet: no listing.
+    // One that exists already is fine; MKD's refusal then says nothing,
+    // and its listing shows what the uploads will meet.
+    if (!m_Engine->CreateDirectory(item.remotePath) &&
+        !listRemote(item.remotePath, result.targetEntries, result))
         return;
     result.outcome = WorkResult::Outcome::Done;
 }

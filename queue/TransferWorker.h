@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class CFtpConnection;
 
@@ -28,6 +29,9 @@ struct WorkOrder {
     QueueItem item;
     qint64 startPoint = 0;
     bool verify = true;
+    // An upload cut short before: the server is asked how much of it it
+    // holds (SIZE), and the upload goes on from there where it can.
+    bool resumeUpload = false;
 };
 
 struct WorkResult {
@@ -54,6 +58,8 @@ struct WorkResult {
     qint32 errorCode = 0;
     QString serverReply;
     qint64 bytes = 0;
+    // Where the transfer started (a resumed upload: what the server held).
+    qint64 startPoint = 0;
     QString verifiedWith;
     // Folders: the source's entries, and (upload) what the remote folder held.
     QList<FolderEntry> entries;
@@ -80,6 +86,10 @@ public:
 
     // Run in the worker's thread (QMetaObject::invokeMethod, queued).
     void work(const WorkOrder& order);
+    // Connects and logs in ahead of the first order, so that the queue's
+    // connections open side by side; a failure here is met again, and
+    // reported, by the first order.
+    void open();
     // Stops the item with this id if it is the one running: the queued call
     // runs inside the engine's wait, which ends with "cancelled".
     void stop(qint64 id);
@@ -89,10 +99,17 @@ public:
 signals:
     void progress(qint64 id, qint64 bytes);
     void finished(const WorkResult& result);
+    // open() ended: logged in, or not.
+    void opened(bool connected);
 
 private:
+    void run(const WorkOrder& order);
     bool ensureConnected(WorkResult& result);
     void transfer(const WorkOrder& order, WorkResult& result);
+    // The server refused to start the transfer at startPoint.
+    bool restartRefused(qint64 startPoint) const;
+    // What a cut upload goes on from: the server's bytes of it, or 0.
+    qint64 uploadResumePoint(const QueueItem& item);
     void listRemoteFolder(const WorkOrder& order, WorkResult& result);
     void makeRemoteFolder(const WorkOrder& order, WorkResult& result);
     bool listRemote(const QString& path, QList<FolderEntry>& entries, WorkResult& result);
@@ -104,6 +121,10 @@ private:
     QueueSession m_Session;
     std::unique_ptr<CFtpConnection> m_Engine;
     qint64 m_Running = 0;
+    // Inside open(): the engine is in use, as for a running item.
+    bool m_Opening = false;
+    // An order that came during open(), run once it is over.
+    std::optional<WorkOrder> m_Deferred;
     bool m_Stopped = false;
     bool m_CloseAsked = false;
     QElapsedTimer m_ProgressClock;

@@ -368,6 +368,41 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("tail"));
     }
 
+    // TYPE before every transfer unless the owner asks otherwise (the
+    // queue's workers); then once a session, and again after a failure.
+    void repeatedType_data() {
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<bool>("firstRefused");
+        QTest::addColumn<int>("types");
+        QTest::newRow("default: before each transfer") << false << false << 3;
+        QTest::newRow("skipped: once a session") << true << false << 1;
+        QTest::newRow("skipped: said again after a failure") << true << true << 2;
+    }
+    void repeatedType() {
+        QFETCH(bool, skip);
+        QFETCH(bool, firstRefused);
+        QFETCH(int, types);
+        QTemporaryDir dir;
+        const QByteArray data = TestUtil::patternBytes(3000);
+        Session s;
+        s.ftp.setSkipRepeatedType(skip);
+        for (int i = 0; i < 3; ++i) {
+            if (i == 0 || !skip || (firstRefused && i == 1))
+                s.server.expect("TYPE I").reply("200 Type set");
+            s.dataSetUp().expect("RETR a.bin");
+            if (i == 0 && firstRefused)
+                s.server.reply("550 No such file");
+            else
+                s.server.reply("150 Sending").dataSend(data).dataClose().reply("226 Done");
+        }
+        QVERIFY(s.login());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(s.ftp.DownloadFile("a.bin", dir.filePath("a.bin"), 1, 0),
+                     i > 0 || !firstRefused);
+        QVERIFY2(s.server.errors().isEmpty(), qPrintable(s.server.errors().join('\n')));
+        QCOMPARE(s.transfer().filter("TYPE").size(), types);
+    }
+
     void downloadToAFullDiskFails() {
         if (!QFile::exists("/dev/full"))
             QSKIP("no /dev/full here");

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslCertificate>
 #include <QTcpServer>
@@ -39,6 +40,9 @@ enum class Scenario {
     ConflictSizeDiffers,
     OneConnectionOnly,
     LyingChecksum,
+    // An upload cut on the way (the server's session dies) goes on from
+    // the bytes the server kept: SIZE, then REST and STOR.
+    UploadCutResumes,
 };
 
 // A tree with nested and empty folders and files of awkward sizes.
@@ -89,6 +93,31 @@ bool runToEnd(TransferQueue& queue, int timeoutMs = 40000) {
     return TestUtil::waitUntil([&] { return finished; }, timeoutMs);
 }
 
+// A handler that sends this reply.
+FakeFtpServer::Handler answer(FakeFtpServer& server, const QString& text) {
+    return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
+}
+
+// A scripted server answering the log-in, TYPE, FEAT and QUIT whenever asked
+// (a retry may come on a new connection); the transfers are scripted.
+void answerSession(FakeFtpServer& server, const QStringList& features) {
+    server.onCommand("USER", answer(server, "331 Password required"));
+    server.onCommand("PASS", answer(server, "230 Logged in"));
+    server.onCommand("PWD", answer(server, "257 \"/\" is the current directory"));
+    server.onCommand("TYPE", answer(server, "200 Type set"));
+    server.onCommand("QUIT", answer(server, "221 Bye"));
+    server.onCommand("FEAT", answer(server, FakeFtpServer::featReply(features)));
+}
+
+QueueSession scriptedSession(const FakeFtpServer& server) {
+    QueueSession session;
+    session.host = server.host();
+    session.port = server.port();
+    session.userName = "anonymous";
+    session.timeoutSeconds = 10;
+    return session;
+}
+
 class FixedAnswer : public ConflictResolver {
 public:
     explicit FixedAnswer(Conflict::Policy policy) : m_Policy(policy) {}
@@ -116,6 +145,8 @@ private slots:
     void scenarios();
     void retryResumesAndStopStops_data();
     void retryResumesAndStopStops();
+    void refusedUploadStartsOver();
+    void overwriteNeverBuildsOnTheOldFile();
     void deadServerFailsWithoutSpinning();
     void storeKeepsWhatAKillLeaves();
     void killedCliResumesWithoutRefetching();
@@ -235,6 +266,9 @@ void TestQueue::scenarios_data() {
     }
     QTest::addRow("pyftpdlib lying checksum")
         << Kind::Pyftpdlib << Checksums::Lying << Scenario::LyingChecksum << false << false;
+    for (const Kind kind : {Kind::Vsftpd, Kind::Pyftpdlib})
+        QTest::addRow("%s upload cut, resumed", qPrintable(RealFtpServer::kindName(kind)))
+            << kind << Checksums::Off << Scenario::UploadCutResumes << false << false;
 }
 
 void TestQueue::scenarios() {
@@ -251,6 +285,10 @@ void TestQueue::scenarios() {
     }
     if (scenario == Scenario::OneConnectionOnly)
         options.maxClients = 1;
+    // Slow enough to be cut in the middle.
+    constexpr qint64 CutFileSize = 600000;
+    if (scenario == Scenario::UploadCutResumes)
+        options.uploadRate = 200000;
     const QString unavailable = RealFtpServer::unavailableReason(kind, options);
     if (!unavailable.isEmpty())
         QSKIP(qPrintable(unavailable));
@@ -277,7 +315,14 @@ void TestQueue::scenarios() {
 
     const QString remoteTree = server.rootPath() + "/tree";
     const QString localTree = local.filePath("tree");
-    if (scenario == Scenario::UploadFolder) {
+    const QString cutLocal = localTree + "/big.bin";
+    const QString cutRemote = "/" + RealFtpServer::writableDir() + "/big.bin";
+    if (scenario == Scenario::UploadCutResumes) {
+        QVERIFY(QDir().mkpath(localTree));
+        QVERIFY(TestUtil::writePatternFile(cutLocal, CutFileSize));
+        queue.setWorkerCount(1);
+        queue.addUpload(cutLocal, cutRemote);
+    } else if (scenario == Scenario::UploadFolder) {
         QVERIFY(writeTree(localTree));
         queue.addUploadFolder(localTree, "/" + RealFtpServer::writableDir() + "/tree");
     } else {
@@ -300,7 +345,20 @@ void TestQueue::scenarios() {
         queue.setConflictResolver(&answer);
     }
 
-    QVERIFY2(runToEnd(queue), "the queue did not finish");
+    if (scenario == Scenario::UploadCutResumes) {
+        bool finished = false;
+        connect(&queue, &TransferQueue::finished, this, [&] { finished = true; });
+        queue.start();
+        // Cut once part of the file has arrived.
+        const QString arriving = server.rootPath() + cutRemote;
+        QVERIFY(TestUtil::waitUntil(
+            [&] { return QFileInfo(arriving).size() >= 50000 || finished; }, 20000));
+        QVERIFY2(!finished, "the upload ended before it could be cut");
+        QVERIFY(server.cutSessions());
+        QVERIFY2(TestUtil::waitUntil([&] { return finished; }, 40000), "the queue did not finish");
+    } else {
+        QVERIFY2(runToEnd(queue), "the queue did not finish");
+    }
     const TransferQueue::Totals totals = queue.totals();
     QString failures;
     for (int row = 0; row < queue.count(); ++row) {
@@ -340,6 +398,21 @@ void TestQueue::scenarios() {
         QCOMPARE(QFileInfo(inTheWay).size(), 30000);
         QCOMPARE(TestUtil::readFile(localTree + "/sub/deep/d (1).bin"), whole);
         break;
+    case Scenario::UploadCutResumes: {
+        QVERIFY2(totals.failed == 0, qPrintable(failures));
+        QCOMPARE(queue.at(0).attempts, 2);
+        QCOMPARE(TestUtil::fileChecksum(server.rootPath() + cutRemote),
+                 TestUtil::fileChecksum(cutLocal));
+        // Asked (pyftpdlib answers SIZE in image type only), and resumed
+        // from a point inside the file.
+        const QString log = server.transcript();
+        QVERIFY2(log.contains("SIZE " + cutRemote), qPrintable(log));
+        const QRegularExpressionMatch rest = QRegularExpression("REST (\\d+)").match(log);
+        QVERIFY2(rest.hasMatch(), qPrintable(log));
+        QVERIFY(rest.captured(1).toLongLong() > 0 && rest.captured(1).toLongLong() < CutFileSize);
+        QCOMPARE(log.count("STOR " + cutRemote), 2);
+        break;
+    }
     case Scenario::LyingChecksum:
         // Every file is fetched twice, then fails; each copy is kept under
         // a name that says so, and none is passed off as good.
@@ -373,19 +446,12 @@ void TestQueue::retryResumesAndStopStops() {
     QFETCH(bool, stopAll);
     const QByteArray bytes = TestUtil::patternBytes(12000);
     FakeFtpServer server;
-    const auto answer = [&server](const QString& text) {
-        return [&server, text](FakeFtpServer&, const QString&) { server.sendReply(text); };
-    };
-    server.onCommand("USER", answer("331 Password required"));
-    server.onCommand("PASS", answer("230 Logged in"));
-    server.onCommand("PWD", answer("257 \"/\" is the current directory"));
-    server.onCommand("TYPE", answer("200 Type set"));
-    server.onCommand("QUIT", answer("221 Bye"));
     // HASH as the draft has it; the digest of the whole file proves the
     // resumed copy.
-    server.onCommand("FEAT", answer(FakeFtpServer::featReply({"HASH SHA-1;SHA-256*;MD5"})));
-    server.onCommand("HASH", answer("213 SHA-256 0-11999 " +
-                                    QString::fromLatin1(TestUtil::checksum(bytes)) + " /f.bin"));
+    answerSession(server, {"HASH SHA-1;SHA-256*;MD5"});
+    server.onCommand("HASH", answer(server, "213 SHA-256 0-11999 " +
+                                                QString::fromLatin1(TestUtil::checksum(bytes)) +
+                                                " /f.bin"));
     server.expect("PASV").passive().expect("RETR /f.bin").reply("150 Opening");
     if (stop) {
         server.dataSend(bytes.left(5000)).stall();
@@ -407,12 +473,7 @@ void TestQueue::retryResumesAndStopStops() {
     QueueStore store(data.filePath("queue.sqlite"));
     QVERIFY(store.open());
     TransferQueue queue(store, "scripted");
-    QueueSession session;
-    session.host = server.host();
-    session.port = server.port();
-    session.userName = "anonymous";
-    session.timeoutSeconds = 10;
-    queue.setSession(session);
+    queue.setSession(scriptedSession(server));
     queue.setWorkerCount(1);
     const QString local = data.filePath("f.bin");
     const qint64 id = queue.addDownload("/f.bin", local, bytes.size());
@@ -443,6 +504,60 @@ void TestQueue::retryResumesAndStopStops() {
     QCOMPARE(TestUtil::readFile(local), bytes);
     QCOMPARE(queue.at(0).verifiedWith, QStringLiteral("SHA-256"));
     QVERIFY(server.commands().contains("HASH /f.bin"));
+}
+
+void TestQueue::refusedUploadStartsOver() {
+    // The server took the bytes and then refused the file: what it holds is
+    // not to be built on, so "Retry" sends the whole file again, without
+    // asking its size (the script fails on any command it does not expect).
+    FakeFtpServer server;
+    answerSession(server, {"REST STREAM", "SIZE"});
+    for (const char* last : {"552 Exceeded storage allocation", "226 Done"})
+        server.expect("PASV").passive().expect("STOR /u.bin").reply("150 Go").dataReceive().reply(
+            last);
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "refused");
+    queue.setSession(scriptedSession(server));
+    queue.setWorkerCount(1);
+    const QByteArray bytes = TestUtil::patternBytes(12000);
+    QVERIFY(TestUtil::writeFile(data.filePath("u.bin"), bytes));
+    const qint64 id = queue.addUpload(data.filePath("u.bin"), "/u.bin");
+    QVERIFY(runToEnd(queue, 20000));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Failed);
+    QVERIFY(queue.at(0).bytesDone > 0);
+    queue.retryItem(id);
+    QVERIFY(TestUtil::waitUntil([&] { return queue.at(0).finished(); }, 20000));
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Done);
+    QCOMPARE(server.uploads().value(1), bytes);
+}
+
+void TestQueue::overwriteNeverBuildsOnTheOldFile() {
+    // A file to be overwritten keeps its old bytes until the server confirms:
+    // refused before that (450) and retried, the whole new file comes, not
+    // a resume from the old one's length (the script fails on a REST).
+    FakeFtpServer server;
+    answerSession(server, {"REST STREAM"});
+    const QByteArray bytes = TestUtil::patternBytes(12000);
+    server.expect("PASV").passive().expect("RETR /f.bin").reply("450 Busy, try later");
+    server.expect("PASV").passive().expect("RETR /f.bin").reply("150 Opening");
+    server.dataSend(bytes).dataClose().reply("226 Done");
+    QTemporaryDir data;
+    QueueStore store(data.filePath("queue.sqlite"));
+    QVERIFY(store.open());
+    TransferQueue queue(store, "overwrite");
+    queue.setSession(scriptedSession(server));
+    queue.setWorkerCount(1);
+    queue.setPolicy(Conflict::Policy::Overwrite);
+    const QString local = data.filePath("f.bin");
+    QVERIFY(TestUtil::writeFile(local, QByteArray(5000, 'o')));
+    queue.addDownload("/f.bin", local, bytes.size());
+    QVERIFY(runToEnd(queue, 20000));
+    QVERIFY2(server.errors().isEmpty(), qPrintable(server.errors().join('\n')));
+    QCOMPARE(queue.at(0).state, QueueItem::State::Done);
+    QCOMPARE(TestUtil::readFile(local), bytes);
 }
 
 void TestQueue::deadServerFailsWithoutSpinning() {

@@ -314,9 +314,17 @@ void FakeFtpServer::resetSocket(QTcpSocket* socket) {
 
 QString FakeFtpServer::openPassive(const QString& text, bool extended) {
     // Many connections: the last data connection, another connection's
-    // perhaps, is not the one the next steps send on.
-    if (m_ManyConnections)
+    // perhaps, is not the one the next steps send on. With one connection,
+    // the data connection of a transfer before, closed by the client, is
+    // not the one this offer is for: a step waiting for data waits anew.
+    if (m_ManyConnections) {
         m_Data = nullptr;
+        m_DataPeerClosed = false;
+    } else if (m_Data && m_DataPeerClosed) {
+        m_Data->deleteLater();
+        m_Data = nullptr;
+        m_DataPeerClosed = false;
+    }
     if (m_Passive) {
         m_Passive->close();
         m_Passive->deleteLater();

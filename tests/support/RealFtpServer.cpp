@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QHostAddress>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -175,6 +176,9 @@ QString RealFtpServer::unavailableReason(Kind kind, const Options& options) {
         (options.checksums == Checksums::Honest &&
          (kind == Kind::Vsftpd || kind == Kind::PureFtpd)))
         return QStringLiteral("%1 has no such checksums").arg(name);
+    if (options.uploadRate > 0 && (kind == Kind::Proftpd || kind == Kind::PureFtpd ||
+                                   (kind == Kind::Pyftpdlib && options.tls != Tls::Off)))
+        return QStringLiteral("%1 takes no limit on uploads here").arg(name);
     if (options.tls == Tls::Implicit && (kind == Kind::PureFtpd || kind == Kind::Pyftpdlib))
         return QStringLiteral("%1 has no implicit FTP over TLS").arg(name);
     if (options.tls != Tls::Off && kind == Kind::Pyftpdlib &&
@@ -216,6 +220,46 @@ QString RealFtpServer::privateKeyPath() const {
 
 bool RealFtpServer::isRunning() const {
     return m_Process.state() == QProcess::Running && m_Port != 0;
+}
+
+bool RealFtpServer::cutSessions() {
+    const qint64 pid = m_Process.processId();
+    if (!isRunning() || pid <= 0)
+        return false;
+    if (m_Kind == Kind::Pyftpdlib)
+        return ::kill(pid_t(pid), SIGUSR1) == 0;
+    if (m_Kind != Kind::Vsftpd)
+        return false;
+    // The listener's descendants are the sessions, all started by it: every
+    // process here whose chain of parents leads to it.
+    QHash<qint64, qint64> parents;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 id = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(id));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold blanks and brackets.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            parents.insert(id, fields[1].toLongLong());
+    }
+    QList<pid_t> sessions;
+    for (auto it = parents.cbegin(); it != parents.cend(); ++it) {
+        qint64 up = it.value();
+        // Bounded: a chain of parents is no longer than the process count.
+        for (int depth = 0; up > 1 && up != pid && depth < parents.size(); ++depth)
+            up = parents.value(up, 0);
+        if (up == pid)
+            sessions << pid_t(it.key());
+    }
+    for (const pid_t session : std::as_const(sessions))
+        ::kill(session, SIGKILL);
+    return !sessions.isEmpty();
 }
 
 QString RealFtpServer::transcript() const {
@@ -371,6 +415,7 @@ QString RealFtpServer::writeConfig() {
             "use_localtime=NO",
             "tcp_wrappers=NO",
             "dirmessage_enable=NO",
+            QStringLiteral("anon_max_rate=%1").arg(m_Options.uploadRate),
         };
         if (!m_Options.ipv6)
             lines << "pasv_address=127.0.0.1";
@@ -524,6 +569,8 @@ QStringList RealFtpServer::pyftpdlibArguments() const {
     if (m_Options.checksums != Options::Checksums::Off)
         args << "--checksums"
              << (m_Options.checksums == Options::Checksums::Lying ? "lying" : "honest");
+    if (m_Options.uploadRate > 0)
+        args << "--upload-rate" << QString::number(m_Options.uploadRate);
     return args;
 }
 

@@ -63,6 +63,10 @@ public:
         // (Honest only); pyftpdlib's XSHA256, honest or lying.
         enum class Checksums { Off, Honest, Lying };
         Checksums checksums = Checksums::Off;
+        // Uploads taken at most this many bytes a second (vsftpd's
+        // anon_max_rate, pyftpdlib's throttled data channel, plain only),
+        // so that a test can cut one on the way; 0 for no limit.
+        qint64 uploadRate = 0;
     };
 
     // (Overloads, not default arguments: Options is not complete until the
@@ -85,6 +89,10 @@ public:
     bool start(int timeoutMs = 15000);
     void stop();
     bool isRunning() const;
+    // Cuts every session's connections at once, as a crash of the server's
+    // session would, and goes on listening: vsftpd's session processes are
+    // killed, pyftpdlib is told to drop them (SIGUSR1).
+    bool cutSessions();
 
     Kind kind() const { return m_Kind; }
     const Options& options() const { return m_Options; }

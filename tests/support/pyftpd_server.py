@@ -17,18 +17,23 @@ Options (used by the tests' RealFtpServer fixture):
   --tls-required      refuse clear-text log-ins and data connections
   --checksums MODE    offer XSHA256 (FEAT): "honest", or "lying" (a wrong digest)
   --reply-delay MS    every reply goes out this late (a distant server)
+  --upload-rate N     take uploads at most N bytes a second (plain FTP only)
+
+SIGUSR1 drops every session's connections (control and data) at once, as a
+crash would; the server goes on listening.
 """
 
 import argparse
 import hashlib
 import logging
 import os
+import signal
 import sys
 import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -103,6 +108,7 @@ def main():
     parser.add_argument("--tls-required", action="store_true")
     parser.add_argument("--checksums", choices=("honest", "lying"))
     parser.add_argument("--reply-delay", type=int, default=0)
+    parser.add_argument("--upload-rate", type=int, default=0)
     args = parser.parse_args()
 
     root = os.path.abspath(args.root)
@@ -131,6 +137,11 @@ def main():
         handler = with_checksums(handler, args.checksums == "lying")
     if args.reply_delay:
         handler = with_reply_delay(handler, args.reply_delay / 1000.0)
+    if args.upload_rate and not args.tls:
+        class UploadThrottle(ThrottledDTPHandler):
+            read_limit = args.upload_rate
+
+        handler.dtp_handler = UploadThrottle
     handler.authorizer = authorizer
     handler.banner = "Krellin test server ready."
     if args.banner_file:
@@ -148,6 +159,16 @@ def main():
     if args.max_cons:
         server.max_cons = args.max_cons
     print("PORT", server.socket.getsockname()[1], flush=True)
+
+    def drop_sessions():
+        for each in list(server.ioloop.socket_map.values()):
+            if each is not server:
+                each.close()
+
+    # Run from the loop, not inside the signal: the loop may be walking
+    # its sockets just then.
+    signal.signal(signal.SIGUSR1,
+                  lambda signum, frame: server.ioloop.call_later(0, drop_sessions))
 
     threading.Thread(target=watch_parent, args=(os.getppid(),), daemon=True).start()
     server.serve_forever()
