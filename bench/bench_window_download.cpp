@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot create a settings folder\n");
         return 1;
     }
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
+    // The same for its transfer queue.
+    isolateWindowState(settings.path());
 
     MainWindowDriver ui;
     ui.window.show();
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     }
     ui.prompts.texts << localPath;
     ui.window.tbToolBar_ButtonClick(QStringLiteral("Download"));
+    // The file moves on the queue's own connection; the window follows it.
+    ui.transfersDone(10 * 60 * 1000);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
 
     const QString status = ui.window.statusText();
