@@ -6,6 +6,7 @@
 #include "LocalChecksum.h"
 #include "QueueStore.h"
 #include "RealFtpServer.h"
+#include "KilledRun.h"
 #include "TestUtil.h"
 #include "TransferQueue.h"
 
@@ -673,17 +674,7 @@ void TestQueue::killedCliResumesWithoutRefetching() {
         QVERIFY(first.waitForFinished(5000));
 
         // What the store says was finished before the kill.
-        QStringList finished;
-        {
-            QueueStore store(data.filePath("krellin-cli/queue.sqlite"));
-            QVERIFY(store.open());
-            const QStringList jobs = store.interruptedJobs();
-            QCOMPARE(jobs.size(), 1);
-            for (const QueueItem& item : store.load(jobs.first())) {
-                if (!item.folder && item.state == QueueItem::State::Done)
-                    finished << item.remotePath;
-            }
-        }
+        const QStringList finished = finishedBeforeKill(data.filePath("krellin-cli/queue.sqlite"));
         QVERIFY2(!finished.isEmpty() && finished.size() < Files,
                  qPrintable(QString::number(finished.size())));
 

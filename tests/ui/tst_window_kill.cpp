@@ -8,6 +8,7 @@
 
 #include "MainWindowDriver.h"
 #include "RealFtpServer.h"
+#include "KilledRun.h"
 #include "TestUtil.h"
 
 #include <QApplication>
@@ -133,17 +134,7 @@ private slots:
         QVERIFY(first.waitForFinished(5000));
 
         // What the store says was finished before the kill.
-        QStringList finished;
-        {
-            QueueStore store(settings.filePath("queue.sqlite"));
-            QVERIFY(store.open());
-            const QStringList jobs = store.interruptedJobs();
-            QCOMPARE(jobs.size(), 1);
-            for (const QueueItem& item : store.load(jobs.first())) {
-                if (!item.folder && item.state == QueueItem::State::Done)
-                    finished << item.remotePath;
-            }
-        }
+        const QStringList finished = finishedBeforeKill(settings.filePath("queue.sqlite"));
         QVERIFY2(!finished.isEmpty() && finished.size() < Files,
                  qPrintable(QString::number(finished.size())));
 
