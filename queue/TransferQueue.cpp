@@ -501,13 +501,17 @@ void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint)
         item.bytesDone = startPoint;
     worker.running = item.id;
     m_Closing = false; // more work came: finished() is not due yet
-    // The order goes out before anyone hears of it: a Stop said on hearing
-    // reaches the worker after the order, not before (where it would miss).
+    // Committed before the worker starts, with the previous item's end: a
+    // kill from here on finds the item begun, never a file of its on disk
+    // that the next run would take for someone else's. The order goes out
+    // before anyone hears of it: a Stop said on hearing reaches the worker
+    // after the order, not before (where it would miss).
+    m_Store.update(item);
+    m_Store.flush();
     WorkOrder order{item, startPoint, m_Verify, resumeUpload};
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w, order] { w->work(order); });
-    // The item begun is committed with the previous item's end.
-    changed(item, true);
+    changed(item, false);
     // A folder brings more work: the other connections log in meanwhile,
     // side by side, instead of one after another once its entries come.
     if (order.item.folder)
