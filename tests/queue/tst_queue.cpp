@@ -7,6 +7,7 @@
 #include "QueueStore.h"
 #include "RealFtpServer.h"
 #include "KilledRun.h"
+#include "QueueTree.h"
 #include "TestUtil.h"
 #include "TransferQueue.h"
 
@@ -46,34 +47,6 @@ enum class Scenario {
     UploadCutResumes,
 };
 
-// A tree with nested and empty folders and files of awkward sizes.
-const QList<QPair<QString, qint64>> TreeFiles = {
-    {"a.bin", 100000}, {"empty.txt", 0},          {"sub/b.bin", 4096},
-    {"sub/c.bin", 1},  {"sub/deep/d.bin", 70001}, {"sub/deep/e.bin", 3000},
-};
-
-bool writeTree(const QString& root) {
-    for (const auto& [name, size] : TreeFiles) {
-        const QString path = root + '/' + name;
-        if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
-            !TestUtil::writePatternFile(path, size))
-            return false;
-    }
-    // A link back up into the tree: followed, it would never end.
-    return QDir().mkpath(root + "/hollow") && QFile::link("../../sub", root + "/sub/deep/up");
-}
-
-// Every file of the tree, byte-exact, under both roots; the empty folder too.
-QString compareTrees(const QString& expected, const QString& actual) {
-    for (const auto& [name, size] : TreeFiles) {
-        if (TestUtil::fileChecksum(actual + '/' + name) !=
-            TestUtil::fileChecksum(expected + '/' + name))
-            return name + " differs";
-    }
-    if (QFileInfo::exists(actual + "/sub/deep/up"))
-        return QStringLiteral("the link back up was followed");
-    return QFileInfo(actual + "/hollow").isDir() ? QString() : QStringLiteral("hollow is missing");
-}
 
 QueueSession sessionFor(const RealFtpServer& server) {
     QueueSession session;

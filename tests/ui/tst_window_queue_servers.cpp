@@ -6,6 +6,7 @@
 
 #include "MainWindowDriver.h"
 #include "RealFtpServer.h"
+#include "QueueTree.h"
 #include "TestUtil.h"
 
 #include <QDir>
@@ -29,28 +30,6 @@ enum class Scenario {
 };
 
 const QString CrLf = QStringLiteral("\r\n");
-
-// A small tree with a nested and an empty folder.
-const QList<QPair<QString, qint64>> TreeFiles = {
-    {"a.bin", 300000}, {"empty.txt", 0}, {"sub/b.bin", 4097}, {"sub/deep/c.bin", 70001}};
-
-bool writeTree(const QString& root) {
-    for (const auto& [name, size] : TreeFiles) {
-        const QString path = root + '/' + name;
-        if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
-            !TestUtil::writePatternFile(path, size))
-            return false;
-    }
-    return QDir().mkpath(root + "/hollow");
-}
-
-QString compareTrees(const QString& expected, const QString& actual) {
-    for (const auto& [name, size] : TreeFiles) {
-        if (TestUtil::readFile(actual + '/' + name) != TestUtil::readFile(expected + '/' + name))
-            return name + " differs";
-    }
-    return QFileInfo(actual + "/hollow").isDir() ? QString() : QStringLiteral("hollow is missing");
-}
 
 } // namespace
 
@@ -117,7 +96,7 @@ private slots:
         case Scenario::ConflictResume: {
             // In the way: the head of a file that is to come, and the user
             // answers Resume.
-            const QString inTheWay = local.filePath("tree/sub/deep/c.bin");
+            const QString inTheWay = local.filePath("tree/sub/deep/d.bin");
             if (scenario == Scenario::ConflictResume) {
                 QVERIFY(QDir().mkpath(QFileInfo(inTheWay).absolutePath()));
                 QVERIFY(TestUtil::writeFile(inTheWay, TestUtil::patternBytes(70001).left(9000)));
