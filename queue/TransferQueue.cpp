@@ -13,6 +13,10 @@ namespace {
 
 // Progress is written with the next state change or after this long.
 constexpr int FlushIntervalMs = 1000;
+// A worker gets its next item ahead only while it moves a file this small:
+// behind a long transfer, an item waiting its turn would hold up the end of
+// the queue while other connections idle.
+constexpr qint64 AheadBelowBytes = 1 << 20;
 // Pauses before attempts 2 and 3, and before reconnecting to a server that
 // could not be reached: 1 s, 2 s, 4 s.
 int pauseMs(int attempt) {
@@ -65,8 +69,10 @@ TransferQueue::~TransferQueue() {
     // the time-out.
     for (Worker* worker : std::as_const(m_Workers)) {
         if (worker->running)
-            QMetaObject::invokeMethod(worker->worker,
-                                      [w = worker->worker, id = worker->running] { w->stop(id); });
+            QMetaObject::invokeMethod(worker->worker, [w = worker->worker, id = worker->running] {
+                w->returnWaiting();
+                w->stop(id);
+            });
         closeWorker(*worker);
         if (!worker->thread->wait((m_Session.timeoutSeconds + 5) * 1000))
             worker->thread->terminate();
@@ -239,7 +245,7 @@ void TransferQueue::stopItem(qint64 id) {
         return;
     }
     for (Worker* worker : std::as_const(m_Workers)) {
-        if (worker->running == id) {
+        if (worker->running == id || worker->next == id) {
             TransferWorker* w = worker->worker;
             QMetaObject::invokeMethod(w, [w, id] { w->stop(id); });
         }
@@ -250,8 +256,13 @@ void TransferQueue::stopAll() {
     m_Running = false;
     for (Worker* worker : std::as_const(m_Workers)) {
         if (worker->running) {
+            // What waits behind the running item was never begun: it goes
+            // back to the queue rather than failing.
             TransferWorker* w = worker->worker;
-            QMetaObject::invokeMethod(w, [w, id = worker->running] { w->stop(id); });
+            QMetaObject::invokeMethod(w, [w, id = worker->running] {
+                w->returnWaiting();
+                w->stop(id);
+            });
         }
     }
 }
@@ -343,6 +354,18 @@ TransferQueue::Worker* TransferQueue::idleWorker() {
     return newWorker();
 }
 
+TransferQueue::Worker* TransferQueue::aheadWorker() {
+    for (Worker* worker : std::as_const(m_Workers)) {
+        if (worker->closing || !worker->running || worker->next)
+            continue;
+        const int row = rowOf(worker->running);
+        if (row >= 0 && !m_Items[row].folder && m_Items[row].size >= 0 &&
+            m_Items[row].size <= AheadBelowBytes)
+            return worker;
+    }
+    return nullptr;
+}
+
 TransferQueue::Worker* TransferQueue::newWorker() {
     auto* worker = new Worker;
     worker->thread = new QThread;
@@ -376,7 +399,7 @@ void TransferQueue::schedule() {
     const auto done = qScopeGuard([this] { m_Scheduling = false; });
     // Bounded: each pass takes an item off the ready list.
     while (!m_Ready.empty() && m_Running && !m_ConnectPaused) {
-        if (!idleWorker())
+        if (!idleWorker() && !aheadWorker())
             return;
         const qint64 id = m_Ready.front();
         m_Ready.pop_front();
@@ -387,6 +410,8 @@ void TransferQueue::schedule() {
         if (!prepare(id, startPoint))
             continue;
         Worker* worker = idleWorker();
+        if (!worker)
+            worker = aheadWorker();
         if (!worker) {
             m_Ready.push_front(id);
             return;
@@ -499,7 +524,7 @@ void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint)
     // again before it reports, it is still known to have bytes there.
     if (!resumeUpload)
         item.bytesDone = startPoint;
-    worker.running = item.id;
+    (worker.running ? worker.next : worker.running) = item.id;
     m_Closing = false; // more work came: finished() is not due yet
     // Committed before the worker starts, with the previous item's end: a
     // kill from here on finds the item begun, never a file of its on disk
@@ -511,7 +536,8 @@ void TransferQueue::dispatch(Worker& worker, QueueItem& item, qint64 startPoint)
     WorkOrder order{item, startPoint, m_Verify, resumeUpload};
     TransferWorker* w = worker.worker;
     QMetaObject::invokeMethod(w, [w, order] { w->work(order); });
-    changed(item, false);
+    // Written already: only the views hear of it.
+    emit itemChanged(rowOf(item.id));
     // A folder brings more work: the other connections log in meanwhile,
     // side by side, instead of one after another once its entries come.
     if (order.item.folder)
@@ -573,13 +599,18 @@ void TransferQueue::retryLater(QueueItem& item, const QString& error) {
 void TransferQueue::onFinished(const WorkResult& result) {
     Worker* worker = nullptr;
     for (Worker* w : std::as_const(m_Workers)) {
-        if (w->running == result.id)
+        if (w->running == result.id) {
+            // The one waiting behind it runs now.
+            w->running = w->next;
+            w->next = 0;
             worker = w;
+        } else if (w->next == result.id) {
+            w->next = 0;
+            worker = w;
+        }
     }
-    if (worker) {
-        worker->running = 0;
+    if (worker)
         worker->connected = result.connected;
-    }
     const int row = rowOf(result.id);
     if (row < 0) {
         schedule();
@@ -587,13 +618,16 @@ void TransferQueue::onFinished(const WorkResult& result) {
     }
     QueueItem& item = m_Items[row];
     using Outcome = WorkResult::Outcome;
-    if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
+    const bool connection = result.outcome == Outcome::Unreachable ||
+                            result.outcome == Outcome::Refused ||
+                            result.outcome == Outcome::Returned;
+    if (!connection)
         m_ConnectFailures = 0;
     item.errorCode = result.errorCode;
     item.serverReply = result.serverReply;
     if (result.outcome == Outcome::Retry || result.outcome == Outcome::Stopped)
         m_CutUploads.insert(item.id);
-    else if (result.outcome != Outcome::Unreachable && result.outcome != Outcome::Refused)
+    else if (!connection)
         m_CutUploads.remove(item.id);
     switch (result.outcome) {
     case Outcome::Done:
@@ -631,6 +665,7 @@ void TransferQueue::onFinished(const WorkResult& result) {
             emit note(QStringLiteral("%1: %2; fetched again").arg(item.remotePath, result.error));
         }
         break;
+    case Outcome::Returned:
     case Outcome::Refused:
     case Outcome::Unreachable: {
         // Not the item's fault: it goes back to the front, its attempt returned.
@@ -638,6 +673,8 @@ void TransferQueue::onFinished(const WorkResult& result) {
         item.state = QueueItem::State::Queued;
         changed(item, true);
         m_Ready.push_front(item.id);
+        if (result.outcome == Outcome::Returned)
+            break;
         int connected = 0;
         for (const Worker* w : std::as_const(m_Workers))
             // One that is working now is logged in, or about to be.

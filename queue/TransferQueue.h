@@ -110,6 +110,10 @@ private:
         QThread* thread = nullptr;
         TransferWorker* worker = nullptr;
         qint64 running = 0; // item id, 0 idle
+        // An item handed out ahead, to start the moment the running one
+        // ends (its report and the next order would otherwise cross the
+        // threads between two files); 0 none.
+        qint64 next = 0;
         bool connected = false;
         bool closing = false; // QUIT sent, the thread ending
     };
@@ -122,6 +126,8 @@ private:
     void appendStored(QList<QueueItem>& items);
     void schedule();
     Worker* idleWorker();
+    // A busy worker on a short file with nothing waiting behind it.
+    Worker* aheadWorker();
     Worker* newWorker();
     // Starts the connections up to the limit, each logging in at once.
     void openAhead();

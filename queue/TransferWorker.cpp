@@ -31,11 +31,39 @@ TransferWorker::TransferWorker(QueueSession session) : m_Session(std::move(sessi
 TransferWorker::~TransferWorker() = default;
 
 void TransferWorker::stop(qint64 id) {
-    if (id != 0 && id == m_Running) {
+    if (id == 0)
+        return;
+    if (id == m_Running) {
         m_Stopped = true;
         if (m_Engine)
             m_Engine->CancelAnyCall();
+        return;
     }
+    for (auto it = m_Orders.begin(); it != m_Orders.end(); ++it) {
+        if (it->item.id == id) {
+            m_Orders.erase(it);
+            report(id, WorkResult::Outcome::Stopped, QStringLiteral("Stopped."));
+            return;
+        }
+    }
+}
+
+void TransferWorker::returnWaiting() {
+    // Bounded: each pass takes an order off the list.
+    while (!m_Orders.empty()) {
+        const qint64 id = m_Orders.front().item.id;
+        m_Orders.pop_front();
+        report(id, WorkResult::Outcome::Returned);
+    }
+}
+
+void TransferWorker::report(qint64 id, WorkResult::Outcome outcome, const QString& error) {
+    WorkResult result;
+    result.id = id;
+    result.outcome = outcome;
+    result.error = error;
+    result.connected = m_Engine && m_Engine->SessionOpen();
+    emit finished(result);
 }
 
 void TransferWorker::close() {
@@ -129,29 +157,41 @@ void TransferWorker::open() {
     }
     m_Opening = false;
     emit opened(m_Engine && m_Engine->SessionOpen());
-    if (m_Deferred) {
-        const WorkOrder order = *m_Deferred;
-        m_Deferred.reset();
-        run(order);
-        return;
-    }
     if (m_CloseAsked)
         close();
+    runOrders();
 }
 
 void TransferWorker::work(const WorkOrder& order) {
-    m_Running = order.item.id;
-    m_Stopped = false;
-    // Come inside open()'s log-in (the engine's wait delivers queued
-    // calls): the order waits until the log-in is over.
-    if (m_Opening) {
-        m_Deferred = order;
+    m_Orders.push_back(order);
+    // Come inside open()'s log-in or a running order's transfer (the
+    // engine's wait delivers queued calls): it runs when that is over.
+    if (m_Running || m_Opening)
         return;
-    }
-    run(order);
+    runOrders();
 }
 
-void TransferWorker::run(const WorkOrder& order) {
+void TransferWorker::runOrders() {
+    // Bounded: each pass takes an order off the list, and the queue hands
+    // out at most one ahead.
+    while (!m_Orders.empty()) {
+        if (m_CloseAsked)
+            return returnWaiting();
+        const WorkOrder order = m_Orders.front();
+        m_Orders.pop_front();
+        m_Running = order.item.id;
+        m_Stopped = false;
+        const WorkResult::Outcome outcome = run(order);
+        // No connection: the queue closes this worker and decides how many
+        // to keep. What it handed out behind this order, and what is still
+        // on its way, goes back unbegun.
+        if (outcome == WorkResult::Outcome::Refused ||
+            outcome == WorkResult::Outcome::Unreachable)
+            m_CloseAsked = true;
+    }
+}
+
+WorkResult::Outcome TransferWorker::run(const WorkOrder& order) {
     WorkResult result;
     result.id = order.item.id;
     m_ProgressClock.invalidate();
@@ -178,6 +218,7 @@ void TransferWorker::run(const WorkOrder& order) {
         close();
     result.connected = m_Engine && m_Engine->SessionOpen();
     emit finished(result);
+    return result.outcome;
 }
 
 void TransferWorker::failFromEngine(WorkResult& result, const QString& what) {

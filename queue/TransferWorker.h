@@ -5,8 +5,8 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <deque>
 #include <memory>
-#include <optional>
 
 class CFtpConnection;
 
@@ -50,6 +50,9 @@ struct WorkResult {
         // The file arrived but the server's checksum says otherwise; the
         // file was kept under a name that says so.
         Mismatch,
+        // Handed out ahead and never begun (the queue stopped, the
+        // connection failed or is closing): back to the queue as it was.
+        Returned,
     };
     qint64 id = 0;
     Outcome outcome = Outcome::Failed;
@@ -84,7 +87,8 @@ public:
     explicit TransferWorker(QueueSession session);
     ~TransferWorker() override;
 
-    // Run in the worker's thread (QMetaObject::invokeMethod, queued).
+    // Run in the worker's thread (QMetaObject::invokeMethod, queued). The
+    // queue may hand out an order while another runs: it waits its turn.
     void work(const WorkOrder& order);
     // Connects and logs in ahead of the first order, so that the queue's
     // connections open side by side; a failure here is met again, and
@@ -92,7 +96,10 @@ public:
     void open();
     // Stops the item with this id if it is the one running: the queued call
     // runs inside the engine's wait, which ends with "cancelled".
+    // One still waiting its turn ends at once.
     void stop(qint64 id);
+    // Every order still waiting goes back to the queue (Returned).
+    void returnWaiting();
     // QUIT and the engine away; the thread may end after this.
     void close();
 
@@ -103,7 +110,11 @@ signals:
     void opened(bool connected);
 
 private:
-    void run(const WorkOrder& order);
+    // The orders waiting, one after another.
+    void runOrders();
+    WorkResult::Outcome run(const WorkOrder& order);
+    // A result for an order that never ran.
+    void report(qint64 id, WorkResult::Outcome outcome, const QString& error = {});
     bool ensureConnected(WorkResult& result);
     void transfer(const WorkOrder& order, WorkResult& result);
     // The server refused to start the transfer at startPoint.
@@ -123,8 +134,8 @@ private:
     qint64 m_Running = 0;
     // Inside open(): the engine is in use, as for a running item.
     bool m_Opening = false;
-    // An order that came during open(), run once it is over.
-    std::optional<WorkOrder> m_Deferred;
+    // Orders not begun: come during open()'s log-in or while another ran.
+    std::deque<WorkOrder> m_Orders;
     bool m_Stopped = false;
     bool m_CloseAsked = false;
     QElapsedTimer m_ProgressClock;

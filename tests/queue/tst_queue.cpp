@@ -455,20 +455,26 @@ void TestQueue::retryResumesAndStopStops() {
         bool finished = false;
         connect(&queue, &TransferQueue::finished, this, [&] { finished = true; });
         queue.start();
-        // One connection: a second item waits behind the first, and Stop
-        // all holds it there.
-        if (stopAll)
-            queue.addDownload("/g.bin", data.filePath("g.bin"));
+        // One connection: a second item waits behind the first (handed to
+        // the connection ahead, the first being short). Stop all holds it
+        // there; a Stop on it ends it alone.
+        const qint64 next = queue.addDownload("/g.bin", data.filePath("g.bin"));
         QVERIFY(TestUtil::waitUntil([&] { return queue.at(0).bytesDone > 0; }, 10000));
-        if (stopAll)
+        if (stopAll) {
             queue.stopAll();
-        else
+        } else {
+            queue.stopItem(next);
+            QVERIFY(TestUtil::waitUntil(
+                [&] { return queue.at(1).state == QueueItem::State::Failed; }, 10000));
+            QCOMPARE(queue.at(0).state, QueueItem::State::Active);
             queue.stopItem(id);
+        }
         QVERIFY(TestUtil::waitUntil([&] { return finished; }, 10000));
         QCOMPARE(queue.at(0).state, QueueItem::State::Failed);
         QCOMPARE(queue.at(0).lastError, QStringLiteral("Stopped."));
-        if (stopAll)
-            QCOMPARE(queue.at(1).state, QueueItem::State::Queued);
+        QCOMPARE(queue.at(1).state,
+                 stopAll ? QueueItem::State::Queued : QueueItem::State::Failed);
+        QVERIFY(!server.commands().contains("RETR /g.bin"));
         return;
     }
     QVERIFY(runToEnd(queue, 20000));
