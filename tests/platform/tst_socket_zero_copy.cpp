@@ -10,6 +10,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 using platform::LocalFile;
@@ -42,6 +44,7 @@ private slots:
     void sendFile();
     void receiveInto_data();
     void receiveInto();
+    void failedReceiveLeavesNothingForTheNext();
 };
 
 void TstSocketZeroCopy::sendFile_data() {
@@ -148,6 +151,47 @@ void TstSocketZeroCopy::receiveInto() {
     QCOMPARE(errorNumber, reset ? 10054 : 0);
     file.close();
     QVERIFY(TestUtil::readFile(path) == bytes);
+}
+
+void TstSocketZeroCopy::failedReceiveLeavesNothingForTheNext() {
+    // A file that stops taking bytes (here at the size limit) fails the
+    // receive while the pipe still holds what it took from the socket; the
+    // next receive on this thread must start with an empty pipe.
+    QTemporaryDir dir;
+    const QByteArray bytes = TestUtil::patternBytes(3 * 1024 * 1024);
+    rlimit unlimited{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const auto handler = ::signal(SIGXFSZ, SIG_IGN);
+    for (const bool cut : {true, false}) {
+        rlimit limit = unlimited;
+        if (cut)
+            limit.rlim_cur = 100000;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const QString path = dir.filePath(cut ? QStringLiteral("cut") : QStringLiteral("next"));
+        LocalFile file;
+        file.openReadWrite(path);
+        Pair pair;
+        QVERIFY(pair.peer);
+        QVERIFY(pair.socket.receiveDirect());
+        qint64 moved = 0;
+        bool failed = false;
+        connect(&pair.socket, &Socket::dataArrival, this, [&] {
+            try {
+                if (!failed)
+                    moved += pair.socket.receiveInto(file);
+            } catch (const platform::Fault&) {
+                failed = true;
+            }
+        });
+        pair.peer->write(bytes);
+        QVERIFY(TestUtil::waitUntil([&] { return failed || moved == bytes.size(); }, 20000));
+        QCOMPARE(failed, cut);
+        file.close();
+        if (!cut)
+            QVERIFY(TestUtil::readFile(path) == bytes);
+    }
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    ::signal(SIGXFSZ, handler);
 }
 
 QTEST_GUILESS_MAIN(TstSocketZeroCopy)
