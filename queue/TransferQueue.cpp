@@ -463,6 +463,9 @@ bool TransferQueue::prepare(qint64 id, qint64& startPoint) {
         m_Store.flush();
         const ConflictResolver::Answer answer = m_Resolver->resolve(QueueItem(item), target);
         policy = answer.policy;
+        // Asked once: an item handed back unbegun (Stop all, a connection
+        // that could not log in) keeps its answer.
+        m_Decided.insert(id, policy);
         if (answer.applyToAll)
             setPolicy(policy);
         // Items added meanwhile may have moved this one.

@@ -84,6 +84,8 @@ public:
     int rowOf(qint64 id) const { return m_Rows.value(id, -1); }
     // Nothing queued, running or waiting for a retry.
     bool idle() const;
+    // Connections open or saying goodbye; 0 once the queue has finished.
+    int connections() const { return int(m_Workers.size()); }
     bool running() const { return m_Running; }
 
     struct Totals {
@@ -177,7 +179,8 @@ private:
     QSet<QString> m_SeenFolders;
     QHash<qint64, int> m_Depth;
     QHash<QString, Conflict::Target> m_RemoteTargets;
-    // Items queued with their conflict settled (addDecided), this run only.
+    // Items whose conflict is settled (addDecided, or asked once), this run
+    // only.
     QHash<qint64, Conflict::Policy> m_Decided;
     // Connections that failed in a row (a dead server): the queue pauses,
     // then gives up, rather than spin.
