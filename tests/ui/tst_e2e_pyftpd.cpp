@@ -343,9 +343,15 @@ private slots:
             QApplication::sendEvent(viewport, &dropped);
             return enter.isAccepted() && dropped.isAccepted();
         };
-        // Dropped files go to the queue; the list follows once it is through.
+        // Dropped files go to the queue; the list follows once it is through:
+        // its connections gone, the listing it then posts has run with the
+        // next events, and the session is free. A drop's command that came
+        // during that listing would find the session busy.
         auto settled = [&] {
-            return ui.queueIdle() && QTest::qWaitFor([&] { return !ui.window.working(); }, 20000);
+            if (!ui.queueIdle() || !QTest::qWaitFor([&] { return ui.queue()->connections() == 0; }))
+                return false;
+            QCoreApplication::processEvents();
+            return QTest::qWaitFor([&] { return !ui.window.working(); }, 20000);
         };
 
         QVERIFY(drop(list, listEmpty,
