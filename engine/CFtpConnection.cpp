@@ -774,10 +774,6 @@ qint64 CFtpConnection::RemoteFileSize(const QString& strFileName) {
     });
 }
 
-bool CFtpConnection::SkipRepeatedType() const {
-    return m_SkipRepeatedType;
-}
-
 void CFtpConnection::setSkipRepeatedType(bool on) {
     m_SkipRepeatedType = on;
 }

@@ -145,7 +145,6 @@ public:
     // only when the server has not accepted that type in this session
     // already; the type is forgotten on a new log-in and after any failed
     // transfer or lost connection, so that the next one says it again.
-    bool SkipRepeatedType() const;
     void setSkipRepeatedType(bool on);
     // The size of a remote file in image type (SIZE, after TYPE I where
     // needed): the bytes a resumed upload may start from. -1 when the

@@ -65,14 +65,10 @@ TransferQueue::TransferQueue(QueueStore& store, QString job, QObject* parent)
 }
 
 TransferQueue::~TransferQueue() {
-    // The end of the queue's life: the connections say QUIT, each bounded by
-    // the time-out.
+    // The end of the queue's life: what runs stops, then the connections
+    // say QUIT, each bounded by the time-out.
+    stopAll();
     for (Worker* worker : std::as_const(m_Workers)) {
-        if (worker->running)
-            QMetaObject::invokeMethod(worker->worker, [w = worker->worker, id = worker->running] {
-                w->returnWaiting();
-                w->stop(id);
-            });
         closeWorker(*worker);
         if (!worker->thread->wait((m_Session.timeoutSeconds + 5) * 1000))
             worker->thread->terminate();
